@@ -1,0 +1,71 @@
+#include "Dispatch.h"
+
+#include "Services.h"
+#include "rtl/Exceptions.h"
+
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcDispatch, "velmora.dispatch")
+
+namespace Velmora {
+
+namespace {
+int depth = 0;
+int failures = 0;
+
+void show(const QString &text)
+{
+    try {
+        Services::current().showMessage(text);
+    } catch (...) {
+        qCCritical(lcDispatch) << "message service failed while showing:" << text;
+    }
+}
+} // namespace
+
+bool Dispatch(const std::function<void()> &code)
+{
+    if (depth > 0) {
+        code();
+        return true;
+    }
+    ++depth;
+    bool ok = false;
+    try {
+        code();
+        ok = true;
+    } catch (const EAbort &) {
+    } catch (const Exception &e) {
+        show(e.Message());
+    } catch (const std::exception &e) {
+        show(QString::fromUtf8(e.what()));
+    } catch (...) {
+        show(QStringLiteral("Erro inesperado."));
+    }
+    --depth;
+    if (!ok)
+        ++failures;
+    return ok;
+}
+
+bool InFormCode()
+{
+    return depth > 0;
+}
+
+int FailedEvents()
+{
+    return failures;
+}
+
+ModalScope::ModalScope() : m_savedDepth(depth)
+{
+    depth = 0;
+}
+
+ModalScope::~ModalScope()
+{
+    depth = m_savedDepth;
+}
+
+} // namespace Velmora

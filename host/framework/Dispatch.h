@@ -1,0 +1,39 @@
+#pragma once
+
+#include "framework_global.h"
+
+#include <functional>
+
+namespace Velmora {
+
+// The dispatch boundary: every entry from the event loop into form code (handlers, timers,
+// button and menu slots, loading) goes through Dispatch. At the outermost entry it catches
+// what the code raises: EAbort silently, any other exception by showing its message once
+// through the message service. Nested entries (a handler writing a text that raises a change
+// event) run the code directly, so an exception travels to the outermost entry as it would
+// through the call stack. Nothing ever throws through Qt.
+// Returns false when the code ended by an exception.
+VELMORA_FRAMEWORK_EXPORT bool Dispatch(const std::function<void()> &code);
+
+// True while form code runs: focus moves made then are the code's, not the user's.
+VELMORA_FRAMEWORK_EXPORT bool InFormCode();
+
+// Number of events that ended by an exception since the process started (the batch runner
+// tells an ok step from a failed one with it).
+VELMORA_FRAMEWORK_EXPORT int FailedEvents();
+
+// A modal dialog runs a nested event loop: the events it delivers are new entries from the
+// loop, not part of the code that opened it. Hold a ModalScope around exec().
+class VELMORA_FRAMEWORK_EXPORT ModalScope
+{
+public:
+    ModalScope();
+    ~ModalScope();
+    ModalScope(const ModalScope &) = delete;
+    ModalScope &operator=(const ModalScope &) = delete;
+
+private:
+    int m_savedDepth;
+};
+
+} // namespace Velmora

@@ -1,0 +1,42 @@
+#include "HelpViewer.h"
+
+#include "Services.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QTextBrowser>
+
+namespace HelpViewer {
+
+QString PagePath(const QString &helpFile, int context)
+{
+    return QStringLiteral(":/help/%1/%2.html")
+        .arg(QFileInfo(helpFile).completeBaseName())
+        .arg(context);
+}
+
+void show(const QString &helpFile, int context)
+{
+    const QString path = PagePath(helpFile, context);
+    QFile page(path);
+    if (helpFile.isEmpty() || !page.open(QIODevice::ReadOnly)) {
+        Velmora::Services::current().showMessage(
+            QStringLiteral("Não há ajuda para o contexto %1 no arquivo de ajuda '%2'.")
+                .arg(context)
+                .arg(helpFile));
+        return;
+    }
+    static QPointer<QTextBrowser> browser;
+    if (!browser) {
+        browser = new QTextBrowser;
+        browser->setAttribute(Qt::WA_DeleteOnClose);
+        browser->resize(560, 420);
+    }
+    browser->setWindowTitle(QStringLiteral("Ajuda - %1").arg(helpFile));
+    browser->setHtml(QString::fromUtf8(page.readAll()));
+    browser->show();
+    browser->raise();
+}
+
+} // namespace HelpViewer

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "framework_global.h"
+
+#include <QString>
+
+// Help pages ship with the packages as HTML in their resources, one page per context:
+// ":/help/<help file name without extension>/<context>.html".
+namespace HelpViewer {
+
+VELMORA_FRAMEWORK_EXPORT QString PagePath(const QString &helpFile, int context);
+// Shows the page in a help window, or a message when the package ships none for it.
+VELMORA_FRAMEWORK_EXPORT void show(const QString &helpFile, int context);
+
+} // namespace HelpViewer

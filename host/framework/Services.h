@@ -1,0 +1,38 @@
+#pragma once
+
+#include "framework_global.h"
+
+#include <QString>
+
+class TDataSet;
+
+namespace Velmora {
+
+// Everything that asks the user something goes through the current services: the GUI
+// installs the real dialogs, tests and the batch runner install scripted ones.
+class VELMORA_FRAMEWORK_EXPORT Services
+{
+public:
+    virtual ~Services();
+
+    // The services in force; the GUI services until others are installed.
+    static Services &current();
+    // Installs services (not owned); nullptr restores the GUI services.
+    static void install(Services *services);
+
+    virtual void showMessage(const QString &text) = 0;
+    // Search dialog over a dataset's visible fields. True when a row was chosen: the dataset
+    // then stands on it.
+    virtual bool pickRow(TDataSet *dataSet, const QString &title) = 0;
+    // Multi-select dialog. On OK writes the selection string of the checked rows' keys and
+    // returns true; on cancel leaves it as it was. An empty dataset shows emptyMessage.
+    virtual bool pickRows(TDataSet *dataSet, const QString &keyField, const QString &title,
+                          const QString &emptyMessage, QString &selection) = 0;
+    virtual bool askText(const QString &caption, const QString &prompt, QString &value) = 0;
+    // Empty when the user gave up.
+    virtual QString chooseFile(const QString &title, const QString &filter,
+                               const QString &suggested, bool forSaving) = 0;
+    virtual void showHelp(const QString &helpFile, int context) = 0;
+};
+
+} // namespace Velmora

@@ -1,0 +1,118 @@
+#include "Settings.h"
+
+#include "DateConvert.h"
+#include "Exceptions.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMutex>
+#include <QSettings>
+
+namespace Velmora {
+
+namespace {
+QMutex settingsLock;
+Settings current;
+
+// QSettings splits a value holding commas into a list; the keys here want the whole text.
+QString text(const QSettings &ini, const char *key, const QString &fallback = {})
+{
+    const QVariant v = ini.value(QLatin1String(key));
+    if (!v.isValid())
+        return fallback;
+    if (v.userType() == QMetaType::QStringList)
+        return v.toStringList().join(QLatin1Char(','));
+    return v.toString().trimmed();
+}
+
+int number(const QSettings &ini, const char *key, int fallback)
+{
+    bool ok = false;
+    const int n = text(ini, key).toInt(&ok);
+    return ok ? n : fallback;
+}
+
+bool isFileDatabase(const Settings &s)
+{
+    return s.dbDriver == QLatin1String("QSQLITE") ||
+           (s.dbDriver == QLatin1String("QIBASE") && s.dbHost.isEmpty());
+}
+} // namespace
+
+QString Settings::resolve(const QString &path) const
+{
+    if (path.isEmpty() || QDir::isAbsolutePath(path) || folder.isEmpty())
+        return path;
+    return QDir::cleanPath(QDir(folder).filePath(path));
+}
+
+Settings Settings::load(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable())
+        throw Exception(
+            QStringLiteral("Arquivo de configuração '%1' não encontrado ou sem permissão de leitura.")
+                .arg(path));
+    QSettings ini(info.absoluteFilePath(), QSettings::IniFormat);
+    if (ini.status() != QSettings::NoError)
+        throw Exception(QStringLiteral("Arquivo de configuração '%1' inválido.").arg(path));
+
+    Settings s;
+    s.filePath = info.absoluteFilePath();
+    s.folder = info.absolutePath();
+    s.dbDriver = text(ini, "Database/Driver", s.dbDriver).toUpper();
+    s.dbHost = text(ini, "Database/Host");
+    s.dbPort = number(ini, "Database/Port", 0);
+    s.dbUser = text(ini, "Database/User");
+    s.dbPassword = text(ini, "Database/Password");
+    s.dbDatabase = text(ini, "Database/Database", s.dbDatabase);
+    if (isFileDatabase(s))
+        s.dbDatabase = s.resolve(s.dbDatabase);
+
+    s.serverHost = text(ini, "AppServer/Host", s.serverHost);
+    s.serverPort = number(ini, "AppServer/Port", s.serverPort);
+    s.serverToken = text(ini, "AppServer/Token");
+    s.serverThreads = qMax(1, number(ini, "AppServer/Threads", s.serverThreads));
+    s.connectTimeoutMs = qMax(1, number(ini, "AppServer/ConnectTimeoutMs", s.connectTimeoutMs));
+    s.callTimeoutMs = qMax(1, number(ini, "AppServer/CallTimeoutMs", s.callTimeoutMs));
+    s.serverLogLevel = text(ini, "AppServer/LogLevel", s.serverLogLevel).toLower();
+
+    s.reportsDirectory = s.resolve(text(ini, "Reports/Directory", QStringLiteral("layouts")));
+    s.shortDateFormat = text(ini, "Locale/ShortDateFormat", s.shortDateFormat);
+
+    const QVariant load = ini.value(QStringLiteral("Packages/Load"));
+    const QStringList names = load.userType() == QMetaType::QStringList
+                                  ? load.toStringList()
+                                  : load.toString().split(QLatin1Char(','));
+    for (const QString &name : names)
+        if (!name.trimmed().isEmpty())
+            s.packages << name.trimmed();
+    return s;
+}
+
+const Settings &settings()
+{
+    return current;
+}
+
+void installSettings(const Settings &s)
+{
+    {
+        QMutexLocker lock(&settingsLock);
+        current = s;
+    }
+    FormatSettings::SetShortDateFormat(s.shortDateFormat);
+}
+
+QString configPath(const QStringList &arguments)
+{
+    for (int i = 0; i + 1 < arguments.size(); ++i)
+        if (arguments.at(i) == QLatin1String("--config"))
+            return arguments.at(i + 1);
+    for (const QString &a : arguments)
+        if (a.startsWith(QLatin1String("--config=")))
+            return a.mid(9);
+    return qEnvironmentVariable("VELMORA_CONFIG");
+}
+
+} // namespace Velmora

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "rtl_global.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace Velmora {
+
+// The one settings file shared by the host, the application server and the tools. Other tools
+// write these files, so the keys are fixed. A relative path is taken from the file's folder.
+struct VELMORA_RTL_EXPORT Settings
+{
+    QString filePath; // empty when built from defaults
+    QString folder;
+
+    QString dbDriver = QStringLiteral("QSQLITE");
+    QString dbDatabase = QStringLiteral("demo.sqlite"); // resolved for file databases
+    QString dbHost, dbUser, dbPassword;
+    int dbPort = 0;
+
+    QString serverHost = QStringLiteral("127.0.0.1");
+    int serverPort = 8211;
+    QString serverToken;
+    int serverThreads = 4;
+    int connectTimeoutMs = 3000;
+    int callTimeoutMs = 10000;
+    QString serverLogLevel = QStringLiteral("info");
+
+    QString reportsDirectory; // resolved
+    QString shortDateFormat = QStringLiteral("dd/MM/yyyy");
+    QStringList packages;
+
+    // Reads the file; raises Exception with a Portuguese message when it cannot be read.
+    static Settings load(const QString &path);
+    QString resolve(const QString &path) const;
+};
+
+// The settings in force in this process (defaults until a file is installed).
+VELMORA_RTL_EXPORT const Settings &settings();
+// Installs the settings and applies the date format to the run-time library.
+VELMORA_RTL_EXPORT void installSettings(const Settings &settings);
+// The settings file named by "--config FILE" among the arguments, else by VELMORA_CONFIG.
+VELMORA_RTL_EXPORT QString configPath(const QStringList &arguments);
+
+} // namespace Velmora
