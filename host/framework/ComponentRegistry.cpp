@@ -10,6 +10,7 @@
 #include "controls/TPanel.h"
 #include "controls/TRadioButton.h"
 #include "controls/TSpeedButton.h"
+#include "data/TDataSource.h"
 
 #include <QLoggingCategory>
 
@@ -57,6 +58,11 @@ template <class Widget> ComponentFactory widgetFactory()
     return [](QObject *, QWidget *parent) -> QObject * { return new Widget(parent); };
 }
 
+template <class Component> ComponentFactory objectFactory()
+{
+    return [](QObject *owner, QWidget *) -> QObject * { return new Component(owner); };
+}
+
 const EventSpec onEnter{QStringLiteral("OnEnter"), EventSignature::Notify};
 const EventSpec onExit{QStringLiteral("OnExit"), EventSignature::Notify};
 const EventSpec onChange{QStringLiteral("OnChange"), EventSignature::Notify};
@@ -81,6 +87,9 @@ void RegisterFrameworkComponents()
         {QStringLiteral("TComboBox"), widgetFactory<TComboBox>(), {onChange, onEnter, onExit}});
     r.Register({QStringLiteral("TSpeedButton"), widgetFactory<TSpeedButton>(), {onClick}});
     r.Register({QStringLiteral("TButton"), widgetFactory<TButton>(), {onClick, onEnter, onExit}});
+    r.Register({QStringLiteral("TStringField"), objectFactory<TStringField>(), {}});
+    r.Register({QStringLiteral("TDateTimeField"), objectFactory<TDateTimeField>(), {}});
+    r.Register({QStringLiteral("TDataSource"), objectFactory<TDataSource>(), {}});
 }
 
 } // namespace Velmora

@@ -1,0 +1,116 @@
+#include "TParams.h"
+
+#include "rtl/DateConvert.h"
+#include "rtl/Exceptions.h"
+
+QString TParam::AsString() const
+{
+    if (IsDate())
+        return DateToStr(m_value.value<TDateTime>());
+    return m_value.toString();
+}
+
+TDateTime TParam::AsDate() const
+{
+    if (IsDate())
+        return m_value.value<TDateTime>();
+    if (m_value.isNull())
+        return TDateTime();
+    return StrToDate(m_value.toString());
+}
+
+TParams::TParams(const TParams &other)
+{
+    *this = other;
+}
+
+TParams &TParams::operator=(const TParams &other)
+{
+    if (this == &other)
+        return *this;
+    Clear();
+    for (const TParam *p : other.m_items)
+        m_items << new TParam(*p);
+    return *this;
+}
+
+TParams::~TParams()
+{
+    Clear();
+}
+
+TParam *TParams::FindParam(const QString &name) const
+{
+    for (TParam *p : m_items)
+        if (p->Name() == name)
+            return p;
+    for (TParam *p : m_items)
+        if (p->Name().compare(name, Qt::CaseInsensitive) == 0)
+            return p;
+    return nullptr;
+}
+
+TParam *TParams::ParamByName(const QString &name) const
+{
+    if (TParam *p = FindParam(name))
+        return p;
+    throw EDatabaseError(QStringLiteral("Parâmetro '%1' não encontrado.").arg(name));
+}
+
+TParam *TParams::Add(const QString &name)
+{
+    auto *p = new TParam(name);
+    m_items << p;
+    return p;
+}
+
+QStringList TParams::Names() const
+{
+    QStringList names;
+    for (const TParam *p : m_items)
+        names << p->Name();
+    return names;
+}
+
+void TParams::Clear()
+{
+    qDeleteAll(m_items);
+    m_items.clear();
+}
+
+QStringList ParameterNames(const QString &sql)
+{
+    QStringList names;
+    QChar quote;
+    for (qsizetype i = 0; i < sql.size(); ++i) {
+        const QChar c = sql.at(i);
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+            continue;
+        }
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            quote = c;
+            continue;
+        }
+        if (c != QLatin1Char(':'))
+            continue;
+        if (i + 1 < sql.size() && sql.at(i + 1) == QLatin1Char(':')) {
+            ++i; // a PostgreSQL cast
+            continue;
+        }
+        qsizetype end = i + 1;
+        while (end < sql.size() && (sql.at(end).isLetterOrNumber() || sql.at(end) == QLatin1Char('_')))
+            ++end;
+        if (end == i + 1)
+            continue;
+        const QString name = sql.mid(i + 1, end - i - 1);
+        bool known = false;
+        for (const QString &n : std::as_const(names))
+            known = known || n.compare(name, Qt::CaseInsensitive) == 0;
+        if (!known)
+            names << name;
+        i = end - 1;
+    }
+    return names;
+}
