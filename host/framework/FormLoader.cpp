@@ -251,7 +251,11 @@ void Loader::setProperties(QObject *object, const QString &name, const QJsonObje
         QVariant v = value.toVariant();
         if (property.metaType().id() == QMetaType::QStringList && value.isArray())
             v = v.toStringList();
-        if (!property.isWritable() || !property.write(object, v))
+        // A text where a number or a flag belongs is an error, not a zero.
+        const bool typed = property.metaType().id() == QMetaType::QVariant ||
+                           (value.isString() == (property.metaType().id() == QMetaType::QString) &&
+                            v.convert(property.metaType()));
+        if (!typed || !property.isWritable() || !property.write(object, v))
             error(QStringLiteral("valor inválido para a propriedade '%1' de '%2'").arg(it.key(), name));
     }
 }

@@ -1,0 +1,128 @@
+#include "ScriptedServices.h"
+
+#include "data/TDataSet.h"
+
+#include <QJsonArray>
+
+namespace Velmora {
+
+QString SelectionString(const QStringList &keys)
+{
+    QStringList quoted;
+    for (QString key : keys)
+        quoted << QLatin1Char('\'') + key.replace(QLatin1Char('\''), QStringLiteral("''")) +
+                      QLatin1Char('\'');
+    return quoted.join(QLatin1Char(','));
+}
+
+void ScriptedServices::clear()
+{
+    m_messages.clear();
+    m_rowPicks.clear();
+    m_listPicks.clear();
+    m_texts.clear();
+    m_files.clear();
+}
+
+void ScriptedServices::emitEvent(const QJsonObject &event)
+{
+    if (onEvent)
+        onEvent(event);
+}
+
+void ScriptedServices::showMessage(const QString &text)
+{
+    m_messages << text;
+    emitEvent({{QStringLiteral("event"), QStringLiteral("message")},
+               {QStringLiteral("text"), text}});
+}
+
+bool ScriptedServices::pickRow(TDataSet *dataSet, const QString &title)
+{
+    const int rows = dataSet ? dataSet->RecordCount() : 0;
+    emitEvent({{QStringLiteral("event"), QStringLiteral("dialog")},
+               {QStringLiteral("kind"), QStringLiteral("search")},
+               {QStringLiteral("title"), title},
+               {QStringLiteral("rows"), rows}});
+    const RowPick pick = m_rowPicks.isEmpty() ? RowPick{} : m_rowPicks.takeFirst();
+    if (!dataSet || rows == 0)
+        return false;
+    switch (pick.kind) {
+    case RowPick::Kind::Cancel:
+        return false;
+    case RowPick::Kind::Index:
+        if (pick.index < 0 || pick.index >= rows)
+            return false;
+        dataSet->MoveTo(pick.index);
+        return true;
+    case RowPick::Kind::Match: {
+        const TField *field = dataSet->FindField(pick.field);
+        if (!field)
+            return false;
+        for (int r = 0; r < rows; ++r) {
+            if (field->TextAt(r) == pick.value) {
+                dataSet->MoveTo(r);
+                return true;
+            }
+        }
+        return false;
+    }
+    }
+    return false;
+}
+
+bool ScriptedServices::pickRows(TDataSet *dataSet, const QString &keyField, const QString &title,
+                                const QString &emptyMessage, QString &selection)
+{
+    const ListPick pick = m_listPicks.isEmpty() ? ListPick{} : m_listPicks.takeFirst();
+    if (!dataSet || dataSet->IsEmpty()) {
+        showMessage(emptyMessage);
+        return false;
+    }
+    emitEvent({{QStringLiteral("event"), QStringLiteral("dialog")},
+               {QStringLiteral("kind"), QStringLiteral("list")},
+               {QStringLiteral("title"), title},
+               {QStringLiteral("rows"), dataSet->RecordCount()}});
+    if (pick.cancel)
+        return false;
+    const TField *key = dataSet->FieldByName(keyField);
+    QStringList chosen;
+    for (int r = 0; r < dataSet->RecordCount(); ++r) {
+        const QString k = key->TextAt(r);
+        if (pick.keys.contains(k))
+            chosen << k;
+    }
+    selection = SelectionString(chosen);
+    return true;
+}
+
+bool ScriptedServices::askText(const QString &caption, const QString &prompt, QString &value)
+{
+    emitEvent({{QStringLiteral("event"), QStringLiteral("ask")},
+               {QStringLiteral("caption"), caption},
+               {QStringLiteral("prompt"), prompt}});
+    const std::optional<QString> answer = m_texts.isEmpty() ? std::nullopt : m_texts.takeFirst();
+    if (!answer)
+        return false;
+    value = *answer;
+    return true;
+}
+
+QString ScriptedServices::chooseFile(const QString &title, const QString &filter,
+                                     const QString &suggested, bool forSaving)
+{
+    Q_UNUSED(title);
+    Q_UNUSED(filter);
+    Q_UNUSED(suggested);
+    Q_UNUSED(forSaving);
+    return m_files.isEmpty() ? QString() : m_files.takeFirst();
+}
+
+void ScriptedServices::showHelp(const QString &helpFile, int context)
+{
+    emitEvent({{QStringLiteral("event"), QStringLiteral("help")},
+               {QStringLiteral("file"), helpFile},
+               {QStringLiteral("context"), context}});
+}
+
+} // namespace Velmora

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "Services.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+namespace Velmora {
+
+// Services that record what the screen shows and answer from a script, for tests and the
+// batch runner. Answers are queued before the action that asks for them; a question with no
+// answer queued is cancelled.
+class VELMORA_FRAMEWORK_EXPORT ScriptedServices : public Services
+{
+public:
+    // How the search dialog ends: a row by number, the first row whose field reads a value,
+    // or cancelled.
+    struct RowPick
+    {
+        enum class Kind { Index, Match, Cancel } kind = Kind::Cancel;
+        int index = 0;
+        QString field;
+        QString value;
+    };
+    // How the list dialog ends: exactly these keys checked, or cancelled.
+    struct ListPick
+    {
+        bool cancel = true;
+        QStringList keys;
+    };
+
+    void queueRowPick(const RowPick &pick) { m_rowPicks << pick; }
+    void queueListPick(const ListPick &pick) { m_listPicks << pick; }
+    void queueText(const std::optional<QString> &text) { m_texts << text; }
+    void queueFile(const QString &path) { m_files << path; }
+
+    // Every message shown, in order.
+    const QStringList &messages() const { return m_messages; }
+    void clear();
+
+    // Called for each thing shown: {"event":"message","text":...},
+    // {"event":"dialog","kind":"search"|"list","title":...,"rows":N}, {"event":"help",...}.
+    std::function<void(const QJsonObject &)> onEvent;
+
+    void showMessage(const QString &text) override;
+    bool pickRow(TDataSet *dataSet, const QString &title) override;
+    bool pickRows(TDataSet *dataSet, const QString &keyField, const QString &title,
+                  const QString &emptyMessage, QString &selection) override;
+    bool askText(const QString &caption, const QString &prompt, QString &value) override;
+    QString chooseFile(const QString &title, const QString &filter, const QString &suggested,
+                       bool forSaving) override;
+    void showHelp(const QString &helpFile, int context) override;
+
+private:
+    void emitEvent(const QJsonObject &event);
+
+    QStringList m_messages;
+    QList<RowPick> m_rowPicks;
+    QList<ListPick> m_listPicks;
+    QList<std::optional<QString>> m_texts;
+    QStringList m_files;
+};
+
+// The selection string of keys: each key in single quotes, a quote inside doubled, joined by
+// commas, in the order given.
+VELMORA_FRAMEWORK_EXPORT QString SelectionString(const QStringList &keys);
+
+} // namespace Velmora
