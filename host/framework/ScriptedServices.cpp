@@ -1,6 +1,7 @@
 #include "ScriptedServices.h"
 
 #include "data/TDataSet.h"
+#include "rtl/TDateTime.h"
 
 #include <QJsonArray>
 
@@ -123,6 +124,38 @@ void ScriptedServices::showHelp(const QString &helpFile, int context)
     emitEvent({{QStringLiteral("event"), QStringLiteral("help")},
                {QStringLiteral("file"), helpFile},
                {QStringLiteral("context"), context}});
+}
+
+} // namespace Velmora
+
+namespace Velmora {
+
+void ScriptedServices::reportParams(const QVariantMap &values)
+{
+    QJsonObject json;
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        const QVariant &v = it.value();
+        if (v.isNull())
+            json.insert(it.key(), QJsonValue::Null);
+        else if (v.metaType() == QMetaType::fromType<TDateTime>())
+            json.insert(it.key(),
+                        QJsonObject{{QStringLiteral("date"),
+                                     v.value<TDateTime>().toDate().toString(Qt::ISODate)}});
+        else
+            json.insert(it.key(), v.toString());
+    }
+    emitEvent({{QStringLiteral("event"), QStringLiteral("params")},
+               {QStringLiteral("values"), json}});
+}
+
+void ScriptedServices::reportDone(const QString &action, const QString &file, int pages,
+                                  qint64 rows)
+{
+    emitEvent({{QStringLiteral("event"), QStringLiteral("report")},
+               {QStringLiteral("action"), action},
+               {QStringLiteral("file"), file},
+               {QStringLiteral("pages"), pages},
+               {QStringLiteral("rows"), rows}});
 }
 
 } // namespace Velmora

@@ -54,6 +54,9 @@ public:
     QString chooseFile(const QString &title, const QString &filter, const QString &suggested,
                        bool forSaving) override;
     void showHelp(const QString &helpFile, int context) override;
+    bool headless() const override { return true; }
+    void reportParams(const QVariantMap &values) override;
+    void reportDone(const QString &action, const QString &file, int pages, qint64 rows) override;
 
 private:
     void emitEvent(const QJsonObject &event);

@@ -3,6 +3,7 @@
 #include "framework_global.h"
 
 #include <QString>
+#include <QVariantMap>
 
 class TDataSet;
 
@@ -33,6 +34,20 @@ public:
     virtual QString chooseFile(const QString &title, const QString &filter,
                                const QString &suggested, bool forSaving) = 0;
     virtual void showHelp(const QString &helpFile, int context) = 0;
+
+    // No person at the screen: print and preview write a PDF to the file chooseFile names
+    // instead of opening the printer or the preview window.
+    virtual bool headless() const { return false; }
+    // The report machinery tells what it did: the parameter values it handed to a report
+    // query (a text, a TDateTime, or null), and each report it produced.
+    virtual void reportParams(const QVariantMap &values) { Q_UNUSED(values); }
+    virtual void reportDone(const QString &action, const QString &file, int pages, qint64 rows)
+    {
+        Q_UNUSED(action);
+        Q_UNUSED(file);
+        Q_UNUSED(pages);
+        Q_UNUSED(rows);
+    }
 };
 
 } // namespace Velmora

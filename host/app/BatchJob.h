@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QPointer>
+#include <QString>
+#include <QTextStream>
+#include <functional>
+
+class QWidget;
+class TForm;
+
+namespace Velmora {
+class ScriptedServices;
+}
+
+// Drives one screen headlessly through the same controls, handlers and dialogs a user
+// reaches, answering the dialogs from the job, and writes the trace: one JSON object a line.
+// The job's format is fixed; other tools rely on it:
+//   {"screen": CODE, "steps": [STEP, ...]}
+// Steps: enter, focus, click, lookup, list, action, close, open, unload, dump. Step numbers
+// in the trace count from 1.
+class BatchJob
+{
+public:
+    // What the job needs of the host.
+    struct Host
+    {
+        // Whether the loaded packages offer the screen.
+        std::function<bool(const QString &code)> hasScreen;
+        // Calls the screen's entry procedure (through the dispatch boundary).
+        std::function<void(const QString &code)> openScreen;
+        // Unloads the screen's package (finalisations run) and loads it again.
+        std::function<bool(const QString &code, QString *error)> reloadPackage;
+        QWidget *mainWindow = nullptr;
+    };
+
+    enum Status { Ok = 0, EndedWithMessage = 1, CannotRun = 2 };
+
+    BatchJob(Host host, QTextStream &trace, QTextStream &errors);
+
+    // Reads the job from a file, or from standard input for "-".
+    int runFile(const QString &path);
+    int run(const QJsonObject &job);
+
+private:
+    bool validate(const QJsonArray &steps, QString *error) const;
+    bool runStep(const QJsonObject &step, bool *fatal);
+    bool enter(QWidget *control, const QString &text);
+    bool focus(QWidget *control);
+    bool click(QWidget *control);
+    void dump();
+    TForm *screen() const;
+    QWidget *control(const QString &name) const;
+    QString focusName() const;
+    void emitLine(const QJsonObject &object);
+    void flush();
+    void settle() const;
+
+    Host m_host;
+    QTextStream &m_trace;
+    QTextStream &m_errors;
+    QString m_code;
+    QList<QJsonObject> m_pending; // events of the running step, in order
+    Velmora::ScriptedServices *m_services = nullptr;
+};
