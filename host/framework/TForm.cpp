@@ -26,6 +26,7 @@ TForm::~TForm()
 void TForm::Create()
 {
     FormLoader::Load(this, DescriptionPath());
+    Loaded();
     // Raised inside form code, so the creator sees the exception and nothing is shown.
     Velmora::Events::of(this).call(QStringLiteral("OnCreate"), this);
 }

@@ -40,6 +40,13 @@ public:
     // The resource path of this screen's description (":/module/form/Screen.json").
     virtual QString DescriptionPath() const = 0;
 
+protected:
+    // Runs once the description is applied, before the create event: the place to look the
+    // components up. Raises when one is missing.
+    virtual void Loaded() {}
+
+public:
+
     void Show();
     void Close();
     // Destroys the screen once the events already queued for it have been handled.
