@@ -1,0 +1,603 @@
+#include "Cli_fis01400.h"
+
+#include "framework/Consiste.h"
+#include "framework/PesquisaLista.h"
+#include "framework/TApplication.h"
+#include "framework/TMessages.h"
+#include "framework/TNetConnection.h"
+#include "framework/Velmora.h"
+#include "framework/controls/TBtnPesquisa.h"
+#include "framework/controls/TDateEditPlus.h"
+#include "framework/controls/TEdit.h"
+#include "framework/controls/TLabel.h"
+#include "framework/controls/TMaskEdit.h"
+#include "framework/controls/TRadioButton.h"
+#include "framework/data/TADOIBQuery.h"
+#include "framework/data/TClientDataSet.h"
+#include "framework/data/TDataSource.h"
+#include "reports/ExistParam.h"
+#include "rtl/DateConvert.h"
+#include "rtl/Exceptions.h"
+
+#include <QJsonObject>
+
+TfrmDocForne *frmDocForne = nullptr;
+bool boStCriado = false;
+QString stFornecedor;
+QString stImposto;
+QString stFilial;
+
+namespace {
+
+// The all-marker: a parameter whose name begins with P_T switches its filter off with it.
+const QString allMarker = QStringLiteral("T");
+
+// A text parameter always carries a text: the empty text, never a null.
+QVariant text(const QString &value)
+{
+    return QVariant(value.isNull() ? QString::fromLatin1("") : value);
+}
+
+template <class T> T *component(const QObject *form, const char *name)
+{
+    auto *c = form->findChild<T *>(QLatin1String(name));
+    if (!c)
+        throw Exception(QStringLiteral("Componente '%1' ausente da tela Documentos por Fornecedor.")
+                            .arg(QLatin1String(name)));
+    return c;
+}
+
+int unitNesting = 0;
+
+} // namespace
+
+TfrmDocForne::TfrmDocForne(TApplication *owner) : TfrmDadosGerRel(owner) {}
+
+TfrmDocForne::~TfrmDocForne()
+{
+    // A released screen may be destroyed after the next one was created.
+    if (frmDocForne == this)
+        frmDocForne = nullptr;
+}
+
+QString TfrmDocForne::DescriptionPath() const
+{
+    return QStringLiteral(":/fis01400/form/TfrmDocForne.json");
+}
+
+void TfrmDocForne::Loaded()
+{
+    TfrmDadosGerRel::Loaded();
+    msgPadrao = component<TMessages>(this, "msgPadrao");
+    medCdImposto = component<TMaskEdit>(this, "medCdImposto");
+    medCdEmpresa = component<TMaskEdit>(this, "medCdEmpresa");
+    edtNmImposto = component<TEdit>(this, "edtNmImposto");
+    edtNmEmpresa = component<TEdit>(this, "edtNmEmpresa");
+    lblInscricao = component<TLabel>(this, "lblInscricao");
+    edtInscricao = component<TEdit>(this, "edtInscricao");
+    btpInscricao = component<TBtnPesquisa>(this, "btpInscricao");
+    depDtInicial = component<TDateEditPlus>(this, "depDtInicial");
+    depDtFinal = component<TDateEditPlus>(this, "depDtFinal");
+    rdbTodosFor = component<TRadioButton>(this, "rdbTodosFor");
+    rdbListaFor = component<TRadioButton>(this, "rdbListaFor");
+    rdbTodosFil = component<TRadioButton>(this, "rdbTodosFil");
+    rdbListaFil = component<TRadioButton>(this, "rdbListaFil");
+    btnPesqForne = component<TBtnPesquisa>(this, "btnPesqForne");
+    btnFilial = component<TBtnPesquisa>(this, "btnFilial");
+    qryImposto = component<TADOIBQuery>(this, "qryImposto");
+    qryEmpresa = component<TADOIBQuery>(this, "qryEmpresa");
+    qryInscEsta = component<TADOIBQuery>(this, "qryInscEsta");
+    qryInscrMuni = component<TADOIBQuery>(this, "qryInscrMuni");
+    qryFornecedor = component<TADOIBQuery>(this, "qryFornecedor");
+    qryFiliOrig = component<TADOIBQuery>(this, "qryFiliOrig");
+    qryImpostoCDIMPOSTONFE = component<TField>(this, "qryImpostoCDIMPOSTONFE");
+    dtsInscrEstad = component<TDataSource>(this, "dtsInscrEstad");
+    dtsInscrMuni = component<TDataSource>(this, "dtsInscrMuni");
+    dtsFornecedor = component<TDataSource>(this, "dtsFornecedor");
+    dtsFiliOrig = component<TDataSource>(this, "dtsFiliOrig");
+    cdsDtIni = component<TClientDataSet>(this, "cdsDtIni");
+    cdsDtFim = component<TClientDataSet>(this, "cdsDtFim");
+    cdsVdDataIni = component<TClientDataSet>(this, "cdsVdDataIni");
+    cdsVdDataFinal = component<TClientDataSet>(this, "cdsVdDataFinal");
+    netDocForne = component<TNetConnection>(this, "netDocForne");
+}
+
+void TfrmDocForne::failWith(const char *key) const
+{
+    Consiste::MensErro(msgPadrao->Msg(QLatin1String(key)), true);
+    throw EAbort(); // MensErro has raised already; this only tells the compiler
+}
+
+// A move made by the screen's own code: it runs no exit.
+void TfrmDocForne::moveFocus(QWidget *control)
+{
+    if (control->isEnabled() && control->isVisible())
+        control->setFocus(Qt::OtherFocusReason);
+}
+
+void TfrmDocForne::setRegistrationRowEnabled(bool enabled)
+{
+    lblInscricao->SetEnabled(enabled);
+    edtInscricao->SetEnabled(enabled);
+    btpInscricao->SetEnabled(enabled);
+}
+
+// The collecting body of the tax on which the tax query stands.
+QString TfrmDocForne::collectingBody() const
+{
+    return qryImposto->FieldByName(QStringLiteral("IDORGARRECADNFE"))->AsString();
+}
+
+// ---- Creation, activation, close --------------------------------------------------------
+
+void TfrmDocForne::FormCreate(QObject *sender)
+{
+    TfrmDadosGerRel::FormCreate(sender);
+    // The selection strings outlive a closed screen; a fresh screen shows the list it holds,
+    // so that what the screen shows and what the report receives agree.
+    if (!Consiste::EmptyString(stFornecedor))
+        rdbListaFor->setChecked(true);
+    if (!Consiste::EmptyString(stFilial))
+        rdbListaFil->setChecked(true);
+    netDocForne->SetConnected(true);
+}
+
+void TfrmDocForne::netDocForneBeforeConnect(QObject *)
+{
+    netDocForne->SetPort(Velmora::WebPort());
+    netDocForne->SetHost(Velmora::WebURL());
+}
+
+void TfrmDocForne::FormActivate(QObject *sender)
+{
+    TfrmDadosGerRel::FormActivate(sender);
+    repaint();
+}
+
+void TfrmDocForne::FormClose(QObject *sender, TCloseAction &action)
+{
+    boStCriado = false;
+    TfrmDadosGerRel::FormClose(sender, action);
+    Release();
+}
+
+// ---- Tax and company ----------------------------------------------------------------------
+
+void TfrmDocForne::Vd_Empresa(bool required)
+{
+    if (Consiste::EmptyString(medCdEmpresa->Text()) && !required)
+        return;
+    try {
+        if (Consiste::EmptyString(medCdEmpresa->Text()))
+            failWith("medCdEmpresa_Inf");
+        medCdEmpresa->SetText(Consiste::Ajusta(medCdEmpresa->Text(), 2));
+        qryEmpresa->Close();
+        qryEmpresa->ParamByName(QStringLiteral("P_CDEMPRESA"))->SetAsVariant(text(medCdEmpresa->Text()));
+        qryEmpresa->Open();
+        if (qryEmpresa->IsEmpty())
+            failWith("medCdEmpresa_Cad");
+        edtNmEmpresa->SetText(qryEmpresa->FieldByName(QStringLiteral("NMEMPRESA"))->AsString());
+    } catch (...) {
+        moveFocus(medCdEmpresa);
+        throw;
+    }
+}
+
+void TfrmDocForne::Vd_Imposto(bool required)
+{
+    if (Consiste::EmptyString(medCdImposto->Text()) && !required)
+        return;
+    try {
+        if (Consiste::EmptyString(medCdImposto->Text()))
+            failWith("CDIMP_INF");
+        // The width is the one the tax code field declares.
+        medCdImposto->SetText(Consiste::Ajusta(medCdImposto->Text(), qryImpostoCDIMPOSTONFE->Size()));
+        qryImposto->Close();
+        qryImposto->ParamByName(QStringLiteral("P_CDIMPOSTO"))->SetAsVariant(text(medCdImposto->Text()));
+        qryImposto->Open();
+        if (qryImposto->IsEmpty())
+            failWith("CDIMP_INV");
+
+        // The registration kind goes by the collecting body's first letter: "E" the state,
+        // "M" the municipality; anything else leaves the kind as an earlier tax set it.
+        QString body = collectingBody();
+        if (!Consiste::EmptyString(body)) {
+            if (body.at(0) == QLatin1Char('E')) {
+                btpInscricao->SetDataSource(dtsInscrEstad);
+                btpInscricao->SetCaption2(msgPadrao->Msg(QStringLiteral("InscEsta")));
+            } else if (body.at(0) == QLatin1Char('M')) {
+                btpInscricao->SetDataSource(dtsInscrMuni);
+                btpInscricao->SetCaption2(msgPadrao->Msg(QStringLiteral("InscMuni")));
+            }
+        }
+        // The registration row goes by the whole text: "F" or empty means no registration.
+        body = collectingBody();
+        setRegistrationRowEnabled(!(body == QLatin1String("F") || Consiste::EmptyString(body)));
+        edtNmImposto->SetText(qryImposto->FieldByName(QStringLiteral("SGIMPOSTONFE"))->AsString());
+    } catch (...) {
+        moveFocus(medCdImposto);
+        throw;
+    }
+}
+
+void TfrmDocForne::medCdImpostoChange(QObject *)
+{
+    edtInscricao->SetText(QString());
+    edtNmImposto->SetText(QString());
+}
+
+void TfrmDocForne::medCdImpostoExit(QObject *)
+{
+    Vd_Imposto(false);
+    if (medCdImposto->Text().length() == 0)
+        setRegistrationRowEnabled(false);
+}
+
+void TfrmDocForne::btpImpostoBeforePesq(QObject *, bool &)
+{
+    qryImposto->Close();
+    qryImposto->ParamByName(QStringLiteral("P_CDIMPOSTO"))->Clear();
+    qryImposto->Open();
+}
+
+void TfrmDocForne::btpImpostoAfterPesq(QObject *)
+{
+    medCdImposto->SetText(qryImposto->FieldByName(QStringLiteral("CDIMPOSTONFE"))->AsString());
+    edtNmImposto->SetText(qryImposto->FieldByName(QStringLiteral("SGIMPOSTONFE"))->AsString());
+}
+
+void TfrmDocForne::medCdEmpresaChange(QObject *)
+{
+    edtNmEmpresa->SetText(QString());
+}
+
+void TfrmDocForne::medCdEmpresaExit(QObject *)
+{
+    Vd_Empresa(false);
+}
+
+void TfrmDocForne::btpEmpresaBeforePesq(QObject *, bool &)
+{
+    qryEmpresa->Close();
+    qryEmpresa->ParamByName(QStringLiteral("P_CDEMPRESA"))->Clear();
+    qryEmpresa->Open();
+}
+
+void TfrmDocForne::btpEmpresaAfterPesq(QObject *)
+{
+    medCdEmpresa->SetText(qryEmpresa->FieldByName(QStringLiteral("CDEMPRESA"))->AsString());
+    edtNmEmpresa->SetText(qryEmpresa->FieldByName(QStringLiteral("NMEMPRESA"))->AsString());
+}
+
+// ---- Registration ------------------------------------------------------------------------
+
+void TfrmDocForne::Vd_Inscricao(bool required)
+{
+    const QString registration = edtInscricao->Text();
+    const TDataSource *kind = btpInscricao->DataSource();
+    try {
+        if (Consiste::EmptyString(registration)) {
+            if (!required)
+                return;
+            if (kind == dtsInscrEstad)
+                failWith("InscEst_Inf");
+            if (kind == dtsInscrMuni)
+                failWith("InscMuni_Inf");
+            return;
+        }
+        if (kind == dtsInscrEstad) {
+            qryInscEsta->Close();
+            qryInscEsta->ParamByName(QStringLiteral("P_CDEMPRESA"))->SetAsVariant(text(medCdEmpresa->Text()));
+            qryInscEsta->ParamByName(QStringLiteral("P_CDINSCESTA"))->SetAsVariant(text(registration));
+            qryInscEsta->ParamByName(QStringLiteral("P_TCDINSCESTA"))->Clear();
+            qryInscEsta->Open();
+            if (qryInscEsta->IsEmpty())
+                failWith("InscEsta_Cad");
+        } else if (kind == dtsInscrMuni) {
+            qryInscrMuni->Close();
+            const QString company = medCdEmpresa->Text();
+            qryInscrMuni->ParamByName(QStringLiteral("P_CDEMPRESA"))
+                ->SetAsVariant(text(Consiste::EmptyString(company) ? allMarker : company));
+            qryInscrMuni->ParamByName(QStringLiteral("P_CDINSCMUNI"))->SetAsVariant(text(registration));
+            qryInscrMuni->ParamByName(QStringLiteral("P_TCDINSCMUNI"))->Clear();
+            qryInscrMuni->Open();
+            if (qryInscrMuni->IsEmpty())
+                failWith("InscMuni_Cad");
+        }
+    } catch (...) {
+        moveFocus(edtInscricao);
+        throw;
+    }
+}
+
+void TfrmDocForne::edtInscricaoExit(QObject *)
+{
+    Vd_Inscricao(false);
+}
+
+void TfrmDocForne::btpInscricaoBeforePesq(QObject *, bool &)
+{
+    const bool municipal = collectingBody() == QLatin1String("M");
+    TADOIBQuery *query = municipal ? qryInscrMuni : qryInscEsta;
+    query->Close();
+    query->ParamByName(QStringLiteral("P_CDEMPRESA"))->SetAsVariant(text(medCdEmpresa->Text()));
+    query->ParamByName(municipal ? QStringLiteral("P_CDINSCMUNI") : QStringLiteral("P_CDINSCESTA"))
+        ->Clear();
+    query->ParamByName(municipal ? QStringLiteral("P_TCDINSCMUNI") : QStringLiteral("P_TCDINSCESTA"))
+        ->SetAsVariant(text(allMarker));
+    btpInscricao->SetTitle(msgPadrao->Msg(municipal ? QStringLiteral("Muni") : QStringLiteral("Estad")));
+    query->Open();
+}
+
+void TfrmDocForne::btpInscricaoAfterPesq(QObject *)
+{
+    // The registration the user picked: the current row of the list the dialog showed. (With
+    // a tax changed through its lookup and not yet left, the collecting body and the list can
+    // disagree; the picked row is what the user chose.)
+    const TDataSource *shown = btpInscricao->DataSource();
+    TDataSet *list = shown ? shown->DataSet() : nullptr;
+    if (!list)
+        return;
+    const QString field = list == qryInscrMuni ? QStringLiteral("CDINSCMUNI") : QStringLiteral("CDINSCESTA");
+    edtInscricao->SetText(list->FieldByName(field)->AsString());
+}
+
+// ---- Suppliers and branches --------------------------------------------------------------
+
+void TfrmDocForne::rdbTodosForClick(QObject *)
+{
+    btnPesqForne->SetEnabled(!rdbTodosFor->isChecked());
+    if (rdbTodosFor->isChecked())
+        stFornecedor.clear();
+}
+
+void TfrmDocForne::rdbListaForClick(QObject *)
+{
+    btnPesqForne->SetEnabled(rdbListaFor->isChecked());
+}
+
+void TfrmDocForne::btnPesqForneClick(QObject *)
+{
+    qryFornecedor->Close();
+    qryFornecedor->Open();
+    // One mask for the whole list: the kind of person of the first supplier by name.
+    const QString kind = qryFornecedor->FieldByName(QStringLiteral("IDTPIJURFORN"))->AsString();
+    qryFornecedor->FieldByName(QStringLiteral("NRINSJURFORN"))->SetEditMask(Consiste::PictPess(kind));
+    const QString dialogText = msgPadrao->Msg(QStringLiteral("For")) + QLatin1Char('|') +
+                               msgPadrao->Msg(QStringLiteral("nao_ha_for"));
+    PesquisaLista(dtsFornecedor, QStringLiteral("NRINSJURFORN"), dialogText, false, stFornecedor);
+}
+
+void TfrmDocForne::rdbTodosFilClick(QObject *)
+{
+    btnFilial->SetEnabled(!rdbTodosFil->isChecked());
+    if (rdbTodosFil->isChecked())
+        stFilial.clear();
+}
+
+void TfrmDocForne::rdbListaFilClick(QObject *)
+{
+    btnFilial->SetEnabled(rdbListaFil->isChecked());
+}
+
+void TfrmDocForne::btnFilialClick(QObject *)
+{
+    qryFiliOrig->Close();
+    qryFiliOrig->Open();
+    const QString dialogText = msgPadrao->Msg(QStringLiteral("Fil")) + QLatin1Char('|') +
+                               msgPadrao->Msg(QStringLiteral("nao_ha_fil"));
+    PesquisaLista(dtsFiliOrig, QStringLiteral("CDFILIAL"), dialogText, false, stFilial);
+}
+
+void TfrmDocForne::Vd_Fornecedor()
+{
+    if (rdbListaFor->isChecked() && Consiste::EmptyString(stFornecedor)) {
+        moveFocus(rdbListaFor);
+        failWith("For_Inf");
+    }
+}
+
+void TfrmDocForne::Vd_Filial()
+{
+    if (rdbListaFil->isChecked() && Consiste::EmptyString(stFilial)) {
+        moveFocus(rdbListaFil);
+        failWith("Fil_Inf");
+    }
+}
+
+// ---- Reporting period ----------------------------------------------------------------------
+
+void TfrmDocForne::depDtInicialExit(QObject *)
+{
+    depDtInicial->CheckValidDate();
+}
+
+void TfrmDocForne::depDtFinalExit(QObject *)
+{
+    depDtFinal->CheckValidDate();
+}
+
+void TfrmDocForne::btnDataIniBeforePesq(QObject *, bool &)
+{
+    const QString tax = medCdImposto->Text();
+    const QString registration = edtInscricao->Text();
+    const QString company = medCdEmpresa->Text();
+    const QJsonValue answer =
+        netDocForne->Call(QStringLiteral("GetDtIni"), {text(company), text(registration), text(tax)});
+    cdsDtIni->SetDataPacket(answer.toObject());
+}
+
+void TfrmDocForne::btnDataIniAfterPesq(QObject *)
+{
+    depDtInicial->SetDate(StrToDate(cdsDtIni->FieldByName(QStringLiteral("DTINICIAL"))->AsString()));
+}
+
+void TfrmDocForne::btnDataFimBeforePesq(QObject *, bool &)
+{
+    const QString tax = medCdImposto->Text();
+    const QString registration = edtInscricao->Text();
+    const QString company = medCdEmpresa->Text();
+    // Always the initial date: the final dates offered are those from it on.
+    const QJsonValue answer = netDocForne->Call(
+        QStringLiteral("GetDtFim"), {text(company), text(registration),
+                                     QVariant::fromValue(depDtInicial->GetDate()), text(tax)});
+    cdsDtFim->SetDataPacket(answer.toObject());
+}
+
+void TfrmDocForne::btnDataFimAfterPesq(QObject *)
+{
+    depDtFinal->SetDate(StrToDate(cdsDtFim->FieldByName(QStringLiteral("DTFINAL"))->AsString()));
+}
+
+void TfrmDocForne::Vd_Datas()
+{
+    bool initialFlag = Consiste::EmptyString(depDtInicial->Text());
+    const bool finalFlag = Consiste::EmptyString(depDtFinal->Text());
+    try {
+        if (initialFlag)
+            failWith("DtIni_inf");
+        if (finalFlag)
+            failWith("DtFin_inf");
+        const QVariant company = text(medCdEmpresa->Text());
+        const QVariant registration = text(edtInscricao->Text());
+        const QVariant tax = text(medCdImposto->Text());
+        cdsVdDataIni->SetDataPacket(Consiste::CheckResultServ(
+            netDocForne->Call(QStringLiteral("GetVdDataIni"),
+                              {company, registration, QVariant::fromValue(depDtInicial->GetDate()), tax}),
+            true, 0));
+        // Asked even when the first answer is already empty: both answers are kept.
+        cdsVdDataFinal->SetDataPacket(Consiste::CheckResultServ(
+            netDocForne->Call(QStringLiteral("GetVdDataFinal"),
+                              {company, registration, QVariant::fromValue(depDtFinal->GetDate()), tax}),
+            true, 0));
+        if (cdsVdDataIni->IsEmpty() || cdsVdDataFinal->IsEmpty()) {
+            initialFlag = true;
+            failWith("Mapa_Inv");
+        }
+    } catch (...) {
+        if (initialFlag)
+            moveFocus(depDtInicial);
+        else if (finalFlag)
+            moveFocus(depDtFinal);
+        throw;
+    }
+}
+
+// ---- Whole form and report actions -------------------------------------------------------
+
+void TfrmDocForne::checkDateOrder()
+{
+    if (Consiste::EmptyString(depDtInicial->Text()) || Consiste::EmptyString(depDtFinal->Text()))
+        return;
+    if (depDtInicial->GetDate() > depDtFinal->GetDate()) {
+        moveFocus(depDtInicial);
+        failWith("DtIni_inv");
+    }
+}
+
+void TfrmDocForne::Vd_ValidaCampos(bool full)
+{
+    if (!full) {
+        Vd_Empresa(true);
+        depDtInicial->CheckValidDate();
+        depDtFinal->CheckValidDate();
+        checkDateOrder();
+        return;
+    }
+    Vd_Imposto(true);
+    Vd_Empresa(true);
+    if (edtInscricao->Enabled())
+        Vd_Inscricao(true);
+    depDtInicial->CheckValidDate();
+    depDtFinal->CheckValidDate();
+    checkDateOrder();
+    Vd_Datas();
+    Vd_Fornecedor();
+    Vd_Filial();
+}
+
+void TfrmDocForne::sbtPrintClick(QObject *sender)
+{
+    Vd_ValidaCampos(true);
+    TfrmDadosGerRel::sbtPrintClick(sender);
+}
+
+void TfrmDocForne::sbtPreviewClick(QObject *sender)
+{
+    Vd_ValidaCampos(true);
+    TfrmDadosGerRel::sbtPreviewClick(sender);
+}
+
+void TfrmDocForne::sbtSalvarComoClick(QObject *sender)
+{
+    Vd_ValidaCampos(true);
+    TfrmDadosGerRel::sbtSalvarComoClick(sender);
+}
+
+void TfrmDocForne::sbtReportEditClick(QObject *sender)
+{
+    Vd_ValidaCampos(false);
+    TfrmDadosGerRel::sbtReportEditClick(sender);
+}
+
+void TfrmDocForne::rpddPadraoBeforeGetQueryParams(TParams *params, bool &)
+{
+    const auto set = [params](const char *name, const QVariant &value) {
+        if (ExistParam(params, QLatin1String(name)))
+            params->ParamByName(QLatin1String(name))->SetAsVariant(value);
+    };
+    set("P_CDEMPRESA", text(medCdEmpresa->Text()));
+    // In each pair exactly one carries the information: the list, or the all-marker.
+    const bool branches = !Consiste::EmptyString(stFilial);
+    set("P_CDFILIAL", text(branches ? stFilial : QString()));
+    set("P_TCDFILIAL", text(branches ? QString() : allMarker));
+    const bool suppliers = !Consiste::EmptyString(stFornecedor);
+    set("P_CDFORNECED", text(suppliers ? stFornecedor : QString()));
+    set("P_TCDFORNECED", text(suppliers ? QString() : allMarker));
+    set("P_DTINICIAL", QVariant::fromValue(depDtInicial->GetDate()));
+    set("P_DTFINAL", QVariant::fromValue(depDtFinal->GetDate()));
+    set("P_CDINSCRICAO", text(edtInscricao->Text()));
+    set("P_CDIMPOSTO", text(medCdImposto->Text()));
+}
+
+// ---- Entry points -------------------------------------------------------------------------
+
+void IniProc()
+{
+    CriaDocForne();
+}
+
+void CriaDocForne()
+{
+    Application().SetScreenCursor(-11);
+    try {
+        if (!boStCriado) {
+            // A creation that fails leaves nothing behind and the flag false: a later call
+            // tries again.
+            frmDocForne = Application().CreateForm<TfrmDocForne>();
+            boStCriado = true;
+        }
+        frmDocForne->Show();
+        frmDocForne->SetWindowState(TWindowState::wsNormal);
+    } catch (...) {
+        Application().SetScreenCursor(0);
+        throw;
+    }
+    Application().SetScreenCursor(0);
+}
+
+void Cli_fis01400_Initialization()
+{
+    if (unitNesting++ != 0)
+        return;
+    boStCriado = false;
+}
+
+void Cli_fis01400_Finalization()
+{
+    if (--unitNesting != 0)
+        return;
+    stFilial.clear();
+    stImposto.clear();
+    stFornecedor.clear();
+}

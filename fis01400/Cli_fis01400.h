@@ -1,0 +1,145 @@
+#pragma once
+
+#include "reports/TfrmDadosGerRel.h"
+
+#include <QString>
+
+class TADOIBQuery;
+class TBtnPesquisa;
+class TClientDataSet;
+class TDataSource;
+class TDateEditPlus;
+class TEdit;
+class TField;
+class TLabel;
+class TMaskEdit;
+class TMessages;
+class TNetConnection;
+class TParams;
+class TRadioButton;
+
+// "Documentos por Fornecedor": the parameters of the report FIS014, each checked against the
+// database and the application server, handed to the report machinery.
+class Q_DECL_EXPORT TfrmDocForne : public TfrmDadosGerRel
+{
+    Q_OBJECT
+public:
+    explicit TfrmDocForne(TApplication *owner);
+    ~TfrmDocForne() override;
+    QString DescriptionPath() const override;
+
+    // Field checks: required makes an empty field an error (the whole-form check); without it
+    // an empty field passes silently (the field's own exit).
+    void Vd_Imposto(bool required);
+    void Vd_Empresa(bool required);
+    void Vd_Inscricao(bool required);
+    void Vd_Fornecedor();
+    void Vd_Filial();
+    void Vd_Datas();
+    // full: before print, preview and save as; light: before editing a layout.
+    void Vd_ValidaCampos(bool full);
+
+    // Creation, activation and close.
+    Q_INVOKABLE void FormCreate(QObject *sender);
+    Q_INVOKABLE void FormActivate(QObject *sender);
+    Q_INVOKABLE void FormClose(QObject *sender, TCloseAction &action);
+    Q_INVOKABLE void netDocForneBeforeConnect(QObject *sender);
+
+    // Tax and company.
+    Q_INVOKABLE void medCdImpostoChange(QObject *sender);
+    Q_INVOKABLE void medCdImpostoExit(QObject *sender);
+    Q_INVOKABLE void btpImpostoBeforePesq(QObject *sender, bool &flag);
+    Q_INVOKABLE void btpImpostoAfterPesq(QObject *sender);
+    Q_INVOKABLE void medCdEmpresaChange(QObject *sender);
+    Q_INVOKABLE void medCdEmpresaExit(QObject *sender);
+    Q_INVOKABLE void btpEmpresaBeforePesq(QObject *sender, bool &flag);
+    Q_INVOKABLE void btpEmpresaAfterPesq(QObject *sender);
+
+    // Registration.
+    Q_INVOKABLE void edtInscricaoExit(QObject *sender);
+    Q_INVOKABLE void btpInscricaoBeforePesq(QObject *sender, bool &flag);
+    Q_INVOKABLE void btpInscricaoAfterPesq(QObject *sender);
+
+    // Suppliers and branches.
+    Q_INVOKABLE void rdbTodosForClick(QObject *sender);
+    Q_INVOKABLE void rdbListaForClick(QObject *sender);
+    Q_INVOKABLE void btnPesqForneClick(QObject *sender);
+    Q_INVOKABLE void rdbTodosFilClick(QObject *sender);
+    Q_INVOKABLE void rdbListaFilClick(QObject *sender);
+    Q_INVOKABLE void btnFilialClick(QObject *sender);
+
+    // Reporting period.
+    Q_INVOKABLE void depDtInicialExit(QObject *sender);
+    Q_INVOKABLE void depDtFinalExit(QObject *sender);
+    Q_INVOKABLE void btnDataIniBeforePesq(QObject *sender, bool &flag);
+    Q_INVOKABLE void btnDataIniAfterPesq(QObject *sender);
+    Q_INVOKABLE void btnDataFimBeforePesq(QObject *sender, bool &flag);
+    Q_INVOKABLE void btnDataFimAfterPesq(QObject *sender);
+
+    // Report actions and the report query's parameters.
+    Q_INVOKABLE void sbtPrintClick(QObject *sender);
+    Q_INVOKABLE void sbtPreviewClick(QObject *sender);
+    Q_INVOKABLE void sbtSalvarComoClick(QObject *sender);
+    Q_INVOKABLE void sbtReportEditClick(QObject *sender);
+    Q_INVOKABLE void rpddPadraoBeforeGetQueryParams(TParams *params, bool &flag);
+
+protected:
+    void Loaded() override;
+
+private:
+    [[noreturn]] void failWith(const char *key) const;
+    void setRegistrationRowEnabled(bool enabled);
+    void checkDateOrder();
+    QString collectingBody() const;
+    static void moveFocus(QWidget *control);
+
+    // Components of the description, looked up once it is applied.
+    TMessages *msgPadrao = nullptr;
+    TMaskEdit *medCdImposto = nullptr;
+    TMaskEdit *medCdEmpresa = nullptr;
+    TEdit *edtNmImposto = nullptr;
+    TEdit *edtNmEmpresa = nullptr;
+    TLabel *lblInscricao = nullptr;
+    TEdit *edtInscricao = nullptr;
+    TBtnPesquisa *btpInscricao = nullptr;
+    TDateEditPlus *depDtInicial = nullptr;
+    TDateEditPlus *depDtFinal = nullptr;
+    TRadioButton *rdbTodosFor = nullptr;
+    TRadioButton *rdbListaFor = nullptr;
+    TRadioButton *rdbTodosFil = nullptr;
+    TRadioButton *rdbListaFil = nullptr;
+    TBtnPesquisa *btnPesqForne = nullptr;
+    TBtnPesquisa *btnFilial = nullptr;
+    TADOIBQuery *qryImposto = nullptr;
+    TADOIBQuery *qryEmpresa = nullptr;
+    TADOIBQuery *qryInscEsta = nullptr;
+    TADOIBQuery *qryInscrMuni = nullptr;
+    TADOIBQuery *qryFornecedor = nullptr;
+    TADOIBQuery *qryFiliOrig = nullptr;
+    TField *qryImpostoCDIMPOSTONFE = nullptr;
+    TDataSource *dtsInscrEstad = nullptr;
+    TDataSource *dtsInscrMuni = nullptr;
+    TDataSource *dtsFornecedor = nullptr;
+    TDataSource *dtsFiliOrig = nullptr;
+    TClientDataSet *cdsDtIni = nullptr;
+    TClientDataSet *cdsDtFim = nullptr;
+    TClientDataSet *cdsVdDataIni = nullptr;
+    TClientDataSet *cdsVdDataFinal = nullptr;
+    TNetConnection *netDocForne = nullptr;
+};
+
+// The module's globals, reachable by name from the host and sibling modules.
+extern "C" {
+Q_DECL_EXPORT extern TfrmDocForne *frmDocForne;
+Q_DECL_EXPORT extern bool boStCriado;
+Q_DECL_EXPORT extern QString stFornecedor;
+Q_DECL_EXPORT extern QString stImposto;
+Q_DECL_EXPORT extern QString stFilial;
+
+Q_DECL_EXPORT void IniProc();
+Q_DECL_EXPORT void CriaDocForne();
+}
+
+// Unit initialisation and finalisation of the screen's unit.
+void Cli_fis01400_Initialization();
+void Cli_fis01400_Finalization();
