@@ -75,12 +75,8 @@ void MainWindow::fillPackages()
     for (const QString &name : loader.Loaded()) {
         QAction *reload = m_packages->addAction(QStringLiteral("Recarregar %1").arg(name));
         reload->setObjectName(QStringLiteral("recarregar_") + name);
-        connect(reload, &QAction::triggered, this, [&loader, name] {
-            Dispatch([&] {
-                loader.Unload(name);
-                loader.Load(name);
-            });
-        });
+        connect(reload, &QAction::triggered, this,
+                [&loader, name] { Dispatch([&] { loader.Reload(name); }); });
         QAction *unload = m_packages->addAction(QStringLiteral("Descarregar %1").arg(name));
         unload->setObjectName(QStringLiteral("descarregar_") + name);
         connect(unload, &QAction::triggered, this,

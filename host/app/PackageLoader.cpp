@@ -164,6 +164,9 @@ QString PackageLoader::Load(const QString &nameOrFile)
         throw EPackageError(QStringLiteral("Nome de pacote inválido: '%1'.").arg(nameOrFile));
 
     if (Package *again = find(name)) {
+        if (isPath(nameOrFile) && Locate(nameOrFile) != again->fileName)
+            throw EPackageError(QStringLiteral("O pacote '%1' já está carregado de '%2'.")
+                                    .arg(name, again->fileName));
         callPackage(again->initialize, QStringLiteral("A inicialização do pacote '%1'").arg(name));
         ++again->loads;
         return name;
@@ -211,7 +214,12 @@ QString PackageLoader::Load(const QString &nameOrFile)
         info = infoTable();
     } catch (...) {
     }
-    if (!info || info->version != VELMORA_PACKAGE_INFO_VERSION)
+    const auto listed = [](int count, const void *items) {
+        return count >= 0 && (count == 0 || items);
+    };
+    if (!info || info->version != VELMORA_PACKAGE_INFO_VERSION ||
+        !listed(info->requiredCount, info->required) || !listed(info->unitCount, info->units) ||
+        !listed(info->screenCount, info->screens))
         refuse(QStringLiteral("O pacote '%1' tem uma descrição de pacote inválida ou de outra "
                               "versão.")
                    .arg(name));
@@ -303,6 +311,14 @@ void PackageLoader::Unload(const QString &name)
     emit packagesChanged();
     if (!failure.isEmpty())
         throw EPackageError(failure);
+}
+
+void PackageLoader::Reload(const QString &name)
+{
+    const QString fileName = loaded(name).fileName;
+    while (IsLoaded(name))
+        Unload(name);
+    Load(fileName);
 }
 
 void PackageLoader::UnloadAll()

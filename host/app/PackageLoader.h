@@ -61,6 +61,9 @@ public:
     // Undoes one Load. The last one closes the package's screens, delivers the pending
     // deletions, finalises the units and unloads the library.
     void Unload(const QString &name);
+    // Unloads the package entirely (every nested load; its finalisations run) and loads the
+    // same file again once.
+    void Reload(const QString &name);
     void UnloadAll();
 
     bool IsLoaded(const QString &name) const;

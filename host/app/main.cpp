@@ -71,9 +71,9 @@ int main(int argc, char *argv[])
     if (parser.isSet(batch))
         return RunBatch(parser.value(batch));
 
+    host.Window().show();
     for (const QString &failure : host.LoadConfiguredPackages())
         Velmora::Services::current().showMessage(failure);
-    host.Window().show();
     if (parser.isSet(open))
         host.OpenScreen(parser.value(open));
     return QApplication::exec();

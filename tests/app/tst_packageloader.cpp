@@ -66,6 +66,13 @@ TEST_F(PackageTest, PackagePathComesFirst)
     EXPECT_EQ(found, QFileInfo(copy).canonicalFilePath());
     ASSERT_GE(path.size(), 3);
     EXPECT_EQ(path.at(1), QStringLiteral("/nada"));
+
+    // One package of a name at a time, whichever file holds it.
+    loader().Load(testPackage);
+    EXPECT_EQ(ErrorOf([&] { loader().Load(copy); }),
+              QStringLiteral("O pacote 'velmora_testpkg' já está carregado de '%1'.")
+                  .arg(loader().FileName(testPackage)));
+    EXPECT_EQ(loader().LoadCount(testPackage), 1);
 }
 
 TEST_F(PackageTest, InitialisesUnitsInOrderAndFinalisesThemInReverse)
@@ -102,6 +109,16 @@ TEST_F(PackageTest, NestedLoadsAreCountedByTheUnits)
     loader().Unload(testPackage);
     EXPECT_EQ(seen, finalisations);
     EXPECT_FALSE(loader().IsLoaded(testPackage));
+
+    // A reload goes all the way down, whatever the nesting, and comes back once.
+    loader().Load(testPackage);
+    loader().Load(testPackage);
+    seen.clear();
+    *loader().Variable<QStringList *>(testPackage, QStringLiteral("TrilhaExterna")) = &seen;
+    loader().Reload(testPackage);
+    EXPECT_EQ(seen, finalisations);
+    EXPECT_EQ(loader().LoadCount(testPackage), 1);
+    EXPECT_EQ(Trail(loader()), initialisations);
 }
 
 TEST_F(PackageTest, RefusesAPackageWhoseRequiredPackagesAreMissing)
