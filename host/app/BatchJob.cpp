@@ -70,13 +70,13 @@ void typeCharacter(QChar ch)
 
 QJsonValue controlText(const QWidget *w)
 {
+    // A control's text as the business code reads it: Text, else Caption.
     const QMetaObject *meta = w->metaObject();
-    const QMetaProperty user = meta->userProperty();
-    if (user.isValid())
-        return user.read(w).toString();
-    const int caption = meta->indexOfProperty("Caption");
-    if (caption >= 0)
-        return meta->property(caption).read(w).toString();
+    for (const char *name : {"Text", "Caption"}) {
+        const int index = meta->indexOfProperty(name);
+        if (index >= 0)
+            return meta->property(index).read(w).toString();
+    }
     return QJsonValue::Null;
 }
 
@@ -182,7 +182,7 @@ int BatchJob::run(const QJsonObject &job)
     if (m_host.mainWindow) {
         m_host.mainWindow->show();
         m_host.mainWindow->activateWindow();
-        QTest::qWaitForWindowActive(m_host.mainWindow);
+        (void)QTest::qWaitForWindowActive(m_host.mainWindow);
     }
     // The entry procedure runs first; a failure there is a message like any other.
     m_host.openScreen(m_code);

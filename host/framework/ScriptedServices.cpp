@@ -33,7 +33,8 @@ void ScriptedServices::emitEvent(const QJsonObject &event)
 
 void ScriptedServices::showMessage(const QString &text)
 {
-    m_messages << text;
+    // A deep copy: a package's literal goes away when the package is unloaded.
+    m_messages << QString(text.constData(), text.size());
     emitEvent({{QStringLiteral("event"), QStringLiteral("message")},
                {QStringLiteral("text"), text}});
 }

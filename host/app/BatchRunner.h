@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+
+// Runs a batch job (a file, or "-" for standard input) against the host of this process
+// (Velmora::Host::instance()): its package loader and its main window. Returns the process
+// exit status.
+int RunBatch(const QString &jobPath);

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QMdiArea;
+class QMenu;
+
+namespace Velmora {
+
+class Host;
+
+// The host's main window: the document area where screens live, the "Módulos" menu with the
+// screens of the loaded packages, "Pacotes" to load, reload and unload them, and "Janela".
+// Menus are rebuilt each time they open, so an action may unload the package it came from.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(Host &host);
+    ~MainWindow() override;
+
+    QMdiArea *MdiArea() const { return m_area; }
+    QMenu *ModulesMenu() const { return m_modules; }
+    QMenu *PackagesMenu() const { return m_packages; }
+    QMenu *WindowMenu() const { return m_windows; }
+    // Rebuilds every menu from the loaded packages and the open windows.
+    void RefreshMenus();
+
+private:
+    void fillModules();
+    void fillPackages();
+    void fillWindows();
+    void askPackageToLoad();
+
+    Host &m_host;
+    QMdiArea *m_area;
+    QMenu *m_modules;
+    QMenu *m_packages;
+    QMenu *m_windows;
+};
+
+} // namespace Velmora

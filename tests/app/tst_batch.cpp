@@ -1,0 +1,215 @@
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+// The batch runner as other tools use it: the velmora executable, a job, the trace on
+// standard output and the exit status.
+namespace {
+
+struct JobRun
+{
+    int status = -1;
+    QList<QJsonObject> trace;
+    QString errors;
+
+    QList<QJsonObject> events(const QString &kind) const
+    {
+        QList<QJsonObject> found;
+        for (const QJsonObject &e : trace)
+            if (e.value(QLatin1String("event")).toString() == kind)
+                found << e;
+        return found;
+    }
+    QJsonObject step(int n) const
+    {
+        for (const QJsonObject &e : events(QStringLiteral("step")))
+            if (e.value(QLatin1String("n")).toInt() == n)
+                return e;
+        return {};
+    }
+};
+
+class BatchTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        writeConfig(QStringLiteral("velmora_testpkg"));
+    }
+    void writeConfig(const QString &packages)
+    {
+        QFile ini(dir.filePath(QStringLiteral("velmora.ini")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ini.write(QStringLiteral("[Packages]\nLoad=%1\n").arg(packages).toUtf8());
+    }
+    JobRun run(const QByteArray &job, bool throughStdin = false)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("VELMORA_LANG"), QStringLiteral("C"));
+        p.setProcessEnvironment(env);
+        QString jobArg = QStringLiteral("-");
+        if (!throughStdin) {
+            jobArg = dir.filePath(QStringLiteral("job.json"));
+            QFile f(jobArg);
+            f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            f.write(job);
+        }
+        p.start(QStringLiteral(VELMORA_EXE),
+                {QStringLiteral("--config"), dir.filePath(QStringLiteral("velmora.ini")),
+                 QStringLiteral("--batch"), jobArg});
+        if (throughStdin) {
+            p.write(job);
+            p.closeWriteChannel();
+        }
+        JobRun r;
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            return r;
+        }
+        r.status = p.exitCode();
+        r.errors = QString::fromUtf8(p.readAllStandardError());
+        for (const QByteArray &line : p.readAllStandardOutput().split('\n'))
+            if (!line.trimmed().isEmpty())
+                r.trace << QJsonDocument::fromJson(line).object();
+        return r;
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(BatchTest, EnterTypesKeyByKeyAndTheTraceNamesTheFocus)
+{
+    const JobRun r = run(R"({"screen":"TST00100","steps":[
+        {"do":"enter","control":"edtCodigo","text":"ab"},
+        {"do":"enter","control":"edtNome","text":"José"},
+        {"do":"enter","control":"edtCodigo","text":"12"},
+        {"do":"enter","control":"edtNome","text":"  Ação   da  loja "},
+        {"do":"dump"}]})");
+    ASSERT_EQ(r.status, 0) << r.errors.toStdString();
+    const auto messages = r.events(QStringLiteral("message"));
+    ASSERT_EQ(messages.size(), 2); // the bad code, then the refused click into the name
+    for (const QJsonObject &m : messages) {
+        EXPECT_EQ(m.value(QLatin1String("text")).toString(), QStringLiteral("Código inválido."));
+        EXPECT_EQ(m.value(QLatin1String("focus")).toString(), QStringLiteral("edtCodigo"));
+    }
+    EXPECT_FALSE(r.step(1).value(QLatin1String("ok")).toBool());
+    EXPECT_FALSE(r.step(2).value(QLatin1String("ok")).toBool()); // no typing happened
+    EXPECT_TRUE(r.step(3).value(QLatin1String("ok")).toBool());
+    EXPECT_EQ(r.step(3).value(QLatin1String("focus")).toString(), QStringLiteral("edtNome"));
+    const QJsonObject controls =
+        r.events(QStringLiteral("state")).value(0).value(QLatin1String("controls")).toObject();
+    EXPECT_EQ(controls[QStringLiteral("edtCodigo")].toObject()[QStringLiteral("text")].toString(),
+              QStringLiteral("000012"));
+    EXPECT_EQ(controls[QStringLiteral("edtNome")].toObject()[QStringLiteral("text")].toString(),
+              QStringLiteral("Ação da loja"));
+    EXPECT_TRUE(controls[QStringLiteral("rdbTodos")].toObject()[QStringLiteral("checked")].toBool());
+    EXPECT_FALSE(controls[QStringLiteral("sbtLista")].toObject()[QStringLiteral("enabled")].toBool());
+}
+
+TEST_F(BatchTest, ClickFocusDisabledControlsAndTheExitStatus)
+{
+    const JobRun r = run(R"({"screen":"TST00100","steps":[
+        {"do":"click","control":"sbtLista"},
+        {"do":"click","control":"rdbLista"},
+        {"do":"click","control":"sbtLista"},
+        {"do":"focus","control":"edtNome"},
+        {"do":"enter","control":"edtCodigo","text":""},
+        {"do":"click","control":"btnFalhar"}]})");
+    EXPECT_EQ(r.status, 1); // the last step ended with a message
+    EXPECT_FALSE(r.step(1).value(QLatin1String("ok")).toBool()); // disabled: no handler
+    EXPECT_TRUE(r.step(2).value(QLatin1String("ok")).toBool());
+    EXPECT_TRUE(r.step(3).value(QLatin1String("ok")).toBool());
+    EXPECT_EQ(r.step(4).value(QLatin1String("focus")).toString(), QStringLiteral("edtNome"));
+    EXPECT_TRUE(r.step(5).value(QLatin1String("ok")).toBool());
+    const auto messages = r.events(QStringLiteral("message"));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0].value(QLatin1String("text")).toString(),
+              QStringLiteral("Falha proposital do pacote de teste."));
+}
+
+TEST_F(BatchTest, CloseOpenAndUnloadKeepTheJobGoing)
+{
+    const JobRun r = run(R"({"screen":"TST00100","steps":[
+        {"do":"enter","control":"edtCodigo","text":"7"},
+        {"do":"close"},
+        {"do":"open"},
+        {"do":"dump"},
+        {"do":"enter","control":"edtCodigo","text":"8"},
+        {"do":"unload"},
+        {"do":"open"},
+        {"do":"dump"}]})",
+                      true);
+    ASSERT_EQ(r.status, 0) << r.errors.toStdString();
+    const auto states = r.events(QStringLiteral("state"));
+    ASSERT_EQ(states.size(), 2);
+    // A fresh screen after close; after the unload, fresh again.
+    for (const QJsonObject &s : states)
+        EXPECT_EQ(s[QStringLiteral("controls")][QStringLiteral("edtCodigo")][QStringLiteral("text")]
+                      .toString(),
+                  QString());
+    EXPECT_EQ(r.events(QStringLiteral("step")).size(), 8);
+}
+
+TEST_F(BatchTest, HelpIsTraced)
+{
+    const JobRun r = run(R"({"screen":"TST00100","steps":[{"do":"focus","control":"edtCodigo"}]})");
+    ASSERT_EQ(r.status, 0);
+    // F1 is not a step; help reaches the trace when a handler asks for it. The step kinds
+    // alone must not emit help events.
+    EXPECT_TRUE(r.events(QStringLiteral("help")).isEmpty());
+}
+
+TEST_F(BatchTest, JobsThatCannotRunExitWithTwoAndSayWhy)
+{
+    const struct
+    {
+        QByteArray job;
+        const char *reason;
+    } cases[] = {
+        {"{not json", "inválido"},
+        {R"({"screen":"XYZ99999","steps":[]})", "XYZ99999"},
+        {R"({"screen":"TST00100","steps":[{"do":"dance"}]})", "dance"},
+        {R"({"screen":"TST00100","steps":[{"do":"enter","control":"edtFantasma","text":"1"}]})",
+         "edtFantasma"},
+        {R"({"screen":"TST00100","steps":[{"do":"enter","control":"edtCodigo"}]})", "texto"},
+        {R"({"screen":"TST00100","steps":[{"do":"action","name":"fax"}]})", "fax"},
+    };
+    for (const auto &c : cases) {
+        const JobRun r = run(c.job);
+        EXPECT_EQ(r.status, 2) << c.job.constData();
+        EXPECT_TRUE(r.errors.contains(QString::fromUtf8(c.reason)))
+            << c.job.constData() << " -> " << r.errors.toStdString();
+        EXPECT_TRUE(r.events(QStringLiteral("step")).isEmpty()) << c.job.constData();
+    }
+
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(VELMORA_EXE),
+            {QStringLiteral("--batch"), dir.filePath(QStringLiteral("missing.json"))});
+    p.waitForFinished(30000);
+    EXPECT_EQ(p.exitCode(), 2);
+
+    writeConfig(QStringLiteral("velmora_testpkg_orfao"));
+    const JobRun orphan = run(R"({"screen":"TST00100","steps":[]})");
+    EXPECT_EQ(orphan.status, 2);
+    EXPECT_TRUE(orphan.errors.contains(QStringLiteral("velmora_ausente"))) << orphan.errors.toStdString();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

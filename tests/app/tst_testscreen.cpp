@@ -1,0 +1,168 @@
+// The test package's screen in the host's main window, driven as a user would: the one
+// instance, exits that fail and keep the focus, a button whose exception becomes one
+// message, the all-or-list choice, help.
+#include "PackageTest.h"
+
+#include "app/MainWindow.h"
+#include "framework/TApplication.h"
+#include "framework/TForm.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QPointer>
+#include <QTest>
+
+namespace {
+
+class TestScreen : public PackageTest
+{
+protected:
+    void SetUp() override
+    {
+        PackageTest::SetUp();
+        loader().Load(testPackage);
+        host->Window().show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&host->Window()));
+        ASSERT_TRUE(host->OpenScreen(QStringLiteral("TST00100")));
+        screen = loader().OpenScreens(testPackage).value(0);
+        ASSERT_TRUE(screen);
+    }
+    void TearDown() override
+    {
+        host->Window().hide();
+        PackageTest::TearDown();
+    }
+
+    QWidget *control(const char *name) const
+    {
+        auto *w = screen->findChild<QWidget *>(QLatin1String(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QString text(const char *name) const { return control(name)->property("Text").toString(); }
+    template <class T> T &global(const char *name)
+    {
+        return *loader().Variable<T>(testPackage, QLatin1String(name));
+    }
+    static QWidget *focused() { return QApplication::focusWidget(); }
+
+    // Clicks into the control, selects all and types, as the user does; then Tab.
+    void enter(const char *name, const QString &typed)
+    {
+        QTest::mouseClick(control(name), Qt::LeftButton);
+        if (focused() != control(name))
+            return;
+        QTest::keyClick(focused(), Qt::Key_A, Qt::ControlModifier);
+        if (typed.isEmpty())
+            QTest::keyClick(focused(), Qt::Key_Delete);
+        else
+            QTest::keyClicks(focused(), typed);
+        QTest::keyClick(focused(), Qt::Key_Tab);
+    }
+
+    QPointer<TForm> screen;
+};
+
+TEST_F(TestScreen, OneScreenShownAgainWithItsValues)
+{
+    EXPECT_GE(global<int>("nrAtivacoes"), 1) << "activation runs on the first show";
+    enter("edtCodigo", QStringLiteral("7"));
+    EXPECT_EQ(text("edtCodigo"), QStringLiteral("000007"));
+    screen->SetWindowState(TWindowState::wsMinimized);
+
+    ASSERT_TRUE(host->OpenScreen(QStringLiteral("TST00100")));
+    EXPECT_EQ(loader().OpenScreens(testPackage), QList<TForm *>{screen.data()});
+    EXPECT_EQ(screen->WindowState(), TWindowState::wsNormal);
+    EXPECT_EQ(text("edtCodigo"), QStringLiteral("000007"));
+
+    // Closing releases the screen; the next entry builds a fresh one.
+    screen->Close();
+    EXPECT_FALSE(global<bool>("boStCriado"));
+    TApplication::DeliverPendingDeletions();
+    EXPECT_TRUE(screen.isNull());
+    ASSERT_TRUE(host->OpenScreen(QStringLiteral("TST00100")));
+    screen = loader().OpenScreens(testPackage).value(0);
+    ASSERT_TRUE(screen);
+    EXPECT_TRUE(text("edtCodigo").isEmpty());
+    EXPECT_TRUE(services.messages.isEmpty()) << qPrintable(services.messages.join('\n'));
+}
+
+TEST_F(TestScreen, AnInvalidCodeShowsOneMessageAndKeepsTheFocus)
+{
+    enter("edtCodigo", QStringLiteral("12a"));
+    EXPECT_EQ(services.messages, QStringList{QStringLiteral("Código inválido.")});
+    EXPECT_EQ(focused(), control("edtCodigo"));
+
+    // A click elsewhere cannot leave it either, and the click does not reach its target.
+    QTest::mouseClick(control("btnFalhar"), Qt::LeftButton);
+    EXPECT_EQ(services.messages.size(), 2);
+    EXPECT_EQ(services.messages.last(), QStringLiteral("Código inválido."));
+    EXPECT_EQ(focused(), control("edtCodigo"));
+
+    enter("edtCodigo", QStringLiteral("12"));
+    EXPECT_EQ(text("edtCodigo"), QStringLiteral("000012"));
+    EXPECT_EQ(focused(), control("edtNome"));
+    EXPECT_EQ(services.messages.size(), 2);
+
+    // Leaving an empty code is fine.
+    enter("edtCodigo", QString());
+    EXPECT_EQ(focused(), control("edtNome"));
+    EXPECT_EQ(services.messages.size(), 2);
+}
+
+TEST_F(TestScreen, ANewCodeEmptiesTheName)
+{
+    enter("edtCodigo", QStringLiteral("1"));
+    enter("edtNome", QStringLiteral("  Maria   da Silva "));
+    EXPECT_EQ(text("edtNome"), QStringLiteral("Maria da Silva"));
+    const int changes = global<int>("nrAlteracoesNome");
+    // Leaving the code again writes the text it already holds: no change, the name stays.
+    QTest::mouseClick(control("edtCodigo"), Qt::LeftButton);
+    QTest::keyClick(focused(), Qt::Key_Tab);
+    EXPECT_EQ(focused(), control("edtNome"));
+    EXPECT_EQ(text("edtNome"), QStringLiteral("Maria da Silva"));
+    EXPECT_EQ(global<int>("nrAlteracoesNome"), changes);
+    enter("edtCodigo", QStringLiteral("2"));
+    EXPECT_TRUE(text("edtNome").isEmpty());
+    EXPECT_EQ(global<int>("nrAlteracoesNome"), changes + 1);
+}
+
+TEST_F(TestScreen, TheButtonsFailureIsShownOnceByTheHost)
+{
+    QTest::mouseClick(control("btnFalhar"), Qt::LeftButton);
+    EXPECT_EQ(services.messages,
+              QStringList{QStringLiteral("Falha proposital do pacote de teste.")});
+    EXPECT_TRUE(screen->isVisible());
+}
+
+TEST_F(TestScreen, TheListChoiceEnablesTheListButton)
+{
+    QWidget *list = control("sbtLista");
+    EXPECT_FALSE(list->isEnabled());
+    enter("edtCodigo", QStringLiteral("34"));
+    QTest::mouseClick(control("rdbLista"), Qt::LeftButton);
+    EXPECT_TRUE(list->isEnabled());
+    QWidget *before = focused();
+    QTest::mouseClick(list, Qt::LeftButton);
+    EXPECT_EQ(focused(), before) << "a tool button takes no focus";
+    EXPECT_EQ(global<QString>("stTeste"), QStringLiteral("'000034'"));
+    EXPECT_EQ(control("lblEco")->property("Caption"), QStringLiteral("Lista: '000034'"));
+
+    QTest::mouseClick(control("rdbTodos"), Qt::LeftButton);
+    EXPECT_FALSE(list->isEnabled());
+    EXPECT_TRUE(global<QString>("stTeste").isEmpty());
+}
+
+TEST_F(TestScreen, HelpAsksForTheControlsContextOrTheScreens)
+{
+    QTest::mouseClick(control("edtCodigo"), Qt::LeftButton);
+    QTest::keyClick(focused(), Qt::Key_F1);
+    QTest::mouseClick(control("edtNome"), Qt::LeftButton);
+    QTest::keyClick(focused(), Qt::Key_F1);
+    const QList<QPair<QString, int>> expected{{QStringLiteral("TstHelp.hlp"), 101},
+                                              {QStringLiteral("TstHelp.hlp"), 100}};
+    EXPECT_EQ(services.help, expected);
+}
+
+} // namespace
