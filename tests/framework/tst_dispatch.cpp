@@ -108,8 +108,8 @@ TEST_F(ExitTest, FailedExitByMouseSwallowsTheClick)
 {
     RecordingServices services;
     typeInto(code, QStringLiteral("x"));
-    auto *radio = form->findChild<QAbstractButton *>(QStringLiteral("rdbTodos"));
-    radio->setChecked(false);
+    auto *radio = form->findChild<QAbstractButton *>(QStringLiteral("rdbLista"));
+    ASSERT_FALSE(radio->isChecked());
     QTest::mouseClick(radio, Qt::LeftButton);
     EXPECT_EQ(services.messages().size(), 1);
     EXPECT_EQ(QApplication::focusWidget(), code);
