@@ -204,10 +204,10 @@ void TfrmDocForne::Vd_Imposto(bool required)
         if (!Consiste::EmptyString(body)) {
             if (body.at(0) == QLatin1Char('E')) {
                 btpInscricao->SetDataSource(dtsInscrEstad);
-                btpInscricao->SetCaption2(msgPadrao->Msg(QStringLiteral("InscEsta")));
+                btpInscricao->SetSubtitle(msgPadrao->Msg(QStringLiteral("InscEsta")));
             } else if (body.at(0) == QLatin1Char('M')) {
                 btpInscricao->SetDataSource(dtsInscrMuni);
-                btpInscricao->SetCaption2(msgPadrao->Msg(QStringLiteral("InscMuni")));
+                btpInscricao->SetSubtitle(msgPadrao->Msg(QStringLiteral("InscMuni")));
             }
         }
         // The registration row goes by the whole text: "F" or empty means no registration.
