@@ -9,7 +9,6 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
-#include <limits>
 
 namespace AppServer {
 
@@ -111,7 +110,7 @@ RpcServer::RpcServer(const ServerOptions &options, const DataModuleRegistry &mod
     http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     // Without TCP_NODELAY a keep-alive exchange of small answers stalls on delayed ACKs.
     http.set_tcp_nodelay(true);
-    http.set_keep_alive_max_count(std::numeric_limits<std::size_t>::max());
+    http.set_keep_alive_max_count(100000000);
     http.set_keep_alive_timeout(m_options.idleTimeoutSeconds);
     http.set_read_timeout(std::chrono::milliseconds(m_options.readTimeoutMs));
     http.set_write_timeout(std::chrono::milliseconds(m_options.readTimeoutMs));
