@@ -50,7 +50,7 @@ void DataModule::addMethod(RemoteMethod method)
 }
 
 nlohmann::json DataModule::call(const std::string &method, const nlohmann::json &params,
-                                DatabaseWorkers &database) const
+                                DatabaseAccess &database) const
 {
     const auto it = m_methods.find(method);
     if (it == m_methods.end())

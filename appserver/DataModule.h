@@ -13,7 +13,7 @@
 
 namespace AppServer {
 
-class DatabaseWorkers;
+class DatabaseAccess;
 
 // The kinds a positional parameter may have: a text travels as a JSON string, a date as a JSON
 // number (a TDateTime value).
@@ -44,7 +44,7 @@ struct RemoteMethod
     std::string name;
     std::vector<ParamSpec> params;
     // Answers a data packet; raises RpcError on failure.
-    std::function<nlohmann::json(const Arguments &, DatabaseWorkers &)> run;
+    std::function<nlohmann::json(const Arguments &, DatabaseAccess &)> run;
 };
 
 // A remote data module: a named set of methods called late-bound by name with positional
@@ -61,7 +61,7 @@ public:
 
     // Raises RpcError: MethodNotFound, InvalidParams, or whatever the method raises.
     nlohmann::json call(const std::string &method, const nlohmann::json &params,
-                        DatabaseWorkers &database) const;
+                        DatabaseAccess &database) const;
 
 protected:
     void addMethod(RemoteMethod method);

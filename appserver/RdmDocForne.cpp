@@ -1,7 +1,7 @@
 #include "RdmDocForne.h"
 
 #include "DataPacket.h"
-#include "DatabaseWorkers.h"
+#include "DatabaseAccess.h"
 #include "RpcError.h"
 
 #include "rtl/DateConvert.h"
@@ -62,18 +62,15 @@ struct DateFilter
     QStringList parameters;
 };
 
-std::vector<Period> readPeriods(QSqlDatabase &db, const QString &sql, const MapKey &key,
+std::vector<Period> readPeriods(WorkerConnection &connection, const QString &sql, const MapKey &key,
                                 const std::optional<DateFilter> &filter)
 {
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        throw DatabaseFailure(query.lastError().text().toStdString());
+    QSqlQuery &query = connection.prepared(sql);
     query.bindValue(QStringLiteral(":CDEMPRESA"), key.company);
     query.bindValue(QStringLiteral(":CDINSCRICAO"), key.registration);
     query.bindValue(QStringLiteral(":CDIMPOSTONFE"), key.tax);
     if (filter) {
-        const QVariant value = dateParameter(db, filter->date);
+        const QVariant value = dateParameter(connection.database(), filter->date);
         for (const QString &name : filter->parameters)
             query.bindValue(name, value);
     }
@@ -82,15 +79,20 @@ std::vector<Period> readPeriods(QSqlDatabase &db, const QString &sql, const MapK
     std::vector<Period> periods;
     while (query.next()) {
         Period p{dateColumn(query.value(0)), dateColumn(query.value(1))};
-        if (!p.start.isValid() || !p.end.isValid())
+        if (!p.start.isValid() || !p.end.isValid()) {
+            const std::string detail = "MAPAAPURACAO: " + query.value(0).toString().toStdString() +
+                                       " / " + query.value(1).toString().toStdString();
+            query.finish();
             throw RpcError(RpcCode::DatabaseFailure,
                            "Há um mapa de apuração com período inválido no banco de dados.",
-                           "MAPAAPURACAO: " + query.value(0).toString().toStdString() + " / " +
-                               query.value(1).toString().toStdString());
+                           detail);
+        }
         periods.push_back(p);
     }
-    if (query.lastError().isValid())
-        throw DatabaseFailure(query.lastError().text().toStdString());
+    const QSqlError error = query.lastError();
+    query.finish(); // ends the read, so writers are not kept waiting
+    if (error.isValid())
+        throw DatabaseFailure(error.text().toStdString());
     return periods;
 }
 
@@ -105,16 +107,16 @@ nlohmann::json text(QDate date)
 }
 
 // Runs one lookup on a database worker and writes each period as a row of the packet.
-nlohmann::json lookup(DatabaseWorkers &database, std::vector<PacketField> fields, QString sql,
+nlohmann::json lookup(DatabaseAccess &database, std::vector<PacketField> fields, QString sql,
                       MapKey key, std::optional<DateFilter> filter,
                       nlohmann::json (*row)(const Period &))
 {
     if (!key.fitsColumns())
         return DataPacket(std::move(fields)).toJson();
     return database.run([fields = std::move(fields), sql = std::move(sql), key = std::move(key),
-                         filter = std::move(filter), row](QSqlDatabase &db) {
+                         filter = std::move(filter), row](WorkerConnection &connection) {
         DataPacket packet(fields);
-        for (const Period &p : readPeriods(db, sql, key, filter))
+        for (const Period &p : readPeriods(connection, sql, key, filter))
             packet.addRow(row(p));
         return packet.toJson();
     });
@@ -143,7 +145,7 @@ RdmDocForne::RdmDocForne() : DataModule("Fis01400.rdmDocForne")
                {{ParamKind::Text, "empresa"},
                 {ParamKind::Text, "inscrição"},
                 {ParamKind::Text, "imposto"}},
-               [](const Arguments &a, DatabaseWorkers &database) {
+               [](const Arguments &a, DatabaseAccess &database) {
                    return lookup(
                        database,
                        {{"DTINICIAL", Type::String, 13},
@@ -155,7 +157,7 @@ RdmDocForne::RdmDocForne() : DataModule("Fis01400.rdmDocForne")
                            return nlohmann::json{text(p.start), number(p.start), number(p.end)};
                        });
                }});
-    addMethod({"GetDtFim", keyAndDate, [](const Arguments &a, DatabaseWorkers &database) {
+    addMethod({"GetDtFim", keyAndDate, [](const Arguments &a, DatabaseAccess &database) {
                    return lookup(database,
                                  {{"DTINICIAL", Type::String, 13},
                                   {"DTFINAL", Type::String, 13},
@@ -175,16 +177,16 @@ RdmDocForne::RdmDocForne() : DataModule("Fis01400.rdmDocForne")
         QLatin1String(selectMaps) +
         QLatin1String(" AND DTINIPERIODO <= :DATAINI AND DTFIMPERIODO >= :DATAFIM"
                       " ORDER BY DTINIPERIODO DESC, DTFIMPERIODO DESC");
+    addMethod({"GetVdDataIni", keyAndDate, [holding](const Arguments &a, DatabaseAccess &database) {
+                   return lookup(
+                       database,
+                       {{"DTINIPERIODO", Type::DateTime, 0}, {"DTINICIAL", Type::String, 10}},
+                       holding, keyOf(a, 3), holdingDate(a), [](const Period &p) {
+                           return nlohmann::json{number(p.start), text(p.start)};
+                       });
+               }});
     addMethod(
-        {"GetVdDataIni", keyAndDate, [holding](const Arguments &a, DatabaseWorkers &database) {
-             return lookup(database,
-                           {{"DTINIPERIODO", Type::DateTime, 0}, {"DTINICIAL", Type::String, 10}},
-                           holding, keyOf(a, 3), holdingDate(a), [](const Period &p) {
-                               return nlohmann::json{number(p.start), text(p.start)};
-                           });
-         }});
-    addMethod(
-        {"GetVdDataFinal", keyAndDate, [holding](const Arguments &a, DatabaseWorkers &database) {
+        {"GetVdDataFinal", keyAndDate, [holding](const Arguments &a, DatabaseAccess &database) {
              return lookup(database,
                            {{"DTFIMPERIODO", Type::DateTime, 0}, {"DTFINAL", Type::String, 10}},
                            holding, keyOf(a, 3), holdingDate(a), [](const Period &p) {

@@ -1,7 +1,7 @@
 #include "RpcServer.h"
 
 #include "DataModuleRegistry.h"
-#include "DatabaseWorkers.h"
+#include "DatabaseAccess.h"
 #include "RequestLog.h"
 #include "RpcError.h"
 
@@ -98,15 +98,14 @@ void readEnvelope(const std::string &body, Envelope &envelope)
 } // namespace
 
 RpcServer::RpcServer(const ServerOptions &options, const DataModuleRegistry &modules,
-                     DatabaseWorkers &database)
+                     DatabaseAccess &database)
     : m_options(options), m_modules(modules), m_database(database),
       m_http(std::make_unique<httplib::Server>())
 {
     if (!m_options.settings.serverToken.isEmpty())
         m_expectedAuthorization = "Bearer " + m_options.settings.serverToken.toStdString();
     httplib::Server &http = *m_http;
-    const std::size_t threads = static_cast<std::size_t>(m_options.connectionThreads);
-    // Each keep-alive client holds a connection thread while it is connected.
+    const std::size_t threads = static_cast<std::size_t>(m_options.workerThreads);
     http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     // Without TCP_NODELAY a keep-alive exchange of small answers stalls on delayed ACKs.
     http.set_tcp_nodelay(true);

@@ -14,7 +14,7 @@ struct Response;
 namespace AppServer {
 
 class DataModuleRegistry;
-class DatabaseWorkers;
+class DatabaseAccess;
 
 // JSON-RPC 2.0 over HTTP/1.1:
 //   POST /rpc/<module>  {"jsonrpc":"2.0","id":1,"method":"GetDtIni","params":["01","","02"]}
@@ -27,7 +27,7 @@ class RpcServer
 {
 public:
     RpcServer(const ServerOptions &options, const DataModuleRegistry &modules,
-              DatabaseWorkers &database);
+              DatabaseAccess &database);
     ~RpcServer();
 
     // Binds the address; returns the port (the chosen one for port 0), or -1 on failure.
@@ -43,7 +43,7 @@ private:
 
     ServerOptions m_options;
     const DataModuleRegistry &m_modules;
-    DatabaseWorkers &m_database;
+    DatabaseAccess &m_database;
     std::string m_expectedAuthorization; // empty: no token configured
     std::unique_ptr<httplib::Server> m_http;
 };

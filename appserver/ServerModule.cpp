@@ -7,7 +7,7 @@ namespace AppServer {
 ServerModule::ServerModule() : DataModule("Velmora.Servidor")
 {
     addMethod(
-        {"Ping", {}, [](const Arguments &, DatabaseWorkers &) { return DataPacket({}).toJson(); }});
+        {"Ping", {}, [](const Arguments &, DatabaseAccess &) { return DataPacket({}).toJson(); }});
 }
 
 } // namespace AppServer

@@ -35,7 +35,8 @@ ServerOptions ServerOptions::parse(const QStringList &arguments)
         {QStringLiteral("port"), QStringLiteral("Porta (0 escolhe uma livre)."),
          QStringLiteral("n")},
         {QStringLiteral("host"), QStringLiteral("Endereço de escuta."), QStringLiteral("endereço")},
-        {QStringLiteral("connections"), QStringLiteral("Conexões atendidas ao mesmo tempo."),
+        {QStringLiteral("threads"),
+         QStringLiteral("Threads de trabalho (clientes atendidos ao mesmo tempo)."),
          QStringLiteral("n")},
         {QStringLiteral("idle-timeout"), QStringLiteral("Segundos de uma conexão ociosa."),
          QStringLiteral("s")},
@@ -62,9 +63,10 @@ ServerOptions ServerOptions::parse(const QStringList &arguments)
     if (o.host.empty())
         o.host = "127.0.0.1";
     o.port = numberOption(parser, QStringLiteral("port"), o.settings.serverPort, 0, 65535);
-    o.connectionThreads =
-        numberOption(parser, QStringLiteral("connections"),
-                     qMax(o.connectionThreads, o.settings.serverThreads), 1, 4096);
+    // A keep-alive client holds its worker while connected: a handful of workers would leave the
+    // next clients waiting for an idle connection to time out.
+    o.workerThreads = numberOption(parser, QStringLiteral("threads"),
+                                   qMax(o.workerThreads, o.settings.serverThreads), 1, 4096);
     o.idleTimeoutSeconds =
         numberOption(parser, QStringLiteral("idle-timeout"), o.idleTimeoutSeconds, 1, 3600);
     o.readTimeoutMs =

@@ -2,7 +2,7 @@
 // line "porta: N" on standard output (N is the chosen port when started with --port 0); the
 // log goes to standard error. SIGINT and SIGTERM stop it cleanly.
 #include "DataModuleRegistry.h"
-#include "DatabaseWorkers.h"
+#include "DatabaseAccess.h"
 #include "RequestLog.h"
 #include "RpcServer.h"
 #include "ServerOptions.h"
@@ -44,8 +44,7 @@ int main(int argc, char *argv[])
 
     DataModuleRegistry modules;
     registerDataModules(modules);
-    DatabaseWorkers database(options.settings, options.settings.serverThreads,
-                             std::chrono::milliseconds(options.settings.callTimeoutMs));
+    DatabaseAccess database(options.settings);
     RpcServer server(options, modules, database);
 
     const int port = server.bind();
