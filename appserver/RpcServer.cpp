@@ -9,10 +9,20 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <sys/socket.h>
 
 namespace AppServer {
 
 namespace {
+
+// cpp-httplib listens with a backlog of 5: a burst of clients connecting at once (every desktop
+// opening its screen at nine) overflows it and the extra connections stall or fail. Linux lets
+// a listening socket be given a longer queue by calling listen() again.
+class HttpServer : public httplib::Server
+{
+public:
+    void widenBacklog() { ::listen(svr_sock_, SOMAXCONN); }
+};
 
 using json = nlohmann::json;
 using Clock = std::chrono::steady_clock;
@@ -100,7 +110,7 @@ void readEnvelope(const std::string &body, Envelope &envelope)
 RpcServer::RpcServer(const ServerOptions &options, const DataModuleRegistry &modules,
                      DatabaseAccess &database)
     : m_options(options), m_modules(modules), m_database(database),
-      m_http(std::make_unique<httplib::Server>())
+      m_http(std::make_unique<HttpServer>())
 {
     if (!m_options.settings.serverToken.isEmpty())
         m_expectedAuthorization = "Bearer " + m_options.settings.serverToken.toStdString();
@@ -161,9 +171,12 @@ RpcServer::~RpcServer() = default;
 
 int RpcServer::bind()
 {
-    if (m_options.port == 0)
-        return m_http->bind_to_any_port(m_options.host);
-    return m_http->bind_to_port(m_options.host, m_options.port) ? m_options.port : -1;
+    const int port = m_options.port == 0 ? m_http->bind_to_any_port(m_options.host)
+                     : m_http->bind_to_port(m_options.host, m_options.port) ? m_options.port
+                                                                            : -1;
+    if (port > 0)
+        static_cast<HttpServer &>(*m_http).widenBacklog();
+    return port;
 }
 
 bool RpcServer::serve()

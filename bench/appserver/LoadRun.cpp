@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -44,8 +45,12 @@ LoadResult runLoad(const LoadPlan &plan)
                     std::chrono::duration<float, std::milli>(Clock::now() - start).count();
                 if (!recording.load(std::memory_order_relaxed))
                     continue;
-                if (!r || r->status != 200 || r->body.find("\"error\"") != std::string::npos)
-                    ++errors[static_cast<std::size_t>(c)];
+                if (!r || r->status != 200 || r->body.find("\"error\"") != std::string::npos) {
+                    if (errors[static_cast<std::size_t>(c)]++ == 0)
+                        std::fprintf(stderr, "erro (cliente %d, pedido %lld, %.1f ms): %s\n", c, n, ms,
+                                     r ? r->body.substr(0, 300).c_str()
+                                       : httplib::to_string(r.error()).c_str());
+                }
                 else
                     mine.push_back(ms);
             }

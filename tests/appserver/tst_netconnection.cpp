@@ -12,8 +12,11 @@
 #include <QTcpServer>
 #include <QThread>
 
+#include <atomic>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -184,6 +187,36 @@ TEST_F(NetConnection, AnIdleConnectionClosedByTheServerIsReopenedWithAFreshAddre
     EXPECT_EQ(rowsOf(connection->Call("GetDtIni", goodArgs)).size(), 4);
     EXPECT_EQ(address.calls, 2);
     EXPECT_EQ(connection->Port(), second.port());
+}
+
+TEST_F(NetConnection, ABurstOfClientsConnectingAtOnceIsServed)
+{
+    // More clients than a short listen queue holds, all connecting in the same instant.
+    ServerProcess server;
+    startServer(server);
+    constexpr int clients = 48;
+    std::atomic<int> served{0}, ready{0};
+    std::vector<QString> failures(clients);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < clients; ++i)
+        threads.emplace_back([&, i] {
+            TNetConnection connection;
+            connection.SetServerName("Fis01400.rdmDocForne");
+            connection.SetHost("127.0.0.1");
+            connection.SetPort(server.port());
+            ++ready;
+            while (ready < clients)
+                std::this_thread::yield();
+            failures[i] = remoteError([&] {
+                if (rowsOf(connection.Call("GetDtIni", goodArgs)).size() == 4)
+                    ++served;
+            });
+        });
+    for (std::thread &t : threads)
+        t.join();
+    EXPECT_EQ(served, clients);
+    for (const QString &failure : failures)
+        EXPECT_TRUE(failure.isEmpty()) << failure.toStdString();
 }
 
 TEST_F(NetConnection, TheTokenOfTheSettingsIsSent)
