@@ -47,11 +47,11 @@ LoadResult runLoad(const LoadPlan &plan)
                     continue;
                 if (!r || r->status != 200 || r->body.find("\"error\"") != std::string::npos) {
                     if (errors[static_cast<std::size_t>(c)]++ == 0)
-                        std::fprintf(stderr, "erro (cliente %d, pedido %lld, %.1f ms): %s\n", c, n, ms,
+                        std::fprintf(stderr, "erro (cliente %d, pedido %lld, %.1f ms): %s\n", c, n,
+                                     ms,
                                      r ? r->body.substr(0, 300).c_str()
                                        : httplib::to_string(r.error()).c_str());
-                }
-                else
+                } else
                     mine.push_back(ms);
             }
         });
