@@ -1,5 +1,6 @@
 #include "ComponentRegistry.h"
 
+#include "TNetConnection.h"
 #include "controls/TBevel.h"
 #include "controls/TButton.h"
 #include "controls/TCheckBox.h"
@@ -90,6 +91,9 @@ void RegisterFrameworkComponents()
     r.Register({QStringLiteral("TStringField"), objectFactory<TStringField>(), {}});
     r.Register({QStringLiteral("TDateTimeField"), objectFactory<TDateTimeField>(), {}});
     r.Register({QStringLiteral("TDataSource"), objectFactory<TDataSource>(), {}});
+    r.Register({QStringLiteral("TNetConnection"),
+                objectFactory<TNetConnection>(),
+                {{QStringLiteral("BeforeConnect"), EventSignature::Notify}}});
 }
 
 } // namespace Velmora

@@ -1,0 +1,34 @@
+#include "DataModuleRegistry.h"
+
+#include "RdmDocForne.h"
+#include "ServerModule.h"
+
+namespace AppServer {
+
+bool DataModuleRegistry::add(std::unique_ptr<DataModule> module)
+{
+    const std::string name = module->name();
+    return m_modules.emplace(name, std::move(module)).second;
+}
+
+const DataModule *DataModuleRegistry::find(const std::string &name) const
+{
+    const auto it = m_modules.find(name);
+    return it == m_modules.end() ? nullptr : it->second.get();
+}
+
+std::vector<std::string> DataModuleRegistry::names() const
+{
+    std::vector<std::string> list;
+    for (const auto &entry : m_modules)
+        list.push_back(entry.first);
+    return list;
+}
+
+void registerDataModules(DataModuleRegistry &registry)
+{
+    registry.add(std::make_unique<ServerModule>());
+    registry.add(std::make_unique<RdmDocForne>());
+}
+
+} // namespace AppServer

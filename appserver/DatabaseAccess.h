@@ -1,0 +1,66 @@
+#pragma once
+
+#include "rtl/Settings.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <nlohmann/json.hpp>
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <unordered_map>
+
+namespace AppServer {
+
+// Raised by a job when a statement fails; the text is the driver's, for the log only.
+class DatabaseFailure : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The database connection of one worker thread (a Qt SQL connection belongs to the thread that
+// opened it), with its statements prepared once and reused.
+class WorkerConnection
+{
+public:
+    WorkerConnection(const Velmora::Settings &settings, QString name);
+    ~WorkerConnection();
+
+    bool isOpen() const { return m_db.isOpen(); }
+    // Opens the connection afresh; false with the reason in *failure.
+    bool reopen(QString *failure);
+    QSqlDatabase &database() { return m_db; }
+    // The statement prepared on this connection; raises DatabaseFailure when it does not prepare.
+    QSqlQuery &prepared(const QString &sql);
+
+private:
+    const Velmora::Settings &m_settings;
+    QString m_name;
+    QSqlDatabase m_db;
+    std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_statements;
+};
+
+// Runs database jobs on the calling worker thread, over that thread's own connection, opened
+// at its first job. A connection that was lost is reopened at the next job, so the server
+// recovers by itself once the database is back.
+class DatabaseAccess
+{
+public:
+    using Job = std::function<nlohmann::json(WorkerConnection &)>;
+
+    explicit DatabaseAccess(const Velmora::Settings &settings) : m_settings(settings) {}
+
+    // Raises RpcError when the database is unavailable, when the job's statements fail even
+    // after a reconnect, or whatever RpcError the job raises.
+    nlohmann::json run(const Job &job);
+
+private:
+    WorkerConnection &connectionOfThisThread();
+
+    Velmora::Settings m_settings;
+};
+
+} // namespace AppServer

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace AppServer {
+
+// JSON-RPC 2.0 error codes: the standard ones and the server's own (-32000 and below).
+namespace RpcCode {
+constexpr int ParseError = -32700;
+constexpr int InvalidRequest = -32600;
+constexpr int MethodNotFound = -32601;
+constexpr int InvalidParams = -32602;
+constexpr int InternalError = -32603;
+constexpr int Unauthorized = -32001;
+constexpr int DatabaseUnavailable = -32002;
+constexpr int DatabaseFailure = -32003;
+constexpr int PayloadTooLarge = -32004;
+constexpr int Timeout = -32005;
+constexpr int BadHttpRequest = -32006;
+} // namespace RpcCode
+
+// A failure that the client receives as a JSON-RPC error. The message is shown to the user as
+// it stands (Portuguese), so it never carries SQL text or internal detail; `detail` goes to the
+// server's log only.
+class RpcError : public std::runtime_error
+{
+public:
+    RpcError(int code, const std::string &message, std::string detail = {})
+        : std::runtime_error(message), m_code(code), m_detail(std::move(detail))
+    {}
+    int code() const { return m_code; }
+    const std::string &detail() const { return m_detail; }
+
+private:
+    int m_code;
+    std::string m_detail;
+};
+
+} // namespace AppServer

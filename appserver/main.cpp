@@ -1,0 +1,78 @@
+// velmora-appserver: serves the data modules over JSON-RPC. Once it listens it prints the
+// line "porta: N" on standard output (N is the chosen port when started with --port 0); the
+// log goes to standard error. SIGINT and SIGTERM stop it cleanly.
+#include "DataModuleRegistry.h"
+#include "DatabaseAccess.h"
+#include "RequestLog.h"
+#include "RpcServer.h"
+#include "ServerOptions.h"
+
+#include "rtl/Exceptions.h"
+
+#include <QCoreApplication>
+
+#include <csignal>
+#include <cstdio>
+#include <pthread.h>
+#include <thread>
+
+using namespace AppServer;
+
+int main(int argc, char *argv[])
+{
+    // Block the stop signals in every thread; one thread waits for them and stops the server.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    QCoreApplication app(argc, argv);
+    qSetMessagePattern(QStringLiteral("%{time yyyy-MM-dd hh:mm:ss.zzz} %{type} %{message}"));
+
+    ServerOptions options;
+    try {
+        options = ServerOptions::parse(QCoreApplication::arguments());
+    } catch (const Exception &e) {
+        std::fprintf(stderr, "velmora-appserver: %s\n", e.what());
+        return 2;
+    }
+    Velmora::installSettings(options.settings);
+    if (!applyLogLevel(options.settings.serverLogLevel))
+        qCWarning(lcServer).noquote()
+            << "LogLevel desconhecido:" << options.settings.serverLogLevel << "- usando info";
+
+    DataModuleRegistry modules;
+    registerDataModules(modules);
+    DatabaseAccess database(options.settings);
+    RpcServer server(options, modules, database);
+
+    const int port = server.bind();
+    if (port < 0) {
+        std::fprintf(stderr, "velmora-appserver: não foi possível escutar em %s:%d.\n",
+                     options.host.c_str(), options.port);
+        return 1;
+    }
+    std::printf("porta: %d\n", port);
+    std::fflush(stdout);
+    qCInfo(lcServer).noquote() << QStringLiteral(
+                                      "escutando em %1:%2, %3 conexão(ões) ao banco (%4)")
+                                      .arg(QString::fromStdString(options.host))
+                                      .arg(port)
+                                      .arg(options.settings.serverThreads)
+                                      .arg(options.settings.dbDriver);
+
+    std::thread stopper([&server, stopSignals] {
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+        server.stop();
+    });
+    const bool served = server.serve();
+    if (stopper.joinable()) {
+        // serve() ended without a signal (listening failed): wake the waiting thread.
+        pthread_kill(stopper.native_handle(), SIGTERM);
+        stopper.join();
+    }
+    qCInfo(lcServer) << "encerrado";
+    return served ? 0 : 1;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+
+// Plain HTTP exchanges over a socket, for requests that a well-behaved client never sends.
+struct RawAnswer
+{
+    int status = 0;   // 0: no answer
+    QJsonObject body; // the JSON body, when it is an object
+    QByteArray rawBody;
+    bool closed = false; // the server closed the connection
+};
+
+// Sends bytes as they are and reads one answer (the server closes after it: the request
+// asks for Connection: close when built by post()).
+RawAnswer exchange(int port, const QByteArray &bytes, int timeoutMs = 5000);
+// POST /rpc/<module> with the body and extra header lines ("Authorization: ...").
+RawAnswer post(int port, const QByteArray &module, const QByteArray &body,
+               const QByteArray &headers = {});
+QByteArray rpcBody(const QByteArray &method, const QByteArray &paramsJson);
