@@ -34,8 +34,11 @@ int number(const QSettings &ini, const char *key, int fallback)
 
 bool isFileDatabase(const Settings &s)
 {
-    return s.dbDriver == QLatin1String("QSQLITE") ||
-           (s.dbDriver == QLatin1String("QIBASE") && s.dbHost.isEmpty());
+    if (s.dbDriver == QLatin1String("QSQLITE"))
+        return true;
+    // Firebird takes a file path, or "host:path" / "host/port:path" naming a server.
+    const qsizetype colon = s.dbDatabase.indexOf(QLatin1Char(':'));
+    return s.dbDriver == QLatin1String("QIBASE") && s.dbHost.isEmpty() && colon < 0;
 }
 } // namespace
 
