@@ -65,6 +65,11 @@ QString TDateEditPlus::dateMask() const
     return pattern + QStringLiteral(";1; ");
 }
 
+QLabel *TDateEditPlus::WeekDayLabel() const
+{
+    return m_weekDay.data();
+}
+
 void TDateEditPlus::SetValidDateColor(const QString &color)
 {
     m_validDateColor = color;

@@ -41,7 +41,7 @@ public:
 
     QToolButton *DropDownButton() const { return m_button; }
     // The week day shown beside the field (hidden while the text is no date).
-    QLabel *WeekDayLabel() const { return m_weekDay; }
+    QLabel *WeekDayLabel() const;
     // Opens the calendar under the field.
     void DropDown();
 
