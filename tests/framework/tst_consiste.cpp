@@ -104,12 +104,22 @@ void ConsisteTest::pictPess_data()
     QTest::addColumn<QString>("mask");
     QTest::addColumn<QString>("raw");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("company") << "J" << "00.000.000/0000-00;0;_" << "12345678000195"
+    QTest::newRow("company") << "J"
+                             << "00.000.000/0000-00;0;_"
+                             << "12345678000195"
                              << "12.345.678/0001-95";
-    QTest::newRow("person") << "F" << "000.000.000-00;0;_" << "12345678909"
+    QTest::newRow("person") << "F"
+                            << "000.000.000-00;0;_"
+                            << "12345678909"
                             << "123.456.789-09";
-    QTest::newRow("other kind") << "X" << "" << "123" << "123";
-    QTest::newRow("no kind (no rows)") << "" << "" << "123" << "123";
+    QTest::newRow("other kind") << "X"
+                                << ""
+                                << "123"
+                                << "123";
+    QTest::newRow("no kind (no rows)") << ""
+                                       << ""
+                                       << "123"
+                                       << "123";
 }
 
 void ConsisteTest::pictPess()
@@ -158,26 +168,33 @@ void ConsisteTest::checkResultServ_data()
     const QByteArray good = R"({"fields":[{"name":"DTINICIAL","type":"string","size":10}],
         "rows":[["01/01/2024"],["01/02/2024"]],"status":0,"message":""})";
     QTest::newRow("well formed") << good << 0 << true << "";
-    QTest::newRow("no rows") << QByteArray(R"({"fields":[{"name":"A","type":"string","size":1}],"rows":[],"status":0,"message":""})")
-                             << 0 << true << "";
-    QTest::newRow("other ok status") << QByteArray(R"({"fields":[],"rows":[],"status":7,"message":""})")
-                                     << 7 << true << "";
+    QTest::newRow("no rows")
+        << QByteArray(
+               R"({"fields":[{"name":"A","type":"string","size":1}],"rows":[],"status":0,"message":""})")
+        << 0 << true << "";
+    QTest::newRow("other ok status")
+        << QByteArray(R"({"fields":[],"rows":[],"status":7,"message":""})") << 7 << true << "";
     QTest::newRow("refused with message")
         << QByteArray(R"({"fields":[],"rows":[],"status":1,"message":"Mapa bloqueado."})") << 0
         << false << "Mapa bloqueado.";
     QTest::newRow("refused without message")
         << QByteArray(R"({"fields":[],"rows":[],"status":3,"message":""})") << 0 << false
         << "O servidor de aplicação recusou a operação (situação 3).";
-    QTest::newRow("not an object") << QByteArray("[1,2]") << 0 << false
-                                   << "Resposta inválida do servidor de aplicação: a resposta não é um pacote de dados.";
-    QTest::newRow("no fields") << QByteArray(R"({"rows":[],"status":0})") << 0 << false
-                               << "Resposta inválida do servidor de aplicação: a resposta não traz a lista de campos.";
+    QTest::newRow("not an object")
+        << QByteArray("[1,2]") << 0 << false
+        << "Resposta inválida do servidor de aplicação: a resposta não é um pacote de dados.";
+    QTest::newRow("no fields")
+        << QByteArray(R"({"rows":[],"status":0})") << 0 << false
+        << "Resposta inválida do servidor de aplicação: a resposta não traz a lista de campos.";
     QTest::newRow("row too short")
-        << QByteArray(R"({"fields":[{"name":"A","type":"string","size":1},{"name":"B","type":"string","size":1}],"rows":[["x"]],"status":0})")
+        << QByteArray(
+               R"({"fields":[{"name":"A","type":"string","size":1},{"name":"B","type":"string","size":1}],"rows":[["x"]],"status":0})")
         << 0 << false
-        << "Resposta inválida do servidor de aplicação: uma linha da resposta não tem um valor por campo.";
-    QTest::newRow("no status") << QByteArray(R"({"fields":[],"rows":[]})") << 0 << false
-                               << "Resposta inválida do servidor de aplicação: a resposta não traz a situação.";
+        << "Resposta inválida do servidor de aplicação: uma linha da resposta não tem um valor por "
+           "campo.";
+    QTest::newRow("no status")
+        << QByteArray(R"({"fields":[],"rows":[]})") << 0 << false
+        << "Resposta inválida do servidor de aplicação: a resposta não traz a situação.";
     QTest::newRow("malformed, with the server's message")
         << QByteArray(R"({"status":"x","message":"Falha no banco de dados."})") << 0 << false
         << "Falha no banco de dados.";
@@ -219,16 +236,23 @@ void ConsisteTest::msgMatchesKeysInAnyCase_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("text");
-    QTest::newRow("as written") << "medCdEmpresa_Inf" << "Empresa deve ser informada.";
-    QTest::newRow("branch key in other case") << "Fil_Inf" << "Filial de Origem deve ser informado.";
-    QTest::newRow("state registration key") << "InscEst_Inf" << "Inscrição Estadual deve ser informada.";
-    QTest::newRow("upper case") << "CDIMP_INV" << "Imposto não cadastrado.";
-    QTest::newRow("lower case") << "cdimp_inv" << "Imposto não cadastrado.";
-    QTest::newRow("format kept exactly")
-        << "Arq_Rel_Err"
-        << "O arquivo contendo a definição do relatório de código '%s' não foi encontrado no diretório '%s'.";
-    QTest::newRow("text with a bar") << "Com_Barra" << "a|b";
-    QTest::newRow("first row of a key wins") << "Repetida" << "primeira";
+    QTest::newRow("as written") << "medCdEmpresa_Inf"
+                                << "Empresa deve ser informada.";
+    QTest::newRow("branch key in other case") << "Fil_Inf"
+                                              << "Filial de Origem deve ser informado.";
+    QTest::newRow("state registration key") << "InscEst_Inf"
+                                            << "Inscrição Estadual deve ser informada.";
+    QTest::newRow("upper case") << "CDIMP_INV"
+                                << "Imposto não cadastrado.";
+    QTest::newRow("lower case") << "cdimp_inv"
+                                << "Imposto não cadastrado.";
+    QTest::newRow("format kept exactly") << "Arq_Rel_Err"
+                                         << "O arquivo contendo a definição do relatório de código "
+                                            "'%s' não foi encontrado no diretório '%s'.";
+    QTest::newRow("text with a bar") << "Com_Barra"
+                                     << "a|b";
+    QTest::newRow("first row of a key wins") << "Repetida"
+                                             << "primeira";
 }
 
 void ConsisteTest::msgMatchesKeysInAnyCase()

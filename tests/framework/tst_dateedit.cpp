@@ -66,15 +66,24 @@ void DateEditTest::typedTexts_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("valid");
     QTest::addColumn<QString>("weekDay");
-    QTest::newRow("sunday") << "12052024" << "12/05/2024" << true << "Domingo";
-    QTest::newRow("with slashes") << "12/05/2024" << "12/05/2024" << true << "Domingo";
-    QTest::newRow("saturday") << "01062024" << "01/06/2024" << true << "Sábado";
-    QTest::newRow("leap day") << "29022024" << "29/02/2024" << true << "Quinta";
-    QTest::newRow("two-digit year") << "010324" << "01/03/24" << true << "Sexta";
-    QTest::newRow("no such day") << "31022024" << "31/02/2024" << false << "";
-    QTest::newRow("no such month") << "01132024" << "01/13/2024" << false << "";
-    QTest::newRow("part of a date") << "1205" << "12/05/" << false << "";
-    QTest::newRow("day only") << "1" << "1 /  /" << false << "";
+    QTest::newRow("sunday") << "12052024"
+                            << "12/05/2024" << true << "Domingo";
+    QTest::newRow("with slashes") << "12/05/2024"
+                                  << "12/05/2024" << true << "Domingo";
+    QTest::newRow("saturday") << "01062024"
+                              << "01/06/2024" << true << "Sábado";
+    QTest::newRow("leap day") << "29022024"
+                              << "29/02/2024" << true << "Quinta";
+    QTest::newRow("two-digit year") << "010324"
+                                    << "01/03/24" << true << "Sexta";
+    QTest::newRow("no such day") << "31022024"
+                                 << "31/02/2024" << false << "";
+    QTest::newRow("no such month") << "01132024"
+                                   << "01/13/2024" << false << "";
+    QTest::newRow("part of a date") << "1205"
+                                    << "12/05/" << false << "";
+    QTest::newRow("day only") << "1"
+                              << "1 /  /" << false << "";
 }
 
 void DateEditTest::typedTexts()
@@ -124,9 +133,8 @@ void DateEditTest::setDateAndGetDate()
 {
     ChangeCounter counter;
     QString why;
-    QVERIFY(Velmora::Events::of(m_date).bind(QStringLiteral("OnChange"),
-                                             Velmora::EventSignature::Notify, &counter, "changed",
-                                             &why));
+    QVERIFY(Velmora::Events::of(m_date).bind(
+        QStringLiteral("OnChange"), Velmora::EventSignature::Notify, &counter, "changed", &why));
     const TDateTime day = TDateTime::fromDate(QDate(2023, 12, 31));
     m_date->SetDate(day);
     QCOMPARE(m_date->Text(), QStringLiteral("31/12/2023"));
@@ -192,7 +200,7 @@ void DateEditTest::pictures()
 {
     const QImage calendar = Glyphs::CalendarDropDown().toImage();
     QCOMPARE(calendar.size(), QSize(16, 16));
-    QCOMPARE(qAlpha(calendar.pixel(0, 15)), 0);          // transparent corner
+    QCOMPARE(qAlpha(calendar.pixel(0, 15)), 0);                 // transparent corner
     QCOMPARE(QColor(calendar.pixel(7, 15)), QColor(Qt::black)); // arrow point
     QCOMPARE(QColor(calendar.pixel(4, 12)), QColor(Qt::black)); // arrow base
     QCOMPARE(QColor(calendar.pixel(5, 5)), QColor(Qt::black));  // the "1"
@@ -200,9 +208,9 @@ void DateEditTest::pictures()
 
     const QImage strip = Glyphs::LookupStrip().toImage().convertToFormat(QImage::Format_ARGB32);
     QCOMPARE(strip.size(), QSize(32, 16));
-    QCOMPARE(qAlpha(strip.pixel(15, 0)), 0); // olive is transparent
-    QCOMPARE(QColor(strip.pixel(0, 6)), QColor(Qt::black));   // the hand
-    QCOMPARE(QColor(strip.pixel(11, 6)), QColor(Qt::black));  // the dotted line
+    QCOMPARE(qAlpha(strip.pixel(15, 0)), 0);                 // olive is transparent
+    QCOMPARE(QColor(strip.pixel(0, 6)), QColor(Qt::black));  // the hand
+    QCOMPARE(QColor(strip.pixel(11, 6)), QColor(Qt::black)); // the dotted line
     QCOMPARE(qAlpha(strip.pixel(12, 6)), 0);
     QCOMPARE(QColor(strip.pixel(16, 6)), QColor(128, 128, 128)); // greyed twin
 }

@@ -51,30 +51,67 @@ void EditMaskTest::typing_data()
     QTest::addColumn<QString>("display");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("tax code, one digit") << "!99;0; " << "5" << "5 " << "5";
-    QTest::newRow("tax code, two digits") << "!99;0; " << "12" << "12" << "12";
-    QTest::newRow("tax code, third digit refused") << "!99;0; " << "123" << "12" << "12";
-    QTest::newRow("tax code, letters refused") << "!99;0; " << "a1b" << "1 " << "1";
-    QTest::newRow("company code, one digit") << "99;0; " << "7" << "7 " << "7";
-    QTest::newRow("company code, letters refused") << "99;0; " << "xy" << "  " << "";
-    QTest::newRow("cnpj, digits only") << "00.000.000/0000-00;0;_" << "12345678000195"
-                                       << "12.345.678/0001-95" << "12345678000195";
-    QTest::newRow("cnpj, with its literals") << "00.000.000/0000-00;0;_" << "12.345.678/0001-95"
-                                             << "12.345.678/0001-95" << "12345678000195";
-    QTest::newRow("cnpj, part") << "00.000.000/0000-00;0;_" << "1234"
-                                << "12.34_.___/____-__" << "1234";
-    QTest::newRow("cpf") << "000.000.000-00;0;_" << "12345678909" << "123.456.789-09"
+    QTest::newRow("tax code, one digit") << "!99;0; "
+                                         << "5"
+                                         << "5 "
+                                         << "5";
+    QTest::newRow("tax code, two digits") << "!99;0; "
+                                          << "12"
+                                          << "12"
+                                          << "12";
+    QTest::newRow("tax code, third digit refused") << "!99;0; "
+                                                   << "123"
+                                                   << "12"
+                                                   << "12";
+    QTest::newRow("tax code, letters refused") << "!99;0; "
+                                               << "a1b"
+                                               << "1 "
+                                               << "1";
+    QTest::newRow("company code, one digit") << "99;0; "
+                                             << "7"
+                                             << "7 "
+                                             << "7";
+    QTest::newRow("company code, letters refused") << "99;0; "
+                                                   << "xy"
+                                                   << "  "
+                                                   << "";
+    QTest::newRow("cnpj, digits only") << "00.000.000/0000-00;0;_"
+                                       << "12345678000195"
+                                       << "12.345.678/0001-95"
+                                       << "12345678000195";
+    QTest::newRow("cnpj, with its literals") << "00.000.000/0000-00;0;_"
+                                             << "12.345.678/0001-95"
+                                             << "12.345.678/0001-95"
+                                             << "12345678000195";
+    QTest::newRow("cnpj, part") << "00.000.000/0000-00;0;_"
+                                << "1234"
+                                << "12.34_.___/____-__"
+                                << "1234";
+    QTest::newRow("cpf") << "000.000.000-00;0;_"
+                         << "12345678909"
+                         << "123.456.789-09"
                          << "12345678909";
-    QTest::newRow("cpf, letters refused") << "000.000.000-00;0;_" << "1a2b3" << "123.___.___-__"
+    QTest::newRow("cpf, letters refused") << "000.000.000-00;0;_"
+                                          << "1a2b3"
+                                          << "123.___.___-__"
                                           << "123";
-    QTest::newRow("date without slashes") << "99/99/9999;1; " << "12052024" << "12/05/2024"
+    QTest::newRow("date without slashes") << "99/99/9999;1; "
+                                          << "12052024"
+                                          << "12/05/2024"
                                           << "12/05/2024";
-    QTest::newRow("date with slashes") << "99/99/9999;1; " << "12/05/2024" << "12/05/2024"
+    QTest::newRow("date with slashes") << "99/99/9999;1; "
+                                       << "12/05/2024"
+                                       << "12/05/2024"
                                        << "12/05/2024";
-    QTest::newRow("date, part") << "99/99/9999;1; " << "1205" << "12/05/    " << "12/05/";
+    QTest::newRow("date, part") << "99/99/9999;1; "
+                                << "1205"
+                                << "12/05/    "
+                                << "12/05/";
     // Stored literals stay; only the unfilled positions at the end go.
-    QTest::newRow("literal stored, blanks kept inside") << "(99) 9999;1;_" << "1"
-                                                        << "(1_) ____" << "(1 ) ";
+    QTest::newRow("literal stored, blanks kept inside") << "(99) 9999;1;_"
+                                                        << "1"
+                                                        << "(1_) ____"
+                                                        << "(1 ) ";
 }
 
 void EditMaskTest::typing()
@@ -119,20 +156,50 @@ void EditMaskTest::writtenByCode_data()
     QTest::addColumn<QString>("text");
 
     // "!": the missing positions stand in front; without it, at the end. The value drops them.
-    QTest::newRow("! short value at the right") << "!999;0;_" << "12" << "_12" << "12";
-    QTest::newRow("no ! short value at the left") << "999;0;_" << "12" << "12_" << "12";
-    QTest::newRow("tax code brought to width") << "!99;0; " << "05" << "05" << "05";
-    QTest::newRow("tax code one digit") << "!99;0; " << "5" << " 5" << "5";
-    QTest::newRow("company code one digit") << "99;0; " << "5" << "5 " << "5";
-    QTest::newRow("cnpj raw") << "00.000.000/0000-00;0;_" << "12345678000195"
-                              << "12.345.678/0001-95" << "12345678000195";
-    QTest::newRow("cnpj formatted") << "00.000.000/0000-00;0;_" << "12.345.678/0001-95"
-                                    << "12.345.678/0001-95" << "12345678000195";
-    QTest::newRow("date") << "99/99/9999;1; " << "01/02/2024" << "01/02/2024" << "01/02/2024";
-    QTest::newRow("date with short parts") << "99/99/9999;1; " << "1/2/2024" << "1 /2 /2024"
+    QTest::newRow("! short value at the right") << "!999;0;_"
+                                                << "12"
+                                                << "_12"
+                                                << "12";
+    QTest::newRow("no ! short value at the left") << "999;0;_"
+                                                  << "12"
+                                                  << "12_"
+                                                  << "12";
+    QTest::newRow("tax code brought to width") << "!99;0; "
+                                               << "05"
+                                               << "05"
+                                               << "05";
+    QTest::newRow("tax code one digit") << "!99;0; "
+                                        << "5"
+                                        << " 5"
+                                        << "5";
+    QTest::newRow("company code one digit") << "99;0; "
+                                            << "5"
+                                            << "5 "
+                                            << "5";
+    QTest::newRow("cnpj raw") << "00.000.000/0000-00;0;_"
+                              << "12345678000195"
+                              << "12.345.678/0001-95"
+                              << "12345678000195";
+    QTest::newRow("cnpj formatted") << "00.000.000/0000-00;0;_"
+                                    << "12.345.678/0001-95"
+                                    << "12.345.678/0001-95"
+                                    << "12345678000195";
+    QTest::newRow("date") << "99/99/9999;1; "
+                          << "01/02/2024"
+                          << "01/02/2024"
+                          << "01/02/2024";
+    QTest::newRow("date with short parts") << "99/99/9999;1; "
+                                           << "1/2/2024"
+                                           << "1 /2 /2024"
                                            << "1 /2 /2024";
-    QTest::newRow("empty") << "!99;0; " << "" << "  " << "";
-    QTest::newRow("refused characters left out") << "99;0; " << "a" << "  " << "";
+    QTest::newRow("empty") << "!99;0; "
+                           << ""
+                           << "  "
+                           << "";
+    QTest::newRow("refused characters left out") << "99;0; "
+                                                 << "a"
+                                                 << "  "
+                                                 << "";
 }
 
 void EditMaskTest::writtenByCode()
@@ -150,9 +217,9 @@ void EditMaskTest::writtenByCode()
 
 void EditMaskTest::noPositionFilledIsAnEmptyText()
 {
-    for (const QString &mask : {QStringLiteral("!99;0; "), QStringLiteral("99/99/9999;1; "),
-                               QStringLiteral("00.000.000/0000-00;0;_"),
-                               QStringLiteral("(999) 9999;1;_")}) {
+    for (const QString &mask :
+         {QStringLiteral("!99;0; "), QStringLiteral("99/99/9999;1; "),
+          QStringLiteral("00.000.000/0000-00;0;_"), QStringLiteral("(999) 9999;1;_")}) {
         TMaskEdit edit;
         edit.SetEditMask(mask);
         QCOMPARE(edit.Text().size(), 0);
@@ -173,15 +240,26 @@ void EditMaskTest::formatShowsOnlyValuesThatFit_data()
 
     const QString cnpj = QStringLiteral("00.000.000/0000-00;0;_");
     const QString cpf = QStringLiteral("000.000.000-00;0;_");
-    QTest::newRow("cnpj under cnpj mask") << cnpj << "12345678000195" << "12.345.678/0001-95";
-    QTest::newRow("cpf under cnpj mask") << cnpj << "12345678909" << "12345678909";
-    QTest::newRow("cnpj under cpf mask") << cpf << "12345678000195" << "12345678000195";
-    QTest::newRow("cpf under cpf mask") << cpf << "12345678909" << "123.456.789-09";
-    QTest::newRow("letters under a digit mask") << cpf << "1234567890X" << "1234567890X";
-    QTest::newRow("empty") << cnpj << "" << "";
-    QTest::newRow("short code") << "!99;0; " << "5" << "5";
-    QTest::newRow("saved literals") << "99/99/9999;1;_" << "01/02/2024" << "01/02/2024";
-    QTest::newRow("saved literals, wrong separator") << "99/99/9999;1;_" << "01-02-2024"
+    QTest::newRow("cnpj under cnpj mask") << cnpj << "12345678000195"
+                                          << "12.345.678/0001-95";
+    QTest::newRow("cpf under cnpj mask") << cnpj << "12345678909"
+                                         << "12345678909";
+    QTest::newRow("cnpj under cpf mask") << cpf << "12345678000195"
+                                         << "12345678000195";
+    QTest::newRow("cpf under cpf mask") << cpf << "12345678909"
+                                        << "123.456.789-09";
+    QTest::newRow("letters under a digit mask") << cpf << "1234567890X"
+                                                << "1234567890X";
+    QTest::newRow("empty") << cnpj << ""
+                           << "";
+    QTest::newRow("short code") << "!99;0; "
+                                << "5"
+                                << "5";
+    QTest::newRow("saved literals") << "99/99/9999;1;_"
+                                    << "01/02/2024"
+                                    << "01/02/2024";
+    QTest::newRow("saved literals, wrong separator") << "99/99/9999;1;_"
+                                                     << "01-02-2024"
                                                      << "01-02-2024";
 }
 
@@ -200,7 +278,8 @@ void EditMaskTest::requiredPositions()
     QVERIFY(!m.isComplete(m.type(m.emptyDisplay(), 0, QStringLiteral("12")).display));
     QVERIFY(m.isComplete(m.type(m.emptyDisplay(), 0, QStringLiteral("123")).display));
     const EditMask optional(QStringLiteral("999;0;_"));
-    QVERIFY(optional.isComplete(optional.type(optional.emptyDisplay(), 0, QStringLiteral("1")).display));
+    QVERIFY(optional.isComplete(
+        optional.type(optional.emptyDisplay(), 0, QStringLiteral("1")).display));
 }
 
 void EditMaskTest::caseDirectivesAndEscapes()
