@@ -8,7 +8,9 @@
 #include "framework/data/TDataSource.h"
 #include "rtl/Exceptions.h"
 
+#include <QHelpEvent>
 #include <QRadioButton>
+#include <QToolTip>
 #include <QtTest>
 
 // A screen with lookup buttons whose handlers write what they do into the shared log.
@@ -63,6 +65,7 @@ private slots:
     void beforeHandlerMayStopThePress();
     void f4InTheAssociatePressesTheButton();
     void takesNoFocus();
+    void hintShowsAsToolTip();
 
 private:
     TBtnPesquisa *button(const char *name) const
@@ -221,6 +224,26 @@ void BtnPesquisaTest::takesNoFocus()
                       b->mapTo(m_form, b->rect().center()));
     QCOMPARE(m_log, QStringList({"before", "pickRow:Imposto"}));
     QCOMPARE(QApplication::focusWidget(), name);
+}
+
+void BtnPesquisaTest::hintShowsAsToolTip()
+{
+    m_form->Show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    TBtnPesquisa *b = button("btpA");
+    QHelpEvent help(QEvent::ToolTip, b->rect().center(), b->mapToGlobal(b->rect().center()));
+    QApplication::sendEvent(b, &help);
+    QTRY_COMPARE(QToolTip::text(), QStringLiteral("Pesquisar"));
+    QToolTip::hideText();
+    // Its own ShowHint decides, not the screen's.
+    m_form->SetShowHint(false);
+    QApplication::sendEvent(b, &help);
+    QTRY_COMPARE(QToolTip::text(), QStringLiteral("Pesquisar"));
+    QToolTip::hideText();
+    QTRY_VERIFY(!QToolTip::isVisible());
+    b->SetShowHint(false);
+    QApplication::sendEvent(b, &help);
+    QVERIFY(!QToolTip::isVisible());
 }
 
 QTEST_MAIN(BtnPesquisaTest)

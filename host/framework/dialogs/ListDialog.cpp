@@ -176,13 +176,8 @@ ListDialog::ListDialog(TDataSet *dataSet, const QString &keyField, const QString
     for (QPushButton *b : {m_checkAll, m_uncheckAll, m_paste})
         b->setAutoDefault(false);
 
-    if (!selection.isEmpty() && m_key) {
-        const QStringList keys = SelectionString::Parse(selection);
-        const QSet<QString> wanted(keys.cbegin(), keys.cend());
-        for (int r = 0; r < m_model->total(); ++r)
-            if (wanted.contains(m_key->TextAt(r)))
-                m_model->set(r, true);
-    }
+    if (!selection.isEmpty() && m_key)
+        checkSelection(SelectionString::Parse(selection));
 
     m_view->setModel(m_model);
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -254,13 +249,32 @@ ListDialog::ListDialog(TDataSet *dataSet, const QString &keyField, const QString
 
 ListDialog::~ListDialog() = default;
 
+// A selection this dialog wrote lists its keys in row order: walk rows and keys together,
+// and look up by hash only the keys left over (a selection in another order).
+void ListDialog::checkSelection(const QStringList &keys)
+{
+    qsizetype k = 0;
+    for (int r = 0; r < m_model->total() && k < keys.size(); ++r) {
+        if (m_key->TextAt(r) == keys.at(k)) {
+            m_model->set(r, true);
+            ++k;
+        }
+    }
+    if (k == keys.size())
+        return;
+    const QSet<QString> wanted(keys.cbegin() + k, keys.cend());
+    for (int r = 0; r < m_model->total(); ++r)
+        if (wanted.contains(m_key->TextAt(r)))
+            m_model->set(r, true);
+}
+
 QString ListDialog::Selection() const
 {
-    QStringList keys;
+    QString text;
     for (int r = 0; r < m_model->total() && m_key; ++r)
         if (m_model->isChecked(r))
-            keys << m_key->TextAt(r);
-    return SelectionString::Format(keys);
+            SelectionString::Append(text, m_key->TextAt(r));
+    return text;
 }
 
 int ListDialog::CheckedCount() const

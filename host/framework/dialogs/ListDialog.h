@@ -56,6 +56,7 @@ protected:
 
 private:
     void updateCount();
+    void checkSelection(const QStringList &keys);
 
     ListModel *m_model = nullptr;
     TField *m_key = nullptr;

@@ -9,14 +9,24 @@ QString Quote(const QString &key)
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
 }
 
+void Append(QString &selection, const QString &key)
+{
+    if (!selection.isEmpty())
+        selection += QLatin1Char(',');
+    if (key.contains(QLatin1Char('\''))) {
+        selection += Quote(key);
+        return;
+    }
+    selection += QLatin1Char('\'');
+    selection += key;
+    selection += QLatin1Char('\'');
+}
+
 QString Format(const QStringList &keys)
 {
     QString text;
-    for (const QString &key : keys) {
-        if (!text.isEmpty())
-            text += QLatin1Char(',');
-        text += Quote(key);
-    }
+    for (const QString &key : keys)
+        Append(text, key);
     return text;
 }
 
@@ -33,6 +43,13 @@ QStringList Parse(const QString &selection)
         QString key;
         if (selection.at(i) == QLatin1Char('\'')) {
             ++i;
+            // Most keys hold no quote: take them whole.
+            const qsizetype close = selection.indexOf(QLatin1Char('\''), i);
+            if (close >= 0 && (close + 1 >= n || selection.at(close + 1) != QLatin1Char('\''))) {
+                keys << selection.mid(i, close - i);
+                i = close + 1;
+                continue;
+            }
             while (i < n) {
                 if (selection.at(i) == QLatin1Char('\'')) {
                     if (i + 1 < n && selection.at(i + 1) == QLatin1Char('\'')) {

@@ -13,6 +13,8 @@
 namespace SelectionString {
 
 VELMORA_FRAMEWORK_EXPORT QString Quote(const QString &key);
+// Adds one key to a selection string being built.
+VELMORA_FRAMEWORK_EXPORT void Append(QString &selection, const QString &key);
 VELMORA_FRAMEWORK_EXPORT QString Format(const QStringList &keys);
 // The keys of a selection string; a bare (unquoted) key between commas is taken as it is.
 VELMORA_FRAMEWORK_EXPORT QStringList Parse(const QString &selection);
