@@ -1,13 +1,17 @@
 #include "ComponentRegistry.h"
 
+#include "TMessages.h"
 #include "TNetConnection.h"
 #include "controls/TBevel.h"
+#include "controls/TBtnPesquisa.h"
 #include "controls/TButton.h"
 #include "controls/TCheckBox.h"
 #include "controls/TComboBox.h"
+#include "controls/TDateEditPlus.h"
 #include "controls/TEdit.h"
 #include "controls/TGroupBox.h"
 #include "controls/TLabel.h"
+#include "controls/TMaskEdit.h"
 #include "controls/TPanel.h"
 #include "controls/TRadioButton.h"
 #include "controls/TSpeedButton.h"
@@ -68,6 +72,8 @@ const EventSpec onEnter{QStringLiteral("OnEnter"), EventSignature::Notify};
 const EventSpec onExit{QStringLiteral("OnExit"), EventSignature::Notify};
 const EventSpec onChange{QStringLiteral("OnChange"), EventSignature::Notify};
 const EventSpec onClick{QStringLiteral("OnClick"), EventSignature::Notify};
+const EventSpec onBeforePesq{QStringLiteral("OnBeforePesq"), EventSignature::NotifyBool};
+const EventSpec onAfterPesq{QStringLiteral("OnAfterPesq"), EventSignature::Notify};
 } // namespace
 
 void RegisterFrameworkComponents()
@@ -80,7 +86,8 @@ void RegisterFrameworkComponents()
     r.Register({QStringLiteral("TGroupBox"), widgetFactory<TGroupBox>(), {onEnter, onExit}});
     r.Register({QStringLiteral("TPanel"), widgetFactory<TPanel>(), {onEnter, onExit}});
     r.Register({QStringLiteral("TBevel"), widgetFactory<TBevel>(), {}});
-    r.Register({QStringLiteral("TRadioButton"), widgetFactory<TRadioButton>(),
+    r.Register({QStringLiteral("TRadioButton"),
+                widgetFactory<TRadioButton>(),
                 {onClick, onEnter, onExit}});
     r.Register(
         {QStringLiteral("TCheckBox"), widgetFactory<TCheckBox>(), {onClick, onEnter, onExit}});
@@ -88,6 +95,15 @@ void RegisterFrameworkComponents()
         {QStringLiteral("TComboBox"), widgetFactory<TComboBox>(), {onChange, onEnter, onExit}});
     r.Register({QStringLiteral("TSpeedButton"), widgetFactory<TSpeedButton>(), {onClick}});
     r.Register({QStringLiteral("TButton"), widgetFactory<TButton>(), {onClick, onEnter, onExit}});
+    r.Register(
+        {QStringLiteral("TMaskEdit"), widgetFactory<TMaskEdit>(), {onChange, onEnter, onExit}});
+    r.Register({QStringLiteral("TDateEditPlus"),
+                widgetFactory<TDateEditPlus>(),
+                {onChange, onEnter, onExit}});
+    r.Register({QStringLiteral("TBtnPesquisa"),
+                widgetFactory<TBtnPesquisa>(),
+                {onClick, onBeforePesq, onAfterPesq}});
+    r.Register({QStringLiteral("TMessages"), objectFactory<TMessages>(), {}});
     r.Register({QStringLiteral("TStringField"), objectFactory<TStringField>(), {}});
     r.Register({QStringLiteral("TDateTimeField"), objectFactory<TDateTimeField>(), {}});
     r.Register({QStringLiteral("TDataSource"), objectFactory<TDataSource>(), {}});

@@ -2,6 +2,9 @@
 
 #include "Dispatch.h"
 #include "HelpViewer.h"
+#include "data/TDataSet.h"
+#include "dialogs/ListDialog.h"
+#include "dialogs/SearchDialog.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -27,20 +30,34 @@ void GuiServices::showMessage(const QString &text)
 
 bool GuiServices::pickRow(TDataSet *dataSet, const QString &title)
 {
-    Q_UNUSED(dataSet);
-    showMessage(QStringLiteral("A pesquisa '%1' não está disponível.").arg(title));
-    return false;
+    if (!dataSet || dataSet->IsEmpty())
+        return false;
+    SearchDialog dialog(dataSet, title, dialogParent());
+    {
+        ModalScope modal;
+        if (dialog.exec() != QDialog::Accepted || dialog.ChosenRow() < 0)
+            return false;
+    }
+    dataSet->MoveTo(dialog.ChosenRow());
+    return true;
 }
 
 bool GuiServices::pickRows(TDataSet *dataSet, const QString &keyField, const QString &title,
                            const QString &emptyMessage, QString &selection)
 {
-    Q_UNUSED(dataSet);
-    Q_UNUSED(keyField);
-    Q_UNUSED(emptyMessage);
-    Q_UNUSED(selection);
-    showMessage(QStringLiteral("A lista '%1' não está disponível.").arg(title));
-    return false;
+    if (!dataSet || dataSet->IsEmpty()) {
+        showMessage(emptyMessage.isEmpty() ? QStringLiteral("Não há registro na lista.")
+                                           : emptyMessage);
+        return false;
+    }
+    ListDialog dialog(dataSet, keyField, title, selection, dialogParent());
+    {
+        ModalScope modal;
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+    }
+    selection = dialog.Selection();
+    return true;
 }
 
 bool GuiServices::askText(const QString &caption, const QString &prompt, QString &value)

@@ -32,9 +32,13 @@ bool hasEvent(QWidget *widget, const char *event)
 
 TForm *FormOf(QWidget *widget)
 {
-    for (QWidget *w = widget; w; w = w->parentWidget())
+    // A dialog or popup opened over a screen is a window of its own, not part of the screen.
+    for (QWidget *w = widget; w; w = w->parentWidget()) {
         if (auto *form = qobject_cast<TForm *>(w))
             return form;
+        if (w->isWindow())
+            return nullptr;
+    }
     return nullptr;
 }
 

@@ -1,0 +1,95 @@
+#include "TBtnPesquisa.h"
+
+#include "framework/Consiste.h"
+#include "framework/Dispatch.h"
+#include "framework/Events.h"
+#include "framework/Glyphs.h"
+#include "framework/Services.h"
+#include "framework/data/TDataSource.h"
+
+#include <QKeyEvent>
+
+namespace {
+const QString onClick = QStringLiteral("OnClick");
+const QString onBefore = QStringLiteral("OnBeforePesq");
+const QString onAfter = QStringLiteral("OnAfterPesq");
+} // namespace
+
+TBtnPesquisa::TBtnPesquisa(QWidget *parent) : QToolButton(parent)
+{
+    setFocusPolicy(Qt::NoFocus);
+    setIcon(Glyphs::LookupIcon());
+    setIconSize(QSize(16, 16));
+    SetHint(QStringLiteral("Pesquisar"));
+    SetShowHint(true);
+    SetParentShowHint(false);
+    connect(this, &QAbstractButton::clicked, this, [this] { Press(); });
+}
+
+TBtnPesquisa::~TBtnPesquisa()
+{
+    if (m_associate)
+        m_associate->removeEventFilter(this);
+}
+
+void TBtnPesquisa::SetAssociate(QWidget *associate)
+{
+    if (m_associate == associate)
+        return;
+    if (m_associate)
+        m_associate->removeEventFilter(this);
+    m_associate = associate;
+    if (associate)
+        associate->installEventFilter(this);
+}
+
+void TBtnPesquisa::SetDataSource(TDataSource *dataSource)
+{
+    m_dataSource = dataSource;
+}
+
+bool TBtnPesquisa::Press()
+{
+    return Velmora::Dispatch([this] { RunPress(); });
+}
+
+void TBtnPesquisa::RunPress()
+{
+    const Velmora::Events &events = Velmora::Events::of(this);
+    const bool lookup = events.isBound(onBefore) || events.isBound(onAfter);
+    if (events.isBound(onClick)) {
+        events.call(onClick, this);
+        if (!lookup)
+            return;
+    }
+    bool goOn = true;
+    events.call(onBefore, this, goOn);
+    if (!goOn)
+        return;
+    TDataSet *dataSet = m_dataSource ? m_dataSource->DataSet() : nullptr;
+    if (!dataSet || dataSet->IsEmpty())
+        Consiste::MensErro(m_emptyError.isEmpty()
+                               ? QStringLiteral("Não há registro para pesquisar.")
+                               : m_emptyError,
+                           true);
+    if (!Velmora::Services::current().pickRow(dataSet, m_title))
+        return;
+    events.call(onAfter, this);
+    // The chosen value stands in the associate: the user goes on from there.
+    if (m_associate && m_associate->isEnabled() && m_associate->isVisible() &&
+        m_associate->focusPolicy() != Qt::NoFocus)
+        m_associate->setFocus(Qt::OtherFocusReason);
+}
+
+bool TBtnPesquisa::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_associate && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_F4 && key->modifiers() == Qt::NoModifier && isEnabled() &&
+            isVisible()) {
+            click();
+            return true;
+        }
+    }
+    return QToolButton::eventFilter(watched, event);
+}

@@ -1,0 +1,443 @@
+#include "ListDialog.h"
+
+#include "DataSetModel.h"
+#include "SelectionString.h"
+#include "framework/Consiste.h"
+#include "framework/Services.h"
+#include "framework/data/TDataSet.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <functional>
+#include <vector>
+
+// The rows the filter lets through, each with its check box in a leading column. Checks are
+// kept per dataset row, so a row hidden by the filter keeps its mark.
+class ListModel : public DataSetModel
+{
+public:
+    ListModel(TDataSet *dataSet, QObject *parent)
+        : DataSetModel(dataSet, parent), m_total(dataSet ? dataSet->RecordCount() : 0),
+          m_checks(static_cast<size_t>(m_total), false)
+    {
+        setColumnOffset(1);
+    }
+
+    std::function<void()> checksChanged;
+
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        if (parent.isValid())
+            return 0;
+        return m_filtered ? static_cast<int>(m_shown.size()) : m_total;
+    }
+    int DataSetRow(int modelRow) const override
+    {
+        return m_filtered ? m_shown[modelRow] : modelRow;
+    }
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (index.isValid() && index.column() == 0 && role == Qt::CheckStateRole)
+            return m_checks[DataSetRow(index.row())] ? Qt::Checked : Qt::Unchecked;
+        return DataSetModel::data(index, role);
+    }
+    Qt::ItemFlags flags(const QModelIndex &index) const override
+    {
+        Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+        if (index.column() == 0)
+            f |= Qt::ItemIsUserCheckable;
+        return f;
+    }
+    bool setData(const QModelIndex &index, const QVariant &value, int role) override
+    {
+        if (!index.isValid() || index.column() != 0 || role != Qt::CheckStateRole)
+            return false;
+        set(DataSetRow(index.row()), value.value<Qt::CheckState>() == Qt::Checked);
+        emit dataChanged(index, index, {Qt::CheckStateRole});
+        notify();
+        return true;
+    }
+
+    int total() const { return m_total; }
+    int checkedCount() const { return m_checked; }
+    bool isChecked(int row) const { return row >= 0 && row < m_total && m_checks[row]; }
+    void set(int row, bool on)
+    {
+        if (row < 0 || row >= m_total || m_checks[row] == on)
+            return;
+        m_checks[row] = on;
+        m_checked += on ? 1 : -1;
+    }
+    void setAndShow(int row, bool on)
+    {
+        set(row, on);
+        refreshChecks();
+        notify();
+    }
+    void checkShown(bool on)
+    {
+        if (!m_filtered) {
+            std::fill(m_checks.begin(), m_checks.end(), on);
+            m_checked = on ? m_total : 0;
+        } else {
+            for (const int row : m_shown)
+                set(row, on);
+        }
+        refreshChecks();
+        notify();
+    }
+    void refreshChecks()
+    {
+        if (rowCount() > 0)
+            emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::CheckStateRole});
+    }
+
+    bool filtered() const { return m_filtered; }
+    const QString &filterText() const { return m_filterText; }
+    const std::vector<int> &shown() const { return m_shown; }
+    void showAll()
+    {
+        beginResetModel();
+        m_filtered = false;
+        m_shown.clear();
+        m_filterText.clear();
+        endResetModel();
+    }
+    void showRows(std::vector<int> rows, const QString &text)
+    {
+        beginResetModel();
+        m_filtered = true;
+        m_shown = std::move(rows);
+        m_filterText = text;
+        endResetModel();
+    }
+    bool matches(int row, const QString &text) const
+    {
+        for (int c = 0; c < Fields().size(); ++c) {
+            const QString value = Fields().at(c)->TextAt(row);
+            if (value.contains(text, Qt::CaseInsensitive))
+                return true;
+            // "12.345" finds the raw "12345678000195" of a field shown through a mask.
+            if (!Mask(c).isEmpty()) {
+                const QString bare = Mask(c).stripLiterals(text);
+                if (!bare.isEmpty() && bare != text && value.contains(bare, Qt::CaseInsensitive))
+                    return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    void notify()
+    {
+        if (checksChanged)
+            checksChanged();
+    }
+
+    int m_total = 0;
+    int m_checked = 0;
+    std::vector<bool> m_checks;
+    std::vector<int> m_shown;
+    QString m_filterText;
+    bool m_filtered = false;
+};
+
+ListDialog::ListDialog(TDataSet *dataSet, const QString &keyField, const QString &title,
+                       const QString &selection, QWidget *parent)
+    : QDialog(parent)
+{
+    m_key = dataSet ? dataSet->FieldByName(keyField) : nullptr;
+    m_model = new ListModel(dataSet, this);
+    m_filter = new QLineEdit(this);
+    m_view = new QTableView(this);
+    m_count = new QLabel(this);
+    m_checkAll = new QPushButton(QStringLiteral("Marcar todos"), this);
+    m_uncheckAll = new QPushButton(QStringLiteral("Desmarcar todos"), this);
+    m_paste = new QPushButton(QStringLiteral("Colar códigos"), this);
+    m_filterDelay = new QTimer(this);
+    setWindowTitle(title);
+    setObjectName(QStringLiteral("ListDialog"));
+    m_filter->setObjectName(QStringLiteral("Filtro"));
+    m_view->setObjectName(QStringLiteral("Linhas"));
+    for (QPushButton *b : {m_checkAll, m_uncheckAll, m_paste})
+        b->setAutoDefault(false);
+
+    if (!selection.isEmpty() && m_key)
+        checkSelection(SelectionString::Parse(selection));
+
+    m_view->setModel(m_model);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->setTabKeyNavigation(false);
+    m_view->setWordWrap(false);
+    m_view->setAlternatingRowColors(true);
+    m_view->verticalHeader()->hide();
+    m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_view->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    m_view->horizontalHeader()->setStretchLastSection(true);
+    m_view->setColumnWidth(0, 28);
+    int tableWidth = 28;
+    const int charWidth = fontMetrics().averageCharWidth();
+    for (int c = 0; c < m_model->Fields().size(); ++c) {
+        const int width = qBound(60, m_model->ExpectedWidth(c) * charWidth + 24, 320);
+        m_view->setColumnWidth(c + 1, width);
+        tableWidth += width;
+    }
+    m_view->installEventFilter(this);
+    m_filter->installEventFilter(this);
+    m_filter->setPlaceholderText(QStringLiteral("Filtrar"));
+
+    m_model->checksChanged = [this] { updateCount(); };
+    m_filterDelay->setSingleShot(true);
+    m_filterDelay->setInterval(250);
+    connect(m_filterDelay, &QTimer::timeout, this, [this] { SetFilter(m_filter->text()); });
+    connect(m_filter, &QLineEdit::textChanged, m_filterDelay, qOverload<>(&QTimer::start));
+    connect(m_checkAll, &QPushButton::clicked, this, [this] { CheckAll(); });
+    connect(m_uncheckAll, &QPushButton::clicked, this, [this] { UncheckAll(); });
+    connect(m_paste, &QPushButton::clicked, this, [this] { PasteFromClipboard(); });
+    connect(m_view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
+        if (index.column() != 0)
+            m_model->setAndShow(m_model->DataSetRow(index.row()),
+                                !m_model->isChecked(m_model->DataSetRow(index.row())));
+    });
+
+    auto *buttons = new QDialogButtonBox(this);
+    buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
+    buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto *top = new QHBoxLayout;
+    auto *label = new QLabel(QStringLiteral("&Filtrar:"), this);
+    label->setBuddy(m_filter);
+    top->addWidget(label);
+    top->addWidget(m_filter, 1);
+    auto *actions = new QHBoxLayout;
+    actions->addWidget(m_checkAll);
+    actions->addWidget(m_uncheckAll);
+    actions->addWidget(m_paste);
+    actions->addStretch(1);
+    actions->addWidget(m_count);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(m_view, 1);
+    layout->addLayout(actions);
+    layout->addWidget(buttons);
+    resize(qBound(460, tableWidth + 40, 860), 460);
+
+    updateCount();
+    if (m_model->rowCount() > 0)
+        m_view->selectionModel()->setCurrentIndex(
+            m_model->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_view->setFocus();
+}
+
+ListDialog::~ListDialog() = default;
+
+// A selection this dialog wrote lists its keys in row order: walk rows and keys together,
+// and look up by hash only the keys left over (a selection in another order).
+void ListDialog::checkSelection(const QStringList &keys)
+{
+    qsizetype k = 0;
+    for (int r = 0; r < m_model->total() && k < keys.size(); ++r) {
+        if (m_key->TextAt(r) == keys.at(k)) {
+            m_model->set(r, true);
+            ++k;
+        }
+    }
+    if (k == keys.size())
+        return;
+    const QSet<QString> wanted(keys.cbegin() + k, keys.cend());
+    for (int r = 0; r < m_model->total(); ++r)
+        if (wanted.contains(m_key->TextAt(r)))
+            m_model->set(r, true);
+}
+
+QString ListDialog::Selection() const
+{
+    QString text;
+    for (int r = 0; r < m_model->total() && m_key; ++r)
+        if (m_model->isChecked(r))
+            SelectionString::Append(text, m_key->TextAt(r));
+    return text;
+}
+
+int ListDialog::CheckedCount() const
+{
+    return m_model->checkedCount();
+}
+
+int ListDialog::RowCount() const
+{
+    return m_model->total();
+}
+
+int ListDialog::ShownCount() const
+{
+    return m_model->rowCount();
+}
+
+bool ListDialog::IsChecked(int dataSetRow) const
+{
+    return m_model->isChecked(dataSetRow);
+}
+
+void ListDialog::SetChecked(int dataSetRow, bool checked)
+{
+    m_model->setAndShow(dataSetRow, checked);
+}
+
+void ListDialog::CheckAll()
+{
+    m_model->checkShown(true);
+}
+
+void ListDialog::UncheckAll()
+{
+    m_model->checkShown(false);
+}
+
+void ListDialog::SetFilter(const QString &text)
+{
+    m_filterDelay->stop();
+    const QString wanted = text.trimmed();
+    if (wanted == m_model->filterText() && (m_model->filtered() || wanted.isEmpty()))
+        return;
+    if (wanted.isEmpty()) {
+        m_model->showAll();
+    } else {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        // Typing on narrows what the previous filter let through.
+        const bool narrowing =
+            m_model->filtered() && wanted.startsWith(m_model->filterText(), Qt::CaseInsensitive);
+        std::vector<int> rows;
+        if (narrowing) {
+            for (const int r : m_model->shown())
+                if (m_model->matches(r, wanted))
+                    rows.push_back(r);
+        } else {
+            for (int r = 0; r < m_model->total(); ++r)
+                if (m_model->matches(r, wanted))
+                    rows.push_back(r);
+        }
+        m_model->showRows(std::move(rows), wanted);
+        QApplication::restoreOverrideCursor();
+    }
+    updateCount();
+}
+
+QStringList ListDialog::PasteCodes(const QString &text)
+{
+    static const QRegularExpression separators(QStringLiteral("[\\s,;]+"));
+    QStringList codes;
+    for (QString code : text.split(separators, Qt::SkipEmptyParts)) {
+        while (code.size() >= 2 &&
+               (code.startsWith(QLatin1Char('\'')) || code.startsWith(QLatin1Char('"'))) &&
+               code.endsWith(code.at(0)))
+            code = code.mid(1, code.size() - 2);
+        if (!code.isEmpty() && !codes.contains(code))
+            codes << code;
+    }
+    if (codes.isEmpty() || !m_key)
+        return codes;
+
+    // Each code also as the key stores it: without the mask's literals, and with the leading
+    // zeros a spreadsheet drops from a numeric code.
+    const EditMask mask(m_key->EditMask());
+    QHash<QString, QString> variants; // key text -> the code as pasted
+    for (const QString &code : std::as_const(codes)) {
+        QStringList forms{code, mask.stripLiterals(code)};
+        for (const QString &form : QStringList(forms)) {
+            bool digits = !form.isEmpty();
+            for (const QChar c : form)
+                digits = digits && c.isDigit();
+            if (digits && form.size() < m_key->Size())
+                forms << Consiste::Ajusta(form, m_key->Size());
+        }
+        for (const QString &form : std::as_const(forms))
+            if (!variants.contains(form))
+                variants.insert(form, code);
+    }
+    QSet<QString> found;
+    for (int r = 0; r < m_model->total(); ++r) {
+        const auto it = variants.constFind(m_key->TextAt(r));
+        if (it == variants.cend())
+            continue;
+        m_model->set(r, true);
+        found.insert(*it);
+    }
+    m_model->refreshChecks();
+    updateCount();
+
+    QStringList missing;
+    for (const QString &code : std::as_const(codes))
+        if (!found.contains(code))
+            missing << code;
+    if (!missing.isEmpty()) {
+        const int shownMax = 20;
+        QString list = QStringList(missing.mid(0, shownMax)).join(QStringLiteral(", "));
+        if (missing.size() > shownMax)
+            list += QStringLiteral(" e mais %1").arg(missing.size() - shownMax);
+        Velmora::Services::current().showMessage(
+            missing.size() == 1
+                ? QStringLiteral("Código não encontrado na lista: %1.").arg(list)
+                : QStringLiteral("Códigos não encontrados na lista: %1.").arg(list));
+    }
+    return missing;
+}
+
+void ListDialog::PasteFromClipboard()
+{
+    PasteCodes(QGuiApplication::clipboard()->text());
+}
+
+void ListDialog::updateCount()
+{
+    QString text =
+        QStringLiteral("Marcados: %1 de %2").arg(m_model->checkedCount()).arg(m_model->total());
+    if (m_model->filtered())
+        text += QStringLiteral(" (exibindo %1)").arg(m_model->rowCount());
+    m_count->setText(text);
+}
+
+bool ListDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QDialog::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (watched == m_filter && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+        // Enter in the filter filters at once; it does not close the dialog.
+        SetFilter(m_filter->text());
+        return true;
+    }
+    if (watched == m_view) {
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
+            const QModelIndex current = m_view->currentIndex();
+            if (current.isValid()) {
+                const int row = m_model->DataSetRow(current.row());
+                m_model->setAndShow(row, !m_model->isChecked(row));
+            }
+            return true;
+        }
+        if (key->matches(QKeySequence::Paste)) {
+            PasteFromClipboard();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}

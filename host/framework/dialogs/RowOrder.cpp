@@ -1,0 +1,197 @@
+#include "RowOrder.h"
+
+#include "framework/data/TDataSet.h"
+#include "framework/data/TField.h"
+#include "rtl/DateConvert.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace {
+
+inline char16_t fold(char16_t c)
+{
+    if (c < 0x80)
+        return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+    return QChar(c).toCaseFolded().unicode();
+}
+
+double dateKey(const TField *field, int row)
+{
+    const QVariant v = field->ValueAt(row);
+    if (v.isNull())
+        return -HUGE_VAL;
+    if (v.metaType() == QMetaType::fromType<TDateTime>())
+        return v.value<TDateTime>().value();
+    if (v.metaType() == QMetaType::fromType<QDate>())
+        return TDateTime::fromDate(v.toDate()).value();
+    if (v.metaType() == QMetaType::fromType<QDateTime>())
+        return TDateTime::fromDateTime(v.toDateTime()).value();
+    bool number = false;
+    const double d = v.toDouble(&number);
+    if (number)
+        return d;
+    TDateTime date;
+    return TryStrToDate(v.toString(), date) ? date.value() : -HUGE_VAL;
+}
+
+bool byDate(const TField *field)
+{
+    return field->DataKind() == TField::Kind::DateTime;
+}
+
+// Sorting a million texts by comparing them whole is slow (each comparison chases two
+// strings through memory). Instead each round packs eight folded characters of every text
+// from a depth into a 128-bit key, sorts the compact keys, and goes one round deeper only
+// inside groups whose keys tie.
+struct Item
+{
+    quint64 high;
+    quint64 low;
+    int row;
+};
+
+void keyOf(const QString &text, int depth, Item &item)
+{
+    quint64 parts[2] = {0, 0};
+    for (int k = 0; k < 8; ++k) {
+        const int i = depth + k;
+        const quint64 c = i < text.size() ? fold(text.at(i).unicode()) : 0;
+        parts[k / 4] |= c << (48 - 16 * (k % 4));
+    }
+    item.high = parts[0];
+    item.low = parts[1];
+}
+
+void sortTexts(const TField *field, Item *begin, Item *end, int depth)
+{
+    for (Item *it = begin; it != end; ++it)
+        keyOf(field->TextAt(it->row), depth, *it);
+    std::sort(begin, end, [](const Item &a, const Item &b) {
+        if (a.high != b.high)
+            return a.high < b.high;
+        if (a.low != b.low)
+            return a.low < b.low;
+        return a.row < b.row;
+    });
+    for (Item *group = begin; group != end;) {
+        Item *next = group + 1;
+        while (next != end && next->high == group->high && next->low == group->low)
+            ++next;
+        // A key that ends inside its eight characters holds the whole text: the group is
+        // made of equal texts, already in row order.
+        const bool ended = (group->low & 0xffff) == 0;
+        if (next - group > 1 && !ended)
+            sortTexts(field, group, next, depth + 8);
+        group = next;
+    }
+}
+
+} // namespace
+
+int RowOrder::compareFolded(QStringView a, QStringView b)
+{
+    const qsizetype n = qMin(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t x = fold(a.at(i).unicode()), y = fold(b.at(i).unicode());
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool RowOrder::startsWithFolded(QStringView text, QStringView prefix)
+{
+    return text.size() >= prefix.size() && compareFolded(text.left(prefix.size()), prefix) == 0;
+}
+
+void RowOrder::reset(int count)
+{
+    m_rows.clear();
+    m_field = nullptr;
+    m_count = count;
+}
+
+void RowOrder::adopt(const TField *field, int count)
+{
+    m_rows.clear();
+    m_field = field;
+    m_count = count;
+}
+
+bool RowOrder::isSorted(const TField *field, int count)
+{
+    if (byDate(field)) {
+        double previous = count > 0 ? dateKey(field, 0) : 0;
+        for (int r = 1; r < count; ++r) {
+            const double current = dateKey(field, r);
+            if (current < previous)
+                return false;
+            previous = current;
+        }
+        return true;
+    }
+    QString previous = count > 0 ? field->TextAt(0) : QString();
+    for (int r = 1; r < count; ++r) {
+        QString current = field->TextAt(r);
+        if (compareFolded(previous, current) > 0)
+            return false;
+        previous = std::move(current);
+    }
+    return true;
+}
+
+void RowOrder::sortBy(const TField *field, int count)
+{
+    m_field = field;
+    m_count = count;
+    if (byDate(field)) {
+        std::vector<std::pair<double, int>> keyed(count);
+        for (int r = 0; r < count; ++r)
+            keyed[r] = {dateKey(field, r), r};
+        std::sort(keyed.begin(), keyed.end());
+        m_rows.resize(count);
+        for (int i = 0; i < count; ++i)
+            m_rows[i] = keyed[i].second;
+        return;
+    }
+    std::vector<Item> items(count);
+    for (int r = 0; r < count; ++r)
+        items[r].row = r;
+    sortTexts(field, items.data(), items.data() + count, 0);
+    m_rows.resize(count);
+    for (int i = 0; i < count; ++i)
+        m_rows[i] = items[i].row;
+}
+
+int RowOrder::position(int row) const
+{
+    if (m_rows.empty())
+        return row >= 0 && row < m_count ? row : -1;
+    const auto it = std::find(m_rows.begin(), m_rows.end(), row);
+    return it == m_rows.end() ? -1 : static_cast<int>(it - m_rows.begin());
+}
+
+int RowOrder::find(const TField *field, const QString &prefix) const
+{
+    if (m_count == 0)
+        return -1;
+    if (prefix.isEmpty())
+        return 0;
+    if (field == m_field && !byDate(field)) {
+        int low = 0, high = m_count;
+        while (low < high) {
+            const int mid = low + (high - low) / 2;
+            if (compareFolded(field->TextAt(row(mid)), prefix) < 0)
+                low = mid + 1;
+            else
+                high = mid;
+        }
+        return low < m_count && startsWithFolded(field->TextAt(row(low)), prefix) ? low : -1;
+    }
+    for (int p = 0; p < m_count; ++p)
+        if (startsWithFolded(field->TextAt(row(p)), prefix))
+            return p;
+    return -1;
+}

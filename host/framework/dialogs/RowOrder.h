@@ -1,0 +1,47 @@
+#pragma once
+
+#include "framework/framework_global.h"
+
+#include <QString>
+#include <QStringView>
+
+#include <vector>
+
+class TField;
+
+// The order in which a dialog shows a dataset's rows: the dataset's own order, or sorted by
+// one field; and the search for typed text in the sorted field. Texts compare by their
+// case-folded characters, so the sort, the check of the dataset's own order and the search
+// agree. Date fields sort by their date. Nothing copies the dataset: the order holds row
+// numbers and reads texts through the field.
+class VELMORA_FRAMEWORK_EXPORT RowOrder
+{
+public:
+    // The dataset's own order over count rows, sorted by no field.
+    void reset(int count);
+    // The dataset's own order, known to be sorted by field.
+    void adopt(const TField *field, int count);
+    // Sorts by field, rows of equal text in the dataset's order.
+    void sortBy(const TField *field, int count);
+
+    int count() const { return m_count; }
+    const TField *sortField() const { return m_field; }
+    // The dataset row shown at a position, and back.
+    int row(int position) const { return m_rows.empty() ? position : m_rows[position]; }
+    int position(int row) const;
+
+    // The first position whose text in field starts with prefix, or -1. A binary search
+    // when the order is sorted by that text field; a scan otherwise.
+    int find(const TField *field, const QString &prefix) const;
+
+    // Whether the dataset's own order is sorted by field (stops at the first row out of
+    // order).
+    static bool isSorted(const TField *field, int count);
+    static int compareFolded(QStringView a, QStringView b);
+    static bool startsWithFolded(QStringView text, QStringView prefix);
+
+private:
+    std::vector<int> m_rows; // empty: the dataset's own order
+    const TField *m_field = nullptr;
+    int m_count = 0;
+};

@@ -1,0 +1,250 @@
+#include "TestSupport.h"
+#include "framework/ComponentRegistry.h"
+#include "framework/InputFilter.h"
+#include "framework/TApplication.h"
+#include "framework/TForm.h"
+#include "framework/controls/TBtnPesquisa.h"
+#include "framework/controls/TMaskEdit.h"
+#include "framework/data/TDataSource.h"
+#include "rtl/Exceptions.h"
+
+#include <QHelpEvent>
+#include <QRadioButton>
+#include <QToolTip>
+#include <QtTest>
+
+// A screen with lookup buttons whose handlers write what they do into the shared log.
+class LookupForm : public TForm
+{
+    Q_OBJECT
+public:
+    using TForm::TForm;
+    QString DescriptionPath() const override { return QStringLiteral(":/forms/LookupForm.json"); }
+
+    QStringList *log = nullptr;
+    TDataSet *dataSet = nullptr;
+    bool failBefore = false;
+    bool stopBefore = false;
+
+    Q_INVOKABLE void btpABeforePesq(QObject *, bool &goOn)
+    {
+        log->append(QStringLiteral("before"));
+        if (failBefore)
+            throw Exception(QStringLiteral("Falha ao consultar os impostos."));
+        if (stopBefore)
+            goOn = false;
+    }
+    Q_INVOKABLE void btpAAfterPesq(QObject *sender)
+    {
+        log->append(QStringLiteral("after:%1:%2")
+                        .arg(sender->objectName())
+                        .arg(dataSet ? dataSet->RecNo() : -1));
+    }
+    Q_INVOKABLE void btnListaClick(QObject *) { log->append(QStringLiteral("click")); }
+    Q_INVOKABLE void btpSemFonteBeforePesq(QObject *, bool &)
+    {
+        log->append(QStringLiteral("before"));
+    }
+};
+
+class BtnPesquisaTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void describedSettings();
+    void pressRunsBeforeSearchAfterInOrder();
+    void emptyDataSetShowsEmptyError();
+    void cancelRunsNoAfterHandler();
+    void clickHandlerOnlyButton();
+    void withoutDataSourceShowsEmptyError();
+    void exceptionInBeforeEndsThePress();
+    void beforeHandlerMayStopThePress();
+    void f4InTheAssociatePressesTheButton();
+    void takesNoFocus();
+    void hintShowsAsToolTip();
+
+private:
+    TBtnPesquisa *button(const char *name) const
+    {
+        return m_form->findChild<TBtnPesquisa *>(QLatin1String(name));
+    }
+
+    QStringList m_log;
+    RecordingServices m_services;
+    LookupForm *m_form = nullptr;
+    TestDataSet *m_data = nullptr;
+};
+
+void BtnPesquisaTest::initTestCase()
+{
+    Velmora::RegisterFrameworkComponents();
+    Velmora::InputFilter::install();
+}
+
+void BtnPesquisaTest::init()
+{
+    m_log.clear();
+    m_services = RecordingServices();
+    m_services.log = &m_log;
+    Velmora::Services::install(&m_services);
+    m_form = TApplication::instance().CreateForm<LookupForm>();
+    m_form->log = &m_log;
+    m_data = new TestDataSet(m_form);
+    m_data->Fill({{QStringLiteral("CDIMPOSTONFE")}, {QStringLiteral("SGIMPOSTONFE")}},
+                 {{"01", "ICMS"}, {"02", "IPI"}, {"03", "ISS"}});
+    m_form->dataSet = m_data;
+    m_form->findChild<TDataSource *>(QStringLiteral("dtsA"))->SetDataSet(m_data);
+}
+
+void BtnPesquisaTest::cleanup()
+{
+    delete m_form;
+    m_form = nullptr;
+    Velmora::Services::install(nullptr);
+}
+
+void BtnPesquisaTest::describedSettings()
+{
+    TBtnPesquisa *b = button("btpA");
+    QCOMPARE(b->Associate(), m_form->findChild<QWidget *>(QStringLiteral("medCodigo")));
+    QCOMPARE(b->Title(), QStringLiteral("Imposto"));
+    QCOMPARE(b->EmptyError(), QStringLiteral("Não há imposto cadastrado."));
+    QCOMPARE(b->DataSource(), m_form->findChild<TDataSource *>(QStringLiteral("dtsA")));
+    QCOMPARE(b->Hint(), QStringLiteral("Pesquisar"));
+    QVERIFY(!b->ParentShowHint());
+    QVERIFY(!b->icon().isNull());
+    QVERIFY(b->Subtitle().isEmpty());
+    b->SetSubtitle(QStringLiteral("Inscrição Estadual"));
+    QCOMPARE(b->property("Subtitle").toString(), QStringLiteral("Inscrição Estadual"));
+    // The data source can be changed by the screen's code.
+    auto *other = new TDataSource(m_form);
+    b->SetDataSource(other);
+    QCOMPARE(b->DataSource(), other);
+}
+
+void BtnPesquisaTest::pressRunsBeforeSearchAfterInOrder()
+{
+    m_services.pickRowAnswer = 2;
+    QVERIFY(button("btpA")->Press());
+    QCOMPARE(m_log, QStringList({"before", "pickRow:Imposto", "after:btpA:2"}));
+    QCOMPARE(m_data->FieldByName(QStringLiteral("SGIMPOSTONFE"))->AsString(),
+             QStringLiteral("ISS"));
+}
+
+void BtnPesquisaTest::emptyDataSetShowsEmptyError()
+{
+    auto *empty = new TestDataSet(m_form);
+    empty->Fill({{QStringLiteral("CDIMPOSTONFE")}}, {});
+    m_form->findChild<TDataSource *>(QStringLiteral("dtsA"))->SetDataSet(empty);
+    m_services.pickRowAnswer = 0;
+    QVERIFY(!button("btpA")->Press());
+    QCOMPARE(m_log, QStringList({"before", "message:Não há imposto cadastrado."}));
+}
+
+void BtnPesquisaTest::cancelRunsNoAfterHandler()
+{
+    m_services.pickRowAnswer = -1;
+    QVERIFY(button("btpA")->Press());
+    QCOMPARE(m_log, QStringList({"before", "pickRow:Imposto"}));
+}
+
+void BtnPesquisaTest::clickHandlerOnlyButton()
+{
+    // It has a data source, yet only its click handler runs: no search dialog.
+    m_services.pickRowAnswer = 0;
+    button("btnLista")->click();
+    QCOMPARE(m_log, QStringList({"click"}));
+}
+
+void BtnPesquisaTest::withoutDataSourceShowsEmptyError()
+{
+    m_services.pickRowAnswer = 0;
+    QVERIFY(!button("btpSemFonte")->Press());
+    QCOMPARE(m_log, QStringList({"before",
+                                 "message:Não há inscrição cadastrada para a empresa informada."}));
+}
+
+void BtnPesquisaTest::exceptionInBeforeEndsThePress()
+{
+    m_form->failBefore = true;
+    m_services.pickRowAnswer = 0;
+    QVERIFY(!button("btpA")->Press());
+    // One message, the failure's own: no dialog, no empty message, no after handler.
+    QCOMPARE(m_log, QStringList({"before", "message:Falha ao consultar os impostos."}));
+}
+
+void BtnPesquisaTest::beforeHandlerMayStopThePress()
+{
+    m_form->stopBefore = true;
+    m_services.pickRowAnswer = 0;
+    QVERIFY(button("btpA")->Press());
+    QCOMPARE(m_log, QStringList({"before"}));
+}
+
+void BtnPesquisaTest::f4InTheAssociatePressesTheButton()
+{
+    m_form->Show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    auto *code = m_form->findChild<TMaskEdit *>(QStringLiteral("medCodigo"));
+    auto *name = m_form->findChild<QWidget *>(QStringLiteral("edtNome"));
+    name->setFocus();
+    m_services.pickRowAnswer = 1;
+    QTest::keyClick(code, Qt::Key_F4);
+    QCOMPARE(m_log, QStringList({"before", "pickRow:Imposto", "after:btpA:1"}));
+    // After a choice the user goes on from the associate.
+    QCOMPARE(QApplication::focusWidget(), code);
+
+    // F4 elsewhere, or while the button is disabled, does nothing.
+    m_log.clear();
+    QTest::keyClick(name, Qt::Key_F4);
+    button("btpA")->SetEnabled(false);
+    QTest::keyClick(code, Qt::Key_F4);
+    QVERIFY(m_log.isEmpty());
+
+    // A radio button as associate: F4 presses its list button.
+    auto *radio = m_form->findChild<QRadioButton *>(QStringLiteral("rdbLista"));
+    QTest::keyClick(radio, Qt::Key_F4);
+    QCOMPARE(m_log, QStringList({"click"}));
+}
+
+void BtnPesquisaTest::takesNoFocus()
+{
+    m_form->Show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    auto *name = m_form->findChild<QWidget *>(QStringLiteral("edtNome"));
+    name->setFocus();
+    TBtnPesquisa *b = button("btpA");
+    QCOMPARE(b->focusPolicy(), Qt::NoFocus);
+    m_services.pickRowAnswer = -1;
+    QTest::mouseClick(m_form->windowHandle(), Qt::LeftButton, {},
+                      b->mapTo(m_form, b->rect().center()));
+    QCOMPARE(m_log, QStringList({"before", "pickRow:Imposto"}));
+    QCOMPARE(QApplication::focusWidget(), name);
+}
+
+void BtnPesquisaTest::hintShowsAsToolTip()
+{
+    m_form->Show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    TBtnPesquisa *b = button("btpA");
+    QHelpEvent help(QEvent::ToolTip, b->rect().center(), b->mapToGlobal(b->rect().center()));
+    QApplication::sendEvent(b, &help);
+    QTRY_COMPARE(QToolTip::text(), QStringLiteral("Pesquisar"));
+    QToolTip::hideText();
+    // Its own ShowHint decides, not the screen's.
+    m_form->SetShowHint(false);
+    QApplication::sendEvent(b, &help);
+    QTRY_COMPARE(QToolTip::text(), QStringLiteral("Pesquisar"));
+    QToolTip::hideText();
+    QTRY_VERIFY(!QToolTip::isVisible());
+    b->SetShowHint(false);
+    QApplication::sendEvent(b, &help);
+    QVERIFY(!QToolTip::isVisible());
+}
+
+QTEST_MAIN(BtnPesquisaTest)
+#include "tst_btnpesquisa.moc"
