@@ -1,20 +1,12 @@
 #include "ScriptedServices.h"
 
 #include "data/TDataSet.h"
+#include "dialogs/SelectionString.h"
 #include "rtl/TDateTime.h"
 
 #include <QJsonArray>
 
 namespace Velmora {
-
-QString SelectionString(const QStringList &keys)
-{
-    QStringList quoted;
-    for (QString key : keys)
-        quoted << QLatin1Char('\'') + key.replace(QLatin1Char('\''), QStringLiteral("''")) +
-                      QLatin1Char('\'');
-    return quoted.join(QLatin1Char(','));
-}
 
 void ScriptedServices::clear()
 {
@@ -94,7 +86,7 @@ bool ScriptedServices::pickRows(TDataSet *dataSet, const QString &keyField, cons
         if (pick.keys.contains(k))
             chosen << k;
     }
-    selection = SelectionString(chosen);
+    selection = SelectionString::Format(chosen);
     return true;
 }
 

@@ -68,8 +68,4 @@ private:
     QStringList m_files;
 };
 
-// The selection string of keys: each key in single quotes, a quote inside doubled, joined by
-// commas, in the order given.
-VELMORA_FRAMEWORK_EXPORT QString SelectionString(const QStringList &keys);
-
 } // namespace Velmora
