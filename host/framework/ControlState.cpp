@@ -90,7 +90,9 @@ void ControlState::setVisible(bool v)
 void ControlState::setTabStop(bool v)
 {
     m_tabStop = v;
-    if (!v)
+    // Out of the tab path, still reachable by a click; a control that takes no focus keeps
+    // taking none.
+    if (!v && (m_self->focusPolicy() & Qt::TabFocus))
         m_self->setFocusPolicy(Qt::ClickFocus);
 }
 
