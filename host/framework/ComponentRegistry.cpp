@@ -10,6 +10,8 @@
 #include "controls/TPanel.h"
 #include "controls/TRadioButton.h"
 #include "controls/TSpeedButton.h"
+#include "data/TADOIBQuery.h"
+#include "data/TClientDataSet.h"
 #include "data/TDataSource.h"
 
 #include <QLoggingCategory>
@@ -90,6 +92,9 @@ void RegisterFrameworkComponents()
     r.Register({QStringLiteral("TStringField"), objectFactory<TStringField>(), {}});
     r.Register({QStringLiteral("TDateTimeField"), objectFactory<TDateTimeField>(), {}});
     r.Register({QStringLiteral("TDataSource"), objectFactory<TDataSource>(), {}});
+    r.Register({QStringLiteral("TADOIBStringField"), objectFactory<TADOIBStringField>(), {}});
+    r.Register({QStringLiteral("TADOIBQuery"), objectFactory<TADOIBQuery>(), {}});
+    r.Register({QStringLiteral("TClientDataSet"), objectFactory<TClientDataSet>(), {}});
 }
 
 } // namespace Velmora

@@ -1,5 +1,7 @@
 #include "TParams.h"
 
+#include "Placeholders_p.h"
+
 #include "rtl/DateConvert.h"
 #include "rtl/Exceptions.h"
 
@@ -78,7 +80,10 @@ void TParams::Clear()
     m_items.clear();
 }
 
-QStringList ParameterNames(const QString &sql)
+namespace {
+// The names after ':' outside quotes, each once in order of first use; "::" casts are passed
+// over. Names count as the same without regard to letter case unless exact is asked for.
+QStringList scanPlaceholders(const QString &sql, Qt::CaseSensitivity sameName)
 {
     QStringList names;
     QChar quote;
@@ -105,12 +110,22 @@ QStringList ParameterNames(const QString &sql)
         if (end == i + 1)
             continue;
         const QString name = sql.mid(i + 1, end - i - 1);
-        bool known = false;
-        for (const QString &n : std::as_const(names))
-            known = known || n.compare(name, Qt::CaseInsensitive) == 0;
-        if (!known)
+        if (!names.contains(name, sameName))
             names << name;
         i = end - 1;
     }
     return names;
 }
+} // namespace
+
+QStringList ParameterNames(const QString &sql)
+{
+    return scanPlaceholders(sql, Qt::CaseInsensitive);
+}
+
+namespace Velmora::Internal {
+QStringList PlaceholderSpellings(const QString &sql)
+{
+    return scanPlaceholders(sql, Qt::CaseSensitive);
+}
+} // namespace Velmora::Internal
