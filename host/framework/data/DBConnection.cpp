@@ -94,7 +94,7 @@ void DBConnection::configure()
                  .arg(m_settings.driver),
              {});
     if (e == Engine::Firebird)
-        Internal::PrepareFirebirdEnvironment();
+        PrepareFirebirdEnvironment();
     const QString driver = m_settings.driver.trimmed().toUpper();
     if (!QSqlDatabase::isDriverAvailable(driver))
         fail(QStringLiteral("O driver de banco de dados %1 (%2) não está instalado")
@@ -270,6 +270,9 @@ void DBConnection::Rollback()
 
 QVariant ToEngineValue(const QVariant &value, Engine engine)
 {
+    // The drivers bind a null QString as NULL; a text that was given is a text, even empty.
+    if (value.metaType() == QMetaType::fromType<QString>())
+        return value.toString().isNull() ? QVariant(QString::fromLatin1("")) : value;
     if (!value.isValid() || value.isNull()) {
         const QMetaType type = value.isValid() && value.metaType() != QMetaType::fromType<TDateTime>()
                                    ? value.metaType()

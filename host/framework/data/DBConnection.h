@@ -83,8 +83,15 @@ private:
     bool m_inTransaction = false;
 };
 
+// Points the Firebird client at the project's configuration folder (ServerMode SuperClassic,
+// so the host, the application server and the tools share one embedded database) and at a
+// lock folder of this user, unless FIREBIRD and FIREBIRD_LOCK already name them. Runs before
+// the client library first starts; a connection calls it by itself.
+VELMORA_FRAMEWORK_EXPORT void PrepareFirebirdEnvironment();
+
 // A value as the engine stores it: dates (TDateTime, QDate) become "YYYY-MM-DD" text on
-// SQLite and QDate/QDateTime elsewhere; a null stays a typed null.
+// SQLite and QDate/QDateTime elsewhere; an invalid QVariant is NULL, while a QString is
+// always a text (a null QString is the empty text, which the drivers would bind as NULL).
 VELMORA_FRAMEWORK_EXPORT QVariant ToEngineValue(const QVariant &value, Engine engine);
 
 } // namespace Velmora

@@ -1,4 +1,4 @@
-#include "EngineSupport_p.h"
+#include "DBConnection.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -6,7 +6,7 @@
 
 #include <unistd.h>
 
-namespace Velmora::Internal {
+namespace Velmora {
 
 void PrepareFirebirdEnvironment()
 {
@@ -30,4 +30,4 @@ void PrepareFirebirdEnvironment()
     }
 }
 
-} // namespace Velmora::Internal
+} // namespace Velmora

@@ -87,6 +87,13 @@ void ReadResult(QSqlQuery &query, Engine engine, int maxRows, QVector<TDataSet::
     QVector<bool> textDates(count, false);
     if (engine == Engine::SQLite)
         textDates = sqliteDateColumns(query, count);
+    // The InterBase driver reads a CHAR column of a UTF8 connection as its whole buffer,
+    // four bytes a character, padded with blanks (a literal in the select list is one).
+    QVector<int> paddedBytes(count, -1);
+    if (engine == Engine::Firebird)
+        for (int i = 0; i < count; ++i)
+            if (record.field(i).metaType().id() == QMetaType::QString)
+                paddedBytes[i] = record.field(i).length();
     for (int i = 0; i < count; ++i) {
         const QSqlField field = record.field(i);
         TDataSet::Column column;
@@ -112,8 +119,21 @@ void ReadResult(QSqlQuery &query, Engine engine, int maxRows, QVector<TDataSet::
             case QMetaType::QDateTime:
                 row[i] = QVariant::fromValue(TDateTime::fromDateTime(v.toDateTime()));
                 break;
+            case QMetaType::QString:
+                if (textDates.at(i)) {
+                    row[i] = sqliteDate(v);
+                } else if (paddedBytes.at(i) > 0 && v.toString().endsWith(QLatin1Char(' ')) &&
+                           v.toString().toUtf8().size() == paddedBytes.at(i)) {
+                    QString text = v.toString();
+                    while (text.endsWith(QLatin1Char(' ')))
+                        text.chop(1);
+                    row[i] = text;
+                } else {
+                    row[i] = v;
+                }
+                break;
             default:
-                row[i] = textDates.at(i) ? sqliteDate(v) : v;
+                row[i] = v;
             }
         }
         rows << std::move(row);

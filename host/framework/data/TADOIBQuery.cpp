@@ -51,6 +51,45 @@ QString firstWord(const QString &sql)
     return sql.mid(i, end - i).toUpper();
 }
 
+// Words of statements that change data or definitions, outside quotes and comments: a
+// read-only query refuses a text that holds one (PostgreSQL would run a DELETE inside WITH).
+bool mentionsWrite(const QString &sql)
+{
+    static const QStringList writes{"INSERT", "UPDATE", "DELETE", "MERGE", "TRUNCATE", "ALTER",
+                                    "CREATE", "DROP", "GRANT", "REVOKE", "EXECUTE", "CALL"};
+    QChar quote;
+    qsizetype i = 0;
+    const qsizetype n = sql.size();
+    while (i < n) {
+        const QChar c = sql.at(i);
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+            ++i;
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            quote = c;
+            ++i;
+        } else if (sql.mid(i, 2) == QLatin1String("--")) {
+            while (i < n && sql.at(i) != QLatin1Char('\n'))
+                ++i;
+        } else if (sql.mid(i, 2) == QLatin1String("/*")) {
+            const qsizetype end = sql.indexOf(QLatin1String("*/"), i + 2);
+            i = end < 0 ? n : end + 2;
+        } else if (c.isLetter() || c == QLatin1Char('_')) {
+            qsizetype end = i;
+            while (end < n && (sql.at(end).isLetterOrNumber() || sql.at(end) == QLatin1Char('_')))
+                ++end;
+            const bool parameter = i > 0 && sql.at(i - 1) == QLatin1Char(':');
+            if (!parameter && writes.contains(sql.mid(i, end - i).toUpper()))
+                return true;
+            i = end;
+        } else {
+            ++i;
+        }
+    }
+    return false;
+}
+
 // SQLite knows whether a prepared statement writes; the others are held to the first word.
 bool sqliteStatementWrites(const QSqlQuery &query)
 {
@@ -94,6 +133,15 @@ void TADOIBQuery::SetSQL_IB(const QStringList &lines)
     textsChanged();
 }
 
+void TADOIBQuery::SetParamNames(const QStringList &names)
+{
+    m_declaredParams = names;
+    for (const QString &name : names)
+        if (!m_params.FindParam(name))
+            m_params.Add(name);
+    textsChanged();
+}
+
 void TADOIBQuery::SetParamCheck(bool check)
 {
     m_paramCheck = check;
@@ -126,7 +174,7 @@ void TADOIBQuery::textsChanged()
     releaseStatement();
     if (!m_paramCheck)
         return;
-    QStringList wanted;
+    QStringList wanted = m_declaredParams;
     for (const QStringList *text : {&m_sql, &m_sqlOracle, &m_sqlMssql, &m_sqlIb})
         for (const QString &name : ParameterNames(text->join(QLatin1Char('\n'))))
             if (!wanted.contains(name, Qt::CaseInsensitive))
@@ -194,7 +242,7 @@ void TADOIBQuery::DoOpen()
         throw EDatabaseError(QStringLiteral("A consulta '%1' não tem texto para o banco de dados %2.")
                                  .arg(objectName(), EngineName(connection->engine())));
     const QString verb = firstWord(text);
-    if (verb != QLatin1String("SELECT") && verb != QLatin1String("WITH"))
+    if ((verb != QLatin1String("SELECT") && verb != QLatin1String("WITH")) || mentionsWrite(text))
         throw EDatabaseError(
             QStringLiteral("A consulta '%1' é somente leitura: o texto deve ser um SELECT.")
                 .arg(objectName()));

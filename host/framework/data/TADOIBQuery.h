@@ -32,6 +32,8 @@ class VELMORA_FRAMEWORK_EXPORT TADOIBQuery : public TDataSet
     Q_PROPERTY(QStringList SQL_MSSQL READ SQL_MSSQL WRITE SetSQL_MSSQL)
     Q_PROPERTY(QStringList SQL_IB READ SQL_IB WRITE SetSQL_IB)
     Q_PROPERTY(bool ParamCheck READ ParamCheck WRITE SetParamCheck)
+    // The parameter names as the definition declares them (each a text, no direction).
+    Q_PROPERTY(QStringList Params READ ParamNames WRITE SetParamNames)
     // Names of the shared database objects ("dtmDBGeral.adcGeral"); see dtmDBGeral.h.
     Q_PROPERTY(QString ADOConnection READ ADOConnection WRITE SetADOConnection)
     Q_PROPERTY(QString DataBase READ DataBase WRITE SetDataBase)
@@ -85,6 +87,9 @@ public:
     // added (null), one no text names any more is dropped; values of kept names survive.
     bool ParamCheck() const { return m_paramCheck; }
     void SetParamCheck(bool check);
+    QStringList ParamNames() const { return m_params.Names(); }
+    // Declares parameters; with ParamCheck they are kept beside those the texts name.
+    void SetParamNames(const QStringList &names);
     TParams &Params() { return m_params; }
     const TParams &Params() const { return m_params; }
     // Raises EDatabaseError naming the parameter when the query has none of that name.
@@ -122,6 +127,7 @@ private:
 
     QStringList m_sql, m_sqlOracle, m_sqlMssql, m_sqlIb;
     bool m_paramCheck = true;
+    QStringList m_declaredParams;
     TParams m_params;
     QString m_adoConnection, m_dataBase, m_transaction;
     QPointer<TDataSource> m_dataSource;
