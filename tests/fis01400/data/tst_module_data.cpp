@@ -477,9 +477,16 @@ TEST_P(ModuleQueryTest, CollectingBodiesOfASetOfTaxes)
     auto *q = component<TADOIBQuery>("qryOrgaoArrecadador");
     if (GetParam() == QLatin1String("firebird")) {
         // Its InterBase text is kept as written and calls CASE(...), a reserved word of
-        // Firebird: no routine of that name can exist, so the text cannot run there. No
-        // handler opens this query.
-        EXPECT_THROW(run(q, {{"P_CDIMPOSTO", "'01','03'"}}), EDatabaseError);
+        // Firebird: no routine of that name can exist, and the parser, reading the start of a
+        // CASE expression, stops at the comma after IDORGARRECADNFE. No handler opens this
+        // query, so it is checked on SQLite and PostgreSQL only.
+        try {
+            run(q, {{"P_CDIMPOSTO", "'01','03'"}});
+            ADD_FAILURE() << "CASE(...) cannot run on Firebird";
+        } catch (const EDatabaseError &e) {
+            EXPECT_TRUE(e.Message().contains(QStringLiteral("Token unknown - line 1, column 39")))
+                << qPrintable(e.Message());
+        }
         return;
     }
     QStringList columns;
