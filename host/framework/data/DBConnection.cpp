@@ -187,6 +187,7 @@ void DBConnection::Close()
     if (!m_db.isValid())
         return;
     emit AboutToClose();
+    m_session.reset();
     m_db.close();
     m_inTransaction = false;
 }

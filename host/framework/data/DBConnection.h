@@ -8,6 +8,8 @@
 #include <QString>
 #include <QVariantList>
 
+#include <memory>
+
 namespace Velmora {
 
 struct Settings;
@@ -38,6 +40,13 @@ class VELMORA_FRAMEWORK_EXPORT DBConnection : public QObject
     Q_OBJECT
 
 public:
+    // What an engine keeps for one connect (Firebird: the read transaction of the queries);
+    // dropped before the Qt connection closes.
+    struct SessionState
+    {
+        virtual ~SessionState() = default;
+    };
+
     explicit DBConnection(const ConnectionSettings &settings, QObject *parent = nullptr);
     ~DBConnection() override;
 
@@ -62,6 +71,9 @@ public:
     // Runs a statement that returns no rows, binding values to its placeholders in order.
     void Execute(const QString &sql, const QVariantList &values = {});
 
+    SessionState *Session() const { return m_session.get(); }
+    void SetSession(std::unique_ptr<SessionState> state) { m_session = std::move(state); }
+
     void StartTransaction();
     void Commit();
     void Rollback();
@@ -79,6 +91,7 @@ private:
     ConnectionSettings m_settings;
     QString m_name;
     QSqlDatabase m_db;
+    std::unique_ptr<SessionState> m_session;
     quint64 m_generation = 0;
     bool m_inTransaction = false;
 };

@@ -1,30 +1,15 @@
 #include "TADOIBQuery.h"
 
 #include "DBConnection.h"
-#include "Placeholders_p.h"
-#include "ResultReader_p.h"
+#include "Statement_p.h"
 #include "dtmDBGeral.h"
 #include "rtl/Exceptions.h"
-
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlResult>
-
-#include <sqlite3.h>
 
 using Velmora::DatabaseKind;
 using Velmora::DBConnection;
 using Velmora::Engine;
 
 namespace {
-
-QString errorText(const QSqlError &error)
-{
-    QString text = error.databaseText().trimmed();
-    if (text.isEmpty())
-        text = error.driverText().trimmed();
-    return text.isEmpty() ? QStringLiteral("erro desconhecido") : text;
-}
 
 // The first word of the statement, past blanks, comments and opening parentheses.
 QString firstWord(const QString &sql)
@@ -88,16 +73,6 @@ bool mentionsWrite(const QString &sql)
         }
     }
     return false;
-}
-
-// SQLite knows whether a prepared statement writes; the others are held to the first word.
-bool sqliteStatementWrites(const QSqlQuery &query)
-{
-    const QVariant handle = query.result()->handle();
-    if (qstrcmp(handle.typeName(), "sqlite3_stmt*") != 0)
-        return false;
-    auto *stmt = *static_cast<sqlite3_stmt *const *>(handle.constData());
-    return stmt && !sqlite3_stmt_readonly(stmt);
 }
 
 } // namespace
@@ -172,6 +147,7 @@ void TADOIBQuery::textsChanged()
     if (Active())
         Close();
     releaseStatement();
+    m_plan = Plan();
     if (!m_paramCheck)
         return;
     QStringList wanted = m_declaredParams;
@@ -231,23 +207,37 @@ void TADOIBQuery::releaseStatement()
     m_statement.reset();
     m_statementConnection = nullptr;
     m_statementText.clear();
-    m_placeholders.clear();
+}
+
+const TADOIBQuery::Plan &TADOIBQuery::planFor(DatabaseKind kind)
+{
+    if (m_plan.ready && m_plan.kind == kind)
+        return m_plan;
+    Plan plan;
+    plan.kind = kind;
+    plan.text = TextFor(kind).join(QLatin1Char('\n'));
+    const QString verb = firstWord(plan.text);
+    if (plan.text.trimmed().isEmpty())
+        plan.refusal = QStringLiteral("A consulta '%1' não tem texto para esse banco de dados.")
+                           .arg(objectName());
+    else if ((verb != QLatin1String("SELECT") && verb != QLatin1String("WITH")) ||
+             mentionsWrite(plan.text))
+        plan.refusal = QStringLiteral("A consulta '%1' é somente leitura: o texto deve ser um SELECT.")
+                           .arg(objectName());
+    plan.parameters = ParameterNames(plan.text);
+    plan.ready = true;
+    m_plan = plan;
+    return m_plan;
 }
 
 void TADOIBQuery::DoOpen()
 {
     DBConnection *connection = Connection();
-    const QString text = TextFor(connection->Kind()).join(QLatin1Char('\n'));
-    if (text.trimmed().isEmpty())
-        throw EDatabaseError(QStringLiteral("A consulta '%1' não tem texto para o banco de dados %2.")
-                                 .arg(objectName(), EngineName(connection->engine())));
-    const QString verb = firstWord(text);
-    if ((verb != QLatin1String("SELECT") && verb != QLatin1String("WITH")) || mentionsWrite(text))
-        throw EDatabaseError(
-            QStringLiteral("A consulta '%1' é somente leitura: o texto deve ser um SELECT.")
-                .arg(objectName()));
+    const Plan &plan = planFor(connection->Kind());
+    if (!plan.refusal.isEmpty())
+        throw EDatabaseError(plan.refusal);
     // Every parameter the text names must exist before anything reaches the database.
-    for (const QString &name : ParameterNames(text))
+    for (const QString &name : plan.parameters)
         m_params.ParamByName(name);
 
     connection->Open();
@@ -255,7 +245,7 @@ void TADOIBQuery::DoOpen()
     QVector<TDataSet::Column> columns;
     QVector<QVector<QVariant>> rows;
     QString error;
-    if (!run(connection, text, columns, rows, error)) {
+    if (!run(connection, columns, rows, error)) {
         // A statement that fails on a live connection is the text's fault; on a dead one the
         // database went away: connect again once and retry. Never inside a transaction, which
         // a new connection would silently lose.
@@ -269,33 +259,34 @@ void TADOIBQuery::DoOpen()
                                "restabelecida ao abrir a consulta '%1'. %2")
                     .arg(objectName(), e.Message()));
         }
-        if (!run(connection, text, columns, rows, error))
+        if (!run(connection, columns, rows, error))
             throw EDatabaseError(error);
     }
     SetData(std::move(columns), std::move(rows));
 }
 
-bool TADOIBQuery::run(DBConnection *connection, const QString &text,
-                      QVector<TDataSet::Column> &columns, QVector<QVector<QVariant>> &rows,
-                      QString &error)
+bool TADOIBQuery::run(DBConnection *connection, QVector<TDataSet::Column> &columns,
+                      QVector<QVector<QVariant>> &rows, QString &error)
 {
     const Engine engine = connection->engine();
-    const QString failure = QStringLiteral("Erro ao abrir a consulta '%1' no banco de dados %2: %3");
+    const QString &text = m_plan.text;
+    const auto failed = [&](const QString &why) {
+        error = QStringLiteral("Erro ao abrir a consulta '%1' no banco de dados %2: %3")
+                    .arg(objectName(), connection->Settings().describe(), why);
+        releaseStatement();
+        return false;
+    };
     const bool fresh = m_statement && m_statementConnection == connection &&
                        m_statementGeneration == connection->Generation() &&
                        m_statementText == text;
     if (!fresh) {
         releaseStatement();
-        auto statement = std::make_unique<QSqlQuery>(connection->Database());
-        statement->setForwardOnly(true);
-        statement->setNumericalPrecisionPolicy(m_enableBCD ? QSql::HighPrecision
-                                                           : QSql::LowPrecisionDouble);
-        if (!statement->prepare(text)) {
-            error = failure.arg(objectName(), connection->Settings().describe(),
-                                errorText(statement->lastError()));
-            return false;
-        }
-        if (engine == Engine::SQLite && sqliteStatementWrites(*statement))
+        QString why;
+        std::unique_ptr<Velmora::Internal::Statement> statement =
+            Velmora::Internal::Prepare(*connection, text, m_enableBCD, why);
+        if (!statement)
+            return failed(why);
+        if (statement->Writes())
             throw EDatabaseError(
                 QStringLiteral("A consulta '%1' é somente leitura: o texto altera o banco de dados.")
                     .arg(objectName()));
@@ -303,22 +294,14 @@ bool TADOIBQuery::run(DBConnection *connection, const QString &text,
         m_statementConnection = connection;
         m_statementGeneration = connection->Generation();
         m_statementText = text;
-        m_placeholders = Velmora::Internal::PlaceholderSpellings(text);
     }
 
-    for (const QString &spelling : std::as_const(m_placeholders))
-        m_statement->bindValue(QLatin1Char(':') + spelling,
-                               Velmora::ToEngineValue(m_params.ParamByName(spelling)->Value(),
-                                                      engine));
-    const bool ok = m_statement->exec();
-    if (ok)
-        Velmora::Internal::ReadResult(*m_statement, engine, m_maxRecords, columns, rows);
-    else
-        error = failure.arg(objectName(), connection->Settings().describe(),
-                            errorText(m_statement->lastError()));
-    // A prepared statement of the InterBase driver holds its own snapshot transaction open
-    // until it is dropped: kept, it would keep showing the data of its first run.
-    if (!ok || engine == Engine::Firebird)
-        releaseStatement();
-    return ok;
+    const QStringList &names = m_statement->Placeholders();
+    QVector<QVariant> values(names.size());
+    for (qsizetype i = 0; i < names.size(); ++i)
+        values[i] = Velmora::ToEngineValue(m_params.ParamByName(names.at(i))->Value(), engine);
+    QString why;
+    if (!m_statement->Execute(values, m_maxRecords, columns, rows, why))
+        return failed(why);
+    return true;
 }

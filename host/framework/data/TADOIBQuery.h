@@ -11,7 +11,9 @@
 
 #include <memory>
 
-class QSqlQuery;
+namespace Velmora::Internal {
+class Statement;
+}
 
 
 namespace Velmora {
@@ -118,10 +120,19 @@ protected:
     void DoOpen() override;
 
 private:
+    // What a text needs before it runs, worked out once per text and kind.
+    struct Plan
+    {
+        bool ready = false;
+        Velmora::DatabaseKind kind = Velmora::DatabaseKind::Generic;
+        QString text;
+        QString refusal; // why the text may not run, empty when it may
+        QStringList parameters;
+    };
+    const Plan &planFor(Velmora::DatabaseKind kind);
     void textsChanged();
-    bool run(Velmora::DBConnection *connection, const QString &text,
-             QVector<TDataSet::Column> &columns, QVector<QVector<QVariant>> &rows,
-             QString &error);
+    bool run(Velmora::DBConnection *connection, QVector<TDataSet::Column> &columns,
+             QVector<QVector<QVariant>> &rows, QString &error);
     void releaseStatement();
     void watch(Velmora::DBConnection *connection);
 
@@ -147,10 +158,10 @@ private:
     QPointer<Velmora::DBConnection> m_connection; // set explicitly
     QPointer<Velmora::DBConnection> m_watched;    // whose closing drops the statement
 
+    Plan m_plan;
     // The prepared statement, valid for one connection generation and one text.
-    std::unique_ptr<QSqlQuery> m_statement;
+    std::unique_ptr<Velmora::Internal::Statement> m_statement;
     QPointer<Velmora::DBConnection> m_statementConnection;
     quint64 m_statementGeneration = 0;
     QString m_statementText;
-    QStringList m_placeholders; // as spelled in the text, each once
 };

@@ -129,3 +129,46 @@ QStringList PlaceholderSpellings(const QString &sql)
     return scanPlaceholders(sql, Qt::CaseSensitive);
 }
 } // namespace Velmora::Internal
+
+namespace Velmora::Internal {
+QString ToPositional(const QString &sql, QStringList &names)
+{
+    QString out;
+    out.reserve(sql.size());
+    names.clear();
+    const qsizetype n = sql.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = sql.at(i);
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            const qsizetype end = sql.indexOf(c, i + 1);
+            const qsizetype stop = end < 0 ? n : end + 1;
+            out += QStringView(sql).mid(i, stop - i);
+            i = stop - 1;
+        } else if (c == QLatin1Char('-') && i + 1 < n && sql.at(i + 1) == QLatin1Char('-')) {
+            const qsizetype end = sql.indexOf(QLatin1Char('\n'), i);
+            const qsizetype stop = end < 0 ? n : end;
+            out += QStringView(sql).mid(i, stop - i);
+            i = stop - 1;
+        } else if (c == QLatin1Char('/') && i + 1 < n && sql.at(i + 1) == QLatin1Char('*')) {
+            const qsizetype end = sql.indexOf(QLatin1String("*/"), i + 2);
+            const qsizetype stop = end < 0 ? n : end + 2;
+            out += QStringView(sql).mid(i, stop - i);
+            i = stop - 1;
+        } else if (c == QLatin1Char(':') && i + 1 < n && sql.at(i + 1) == QLatin1Char(':')) {
+            out += QLatin1String("::"); // a PostgreSQL cast
+            ++i;
+        } else if (c == QLatin1Char(':') && i + 1 < n &&
+                   (sql.at(i + 1).isLetterOrNumber() || sql.at(i + 1) == QLatin1Char('_'))) {
+            qsizetype end = i + 1;
+            while (end < n && (sql.at(end).isLetterOrNumber() || sql.at(end) == QLatin1Char('_')))
+                ++end;
+            names << sql.mid(i + 1, end - i - 1);
+            out += QLatin1Char('?');
+            i = end - 1;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+} // namespace Velmora::Internal
