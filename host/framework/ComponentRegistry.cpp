@@ -15,6 +15,8 @@
 #include "controls/TPanel.h"
 #include "controls/TRadioButton.h"
 #include "controls/TSpeedButton.h"
+#include "data/TADOIBQuery.h"
+#include "data/TClientDataSet.h"
 #include "data/TDataSource.h"
 
 #include <QLoggingCategory>
@@ -110,6 +112,9 @@ void RegisterFrameworkComponents()
     r.Register({QStringLiteral("TNetConnection"),
                 objectFactory<TNetConnection>(),
                 {{QStringLiteral("BeforeConnect"), EventSignature::Notify}}});
+    r.Register({QStringLiteral("TADOIBStringField"), objectFactory<TADOIBStringField>(), {}});
+    r.Register({QStringLiteral("TADOIBQuery"), objectFactory<TADOIBQuery>(), {}});
+    r.Register({QStringLiteral("TClientDataSet"), objectFactory<TClientDataSet>(), {}});
 }
 
 } // namespace Velmora

@@ -251,10 +251,20 @@ void Loader::setProperties(QObject *object, const QString &name, const QJsonObje
         QVariant v = value.toVariant();
         if (property.metaType().id() == QMetaType::QStringList && value.isArray())
             v = v.toStringList();
-        // A text where a number or a flag belongs is an error, not a zero.
-        const bool typed = property.metaType().id() == QMetaType::QVariant ||
-                           (value.isString() == (property.metaType().id() == QMetaType::QString) &&
-                            v.convert(property.metaType()));
+        // A text where a number or a flag belongs is an error, not a zero; an enumeration
+        // takes the name of one of its values.
+        bool typed = false;
+        if (property.isEnumType() && value.isString()) {
+            bool known = false;
+            const int number =
+                property.enumerator().keyToValue(value.toString().toLatin1().constData(), &known);
+            typed = known;
+            v = number;
+        } else {
+            typed = property.metaType().id() == QMetaType::QVariant ||
+                    (value.isString() == (property.metaType().id() == QMetaType::QString) &&
+                     v.convert(property.metaType()));
+        }
         if (!typed || !property.isWritable() || !property.write(object, v))
             error(QStringLiteral("valor inválido para a propriedade '%1' de '%2'").arg(it.key(), name));
     }

@@ -73,27 +73,12 @@ void TDataSet::SetData(QVector<Column> columns, QVector<QVector<QVariant>> rows)
 
 void TDataSet::bindFields()
 {
-    const bool declared = !m_fields.isEmpty() && m_dynamicFields.size() != m_fields.size();
-    if (!declared) {
-        // Fields taken from the result's own columns.
-        for (TField *f : std::as_const(m_dynamicFields)) {
-            m_fields.removeAll(f);
-            delete f;
-        }
-        m_dynamicFields.clear();
-        m_fields.clear();
-        for (int c = 0; c < m_columns.size(); ++c) {
-            TField *f = m_columns.at(c).kind == TField::Kind::DateTime
-                            ? static_cast<TField *>(new TDateTimeField(this))
-                            : new TStringField(this);
-            f->SetFieldName(m_columns.at(c).name);
-            f->SetColumn(c);
-            f->setObjectName(objectName() + m_columns.at(c).name);
-            m_dynamicFields << f;
-            f->SetDataSet(this);
-        }
+    if (!HasDeclaredFields()) {
+        bindDynamicFields();
         return;
     }
+    // Declared fields read the data now: fields an earlier result brought go.
+    dropDynamicFields();
     for (TField *f : std::as_const(m_fields)) {
         int column = -1;
         for (int c = 0; c < m_columns.size() && column < 0; ++c)
@@ -104,6 +89,50 @@ void TDataSet::bindFields()
                                      .arg(f->FieldName(), objectName()));
         f->SetColumn(column);
     }
+}
+
+// Fields taken from the result's own columns; those of an earlier result with the same
+// columns are kept, so a pointer to one stays good across a reopen.
+void TDataSet::bindDynamicFields()
+{
+    bool same = m_dynamicFields.size() == m_columns.size();
+    for (int c = 0; same && c < m_columns.size(); ++c)
+        same = m_dynamicFields.at(c)->FieldName() == m_columns.at(c).name &&
+               m_dynamicFields.at(c)->DataKind() == m_columns.at(c).kind;
+    if (same)
+        return;
+    dropDynamicFields();
+    for (int c = 0; c < m_columns.size(); ++c) {
+        TField *f = m_columns.at(c).kind == TField::Kind::DateTime
+                        ? static_cast<TField *>(new TDateTimeField(this))
+                        : new TStringField(this);
+        f->SetFieldName(m_columns.at(c).name);
+        f->SetColumn(c);
+        f->setObjectName(objectName() + m_columns.at(c).name);
+        m_dynamicFields << f;
+        f->SetDataSet(this);
+    }
+}
+
+void TDataSet::dropDynamicFields()
+{
+    const QList<TField *> dynamic = m_dynamicFields;
+    m_dynamicFields.clear();
+    for (TField *f : dynamic) {
+        m_fields.removeAll(f);
+        delete f;
+    }
+}
+
+bool TDataSet::HasDeclaredFields() const
+{
+    return m_fields.size() > m_dynamicFields.size();
+}
+
+bool TDataSet::IsDeclared(const TField *field) const
+{
+    return m_fields.contains(const_cast<TField *>(field)) &&
+           !m_dynamicFields.contains(const_cast<TField *>(field));
 }
 
 void TDataSet::AddField(TField *field)

@@ -22,6 +22,8 @@ public:
     {
         QString name;
         TField::Kind kind = TField::Kind::String;
+        bool numeric = false; // a number column (it reads through a string field)
+        int size = 0;         // declared width of a text column, 0 when unknown
     };
 
     explicit TDataSet(QObject *parent = nullptr);
@@ -57,6 +59,10 @@ public:
     const QVector<Column> &Columns() const { return m_columns; }
     QVariant Value(int row, int column) const;
 
+    // Whether fields were declared for it (else its fields come from its data's columns).
+    bool HasDeclaredFields() const;
+    bool IsDeclared(const TField *field) const;
+
     // Fields register themselves here when their DataSet is set.
     void AddField(TField *field);
     void RemoveField(TField *field);
@@ -76,6 +82,8 @@ protected:
 
 private:
     void bindFields();
+    void bindDynamicFields();
+    void dropDynamicFields();
 
     QList<TField *> m_fields;
     QList<TField *> m_dynamicFields;

@@ -80,6 +80,14 @@ public:
     explicit TStringField(QObject *parent = nullptr) : TField(Kind::String, parent) {}
 };
 
+// The string field of the multi-dialect query's result.
+class VELMORA_FRAMEWORK_EXPORT TADOIBStringField : public TStringField
+{
+    Q_OBJECT
+public:
+    explicit TADOIBStringField(QObject *parent = nullptr) : TStringField(parent) {}
+};
+
 class VELMORA_FRAMEWORK_EXPORT TDateTimeField : public TField
 {
     Q_OBJECT

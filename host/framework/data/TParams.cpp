@@ -1,5 +1,7 @@
 #include "TParams.h"
 
+#include "Placeholders_p.h"
+
 #include "rtl/DateConvert.h"
 #include "rtl/Exceptions.h"
 
@@ -78,7 +80,10 @@ void TParams::Clear()
     m_items.clear();
 }
 
-QStringList ParameterNames(const QString &sql)
+namespace {
+// The names after ':' outside quotes, each once in order of first use; "::" casts are passed
+// over. Names count as the same without regard to letter case unless exact is asked for.
+QStringList scanPlaceholders(const QString &sql, Qt::CaseSensitivity sameName)
 {
     QStringList names;
     QChar quote;
@@ -105,12 +110,65 @@ QStringList ParameterNames(const QString &sql)
         if (end == i + 1)
             continue;
         const QString name = sql.mid(i + 1, end - i - 1);
-        bool known = false;
-        for (const QString &n : std::as_const(names))
-            known = known || n.compare(name, Qt::CaseInsensitive) == 0;
-        if (!known)
+        if (!names.contains(name, sameName))
             names << name;
         i = end - 1;
     }
     return names;
 }
+} // namespace
+
+QStringList ParameterNames(const QString &sql)
+{
+    return scanPlaceholders(sql, Qt::CaseInsensitive);
+}
+
+namespace Velmora::Internal {
+QStringList PlaceholderSpellings(const QString &sql)
+{
+    return scanPlaceholders(sql, Qt::CaseSensitive);
+}
+} // namespace Velmora::Internal
+
+namespace Velmora::Internal {
+QString ToPositional(const QString &sql, QStringList &names)
+{
+    QString out;
+    out.reserve(sql.size());
+    names.clear();
+    const qsizetype n = sql.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = sql.at(i);
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            const qsizetype end = sql.indexOf(c, i + 1);
+            const qsizetype stop = end < 0 ? n : end + 1;
+            out += QStringView(sql).mid(i, stop - i);
+            i = stop - 1;
+        } else if (c == QLatin1Char('-') && i + 1 < n && sql.at(i + 1) == QLatin1Char('-')) {
+            const qsizetype end = sql.indexOf(QLatin1Char('\n'), i);
+            const qsizetype stop = end < 0 ? n : end;
+            out += QStringView(sql).mid(i, stop - i);
+            i = stop - 1;
+        } else if (c == QLatin1Char('/') && i + 1 < n && sql.at(i + 1) == QLatin1Char('*')) {
+            const qsizetype end = sql.indexOf(QLatin1String("*/"), i + 2);
+            const qsizetype stop = end < 0 ? n : end + 2;
+            out += QStringView(sql).mid(i, stop - i);
+            i = stop - 1;
+        } else if (c == QLatin1Char(':') && i + 1 < n && sql.at(i + 1) == QLatin1Char(':')) {
+            out += QLatin1String("::"); // a PostgreSQL cast
+            ++i;
+        } else if (c == QLatin1Char(':') && i + 1 < n &&
+                   (sql.at(i + 1).isLetterOrNumber() || sql.at(i + 1) == QLatin1Char('_'))) {
+            qsizetype end = i + 1;
+            while (end < n && (sql.at(end).isLetterOrNumber() || sql.at(end) == QLatin1Char('_')))
+                ++end;
+            names << sql.mid(i + 1, end - i - 1);
+            out += QLatin1Char('?');
+            i = end - 1;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+} // namespace Velmora::Internal

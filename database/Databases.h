@@ -1,0 +1,18 @@
+#pragma once
+
+#include "framework/data/DBConnection.h"
+
+// Creating and dropping whole databases, which no connection to the database itself can do.
+namespace Velmora::Db {
+
+enum class Durability { Durable, Throwaway };
+
+// Makes the empty database the settings name when it does not exist yet: an SQLite file, a
+// PostgreSQL database (through the server's "postgres" database), a Firebird file (UTF8).
+// Raises EDatabaseError with the engine's reason.
+// Throwaway: a Firebird file without forced writes, for tests and benchmarks.
+void CreateDatabase(const ConnectionSettings &settings, Durability durability = Durability::Durable);
+// Removes it; a database that does not exist is no error.
+void DropDatabase(const ConnectionSettings &settings);
+
+} // namespace Velmora::Db

@@ -1,0 +1,215 @@
+#include "Schema.h"
+
+#include "Routines.h"
+#include "framework/data/DBConnection.h"
+#include "rtl/Exceptions.h"
+
+#include <QSqlDatabase>
+
+namespace Velmora::Db {
+
+namespace {
+
+ColumnDef text(const char *name, int size, bool notNull = false)
+{
+    return {QLatin1String(name), ColumnType::Text, size, notNull};
+}
+
+ColumnDef date(const char *name, bool notNull = false)
+{
+    return {QLatin1String(name), ColumnType::Date, 0, notNull};
+}
+
+ColumnDef money(const char *name)
+{
+    return {QLatin1String(name), ColumnType::Money, 0, false};
+}
+
+QVector<TableDef> define()
+{
+    const QStringList documentKey{"CDEMPRESA", "CDFILIAL", "NRINSJURFORN", "CDSERIE", "NRDOCUMENTO"};
+    QVector<TableDef> t;
+    t << TableDef{"EMPRESA", {text("CDEMPRESA", 2, true), text("NMEMPRESA", 40)}, {"CDEMPRESA"}, {}, {}};
+    // An empty or null collecting body means the tax has no registration.
+    t << TableDef{"IMPOSTONFE",
+                  {text("CDIMPOSTONFE", 2, true), text("SGIMPOSTONFE", 10),
+                   text("IDORGARRECADNFE", 1)},
+                  {"CDIMPOSTONFE"},
+                  {},
+                  {}};
+    t << TableDef{"IMPOSTO",
+                  {text("CDIMPOSTO", 4, true), text("NMIMPOSTO", 40), text("CDIMPOSTONFE", 2, true)},
+                  {"CDIMPOSTO"},
+                  {{"FK_IMPOSTO_IMPOSTONFE", {"CDIMPOSTONFE"}, "IMPOSTONFE", {"CDIMPOSTONFE"}}},
+                  {{"IX_IMPOSTO_IMPOSTONFE", {"CDIMPOSTONFE"}, true}}};
+    t << TableDef{"INSCRESTAD",
+                  {text("CDEMPRESA", 2, true), text("CDINSCESTA", 16, true)},
+                  {"CDEMPRESA", "CDINSCESTA"},
+                  {{"FK_INSCRESTAD_EMPRESA", {"CDEMPRESA"}, "EMPRESA", {"CDEMPRESA"}}},
+                  {}};
+    t << TableDef{"INSCRMUNICIP",
+                  {text("CDEMPRESA", 2, true), text("CDINSCMUNI", 16, true)},
+                  {"CDEMPRESA", "CDINSCMUNI"},
+                  {{"FK_INSCRMUNICIP_EMPRESA", {"CDEMPRESA"}, "EMPRESA", {"CDEMPRESA"}}},
+                  {}};
+    // "J" a company (14-digit CNPJ), "F" a person (11-digit CPF).
+    t << TableDef{"FORNECEDOR",
+                  {text("NRINSJURFORN", 14, true), text("NMRAZSOCFORN", 40), text("IDTPIJURFORN", 1)},
+                  {"NRINSJURFORN"},
+                  {},
+                  {{"IX_FORNECEDOR_NOME", {"NMRAZSOCFORN"}, false}}};
+    t << TableDef{"FILIAL",
+                  {text("CDFILIAL", 8, true), text("NMFILIAL", 30), text("CDEMPRESA", 2, true)},
+                  {"CDFILIAL"},
+                  {{"FK_FILIAL_EMPRESA", {"CDEMPRESA"}, "EMPRESA", {"CDEMPRESA"}}},
+                  {{"IX_FILIAL_EMPRESA", {"CDEMPRESA"}, true}}};
+    // One assessment map per tax period of a company, registration and tax; a tax without
+    // registration keeps the empty text in CDINSCRICAO.
+    t << TableDef{"MAPAAPURACAO",
+                  {text("CDEMPRESA", 2, true), text("CDIMPOSTONFE", 2, true),
+                   text("CDINSCRICAO", 16, true), date("DTINIPERIODO", true),
+                   date("DTFIMPERIODO", true)},
+                  {"CDEMPRESA", "CDIMPOSTONFE", "CDINSCRICAO", "DTINIPERIODO"},
+                  {{"FK_MAPAAPURACAO_EMPRESA", {"CDEMPRESA"}, "EMPRESA", {"CDEMPRESA"}},
+                   {"FK_MAPAAPURACAO_IMPOSTONFE", {"CDIMPOSTONFE"}, "IMPOSTONFE", {"CDIMPOSTONFE"}}},
+                  {{"IX_MAPAAPURACAO_FIM",
+                    {"CDEMPRESA", "CDIMPOSTONFE", "CDINSCRICAO", "DTFIMPERIODO"},
+                    false}}};
+    t << TableDef{"DOCENTRADA",
+                  {text("CDEMPRESA", 2, true), text("CDFILIAL", 8, true),
+                   text("NRINSJURFORN", 14, true), text("CDSERIE", 3, true),
+                   text("NRDOCUMENTO", 9, true), date("DTEMISSAO", true), date("DTENTRADA", true),
+                   text("CDINSCRICAO", 16), money("VLCONTABIL")},
+                  documentKey,
+                  {{"FK_DOCENTRADA_EMPRESA", {"CDEMPRESA"}, "EMPRESA", {"CDEMPRESA"}},
+                   {"FK_DOCENTRADA_FILIAL", {"CDFILIAL"}, "FILIAL", {"CDFILIAL"}},
+                   {"FK_DOCENTRADA_FORNECEDOR", {"NRINSJURFORN"}, "FORNECEDOR", {"NRINSJURFORN"}}},
+                  // The report reads one company's entries of a period.
+                  {{"IX_DOCENTRADA_ENTRADA", {"CDEMPRESA", "DTENTRADA"}, false}}};
+    t << TableDef{"DOCENTRADAIMP",
+                  {text("CDEMPRESA", 2, true), text("CDFILIAL", 8, true),
+                   text("NRINSJURFORN", 14, true), text("CDSERIE", 3, true),
+                   text("NRDOCUMENTO", 9, true), text("CDIMPOSTONFE", 2, true), money("VLBASE"),
+                   {QStringLiteral("PCALIQUOTA"), ColumnType::Rate, 0, false}, money("VLIMPOSTO")},
+                  documentKey + QStringList{"CDIMPOSTONFE"},
+                  {{"FK_DOCENTRADAIMP_DOCENTRADA", documentKey, "DOCENTRADA", documentKey},
+                   {"FK_DOCENTRADAIMP_IMPOSTONFE", {"CDIMPOSTONFE"}, "IMPOSTONFE", {"CDIMPOSTONFE"}}},
+                  {}};
+    return t;
+}
+
+QString typeDdl(const ColumnDef &c)
+{
+    switch (c.type) {
+    case ColumnType::Text:
+        return QStringLiteral("VARCHAR(%1)").arg(c.size);
+    case ColumnType::Date:
+        return QStringLiteral("DATE");
+    case ColumnType::Money:
+        return QStringLiteral("NUMERIC(15,2)");
+    case ColumnType::Rate:
+        return QStringLiteral("NUMERIC(7,4)");
+    }
+    return {};
+}
+
+QString tableDdl(const TableDef &t, Engine engine)
+{
+    QStringList parts;
+    for (const ColumnDef &c : t.columns) {
+        QString line = QStringLiteral("  %1 %2").arg(c.name, typeDdl(c));
+        if (c.notNull)
+            line += QStringLiteral(" NOT NULL");
+        // SQLite takes any text in a DATE column: only a real "YYYY-MM-DD" may stay there
+        // (a day the month lacks comes back from julianday() as another date).
+        if (engine == Engine::SQLite && c.type == ColumnType::Date)
+            line += QStringLiteral(" CHECK (%1 IS NULL OR %1 IS strftime('%Y-%m-%d', julianday(%1)))")
+                        .arg(c.name);
+        parts << line;
+    }
+    parts << QStringLiteral("  CONSTRAINT PK_%1 PRIMARY KEY (%2)").arg(t.name, t.key.join(", "));
+    for (const ReferenceDef &r : t.references)
+        parts << QStringLiteral("  CONSTRAINT %1 FOREIGN KEY (%2) REFERENCES %3 (%4)")
+                     .arg(r.name, r.columns.join(", "), r.table, r.referenced.join(", "));
+    return QStringLiteral("CREATE TABLE %1 (\n%2\n)").arg(t.name, parts.join(QStringLiteral(",\n")));
+}
+
+} // namespace
+
+const ColumnDef *TableDef::column(const QString &wanted) const
+{
+    for (const ColumnDef &c : columns)
+        if (c.name.compare(wanted, Qt::CaseInsensitive) == 0)
+            return &c;
+    return nullptr;
+}
+
+const QVector<TableDef> &Tables()
+{
+    static const QVector<TableDef> tables = define();
+    return tables;
+}
+
+const TableDef *FindTable(const QString &name)
+{
+    for (const TableDef &t : Tables())
+        if (t.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &t;
+    return nullptr;
+}
+
+QStringList CreateStatements(Engine engine)
+{
+    QStringList statements;
+    for (const TableDef &t : Tables())
+        statements << tableDdl(t, engine);
+    for (const TableDef &t : Tables())
+        for (const IndexDef &i : t.indexes)
+            if (!(i.coversForeignKey && engine == Engine::Firebird))
+                statements << QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
+                                  .arg(i.name, t.name, i.columns.join(", "));
+    statements << RoutineStatements(engine);
+    return statements;
+}
+
+bool SchemaExists(DBConnection &db)
+{
+    const QStringList tables = db.Database().tables(QSql::Tables);
+    for (const QString &t : tables)
+        if (t.compare(QLatin1String("EMPRESA"), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+void CreateSchema(DBConnection &db)
+{
+    const QStringList existing = db.Database().tables(QSql::Tables);
+    for (const TableDef &t : Tables())
+        for (const QString &e : existing)
+            if (e.compare(t.name, Qt::CaseInsensitive) == 0)
+                throw EDatabaseError(
+                    QStringLiteral("A tabela %1 já existe no banco de dados %2: o esquema não foi "
+                                   "criado.")
+                        .arg(t.name, db.Settings().describe()));
+    // Firebird commits each definition by itself; the others create the schema as a whole.
+    const bool whole = db.engine() != Engine::Firebird;
+    if (whole)
+        db.StartTransaction();
+    try {
+        for (const QString &statement : CreateStatements(db.engine()))
+            db.Execute(statement);
+        if (whole)
+            db.Commit();
+    } catch (...) {
+        if (whole) {
+            try {
+                db.Rollback();
+            } catch (const EDatabaseError &) {
+                // The failed statement is the news; the rollback's own failure adds nothing.
+            }
+        }
+        throw;
+    }
+}
+
+} // namespace Velmora::Db

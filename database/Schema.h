@@ -1,0 +1,68 @@
+#pragma once
+
+#include "framework/data/DatabaseKind.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace Velmora {
+class DBConnection;
+}
+
+// The tables that the module, the application server, the report and the fixtures share, and
+// the statements that create them on each engine. Text columns are VARCHAR (never padded
+// CHAR), money NUMERIC(15,2), rates NUMERIC(7,4), dates DATE (on SQLite "YYYY-MM-DD" text,
+// which a check keeps in that form).
+namespace Velmora::Db {
+
+enum class ColumnType { Text, Date, Money, Rate };
+
+struct ColumnDef
+{
+    QString name;
+    ColumnType type = ColumnType::Text;
+    int size = 0; // characters of a text column
+    bool notNull = false;
+};
+
+struct IndexDef
+{
+    QString name;
+    QStringList columns;
+    // Firebird indexes the columns of every foreign key by itself: such an index is skipped
+    // there.
+    bool coversForeignKey = false;
+};
+
+struct ReferenceDef
+{
+    QString name;
+    QStringList columns;
+    QString table;
+    QStringList referenced;
+};
+
+struct TableDef
+{
+    QString name;
+    QVector<ColumnDef> columns;
+    QStringList key;
+    QVector<ReferenceDef> references;
+    QVector<IndexDef> indexes;
+
+    const ColumnDef *column(const QString &name) const;
+};
+
+// In an order that loads parents before children.
+const QVector<TableDef> &Tables();
+const TableDef *FindTable(const QString &name);
+
+// Tables with their keys and references, then indexes, then the dialect routines.
+QStringList CreateStatements(Engine engine);
+// Whether the schema's tables exist on the connection.
+bool SchemaExists(DBConnection &db);
+// Creates the schema; raises EDatabaseError when a table already exists or a statement fails.
+void CreateSchema(DBConnection &db);
+
+} // namespace Velmora::Db

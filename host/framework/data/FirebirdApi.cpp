@@ -1,0 +1,70 @@
+#include "FirebirdApi_p.h"
+
+#include "DBConnection.h"
+#include "rtl/Exceptions.h"
+
+#include <QLibrary>
+#include <QMutex>
+#include <QStringList>
+
+namespace Velmora::Internal {
+
+namespace {
+
+template <class F> void take(QLibrary &lib, F &target, const char *name)
+{
+    target = reinterpret_cast<F>(lib.resolve(name));
+    if (!target)
+        throw EDatabaseError(QStringLiteral("A biblioteca cliente do Firebird não tem a função %1.")
+                                 .arg(QLatin1String(name)));
+}
+
+} // namespace
+
+const FirebirdApi &FirebirdApi::get()
+{
+    static QMutex lock;
+    static FirebirdApi api;
+    static bool loaded = false;
+    QMutexLocker guard(&lock);
+    if (loaded)
+        return api;
+    PrepareFirebirdEnvironment();
+    static QLibrary lib;
+    lib.setFileNameAndVersion(QStringLiteral("fbclient"), 2);
+    if (!lib.load())
+        throw EDatabaseError(QStringLiteral("A biblioteca cliente do Firebird (libfbclient) não pôde "
+                                            "ser carregada: %1")
+                                 .arg(lib.errorString()));
+    FirebirdApi a;
+    take(lib, a.startTransaction, "isc_start_transaction");
+    take(lib, a.commitTransaction, "isc_commit_transaction");
+    take(lib, a.allocateStatement, "isc_dsql_allocate_statement");
+    take(lib, a.prepare, "isc_dsql_prepare");
+    take(lib, a.describe, "isc_dsql_describe");
+    take(lib, a.describeBind, "isc_dsql_describe_bind");
+    take(lib, a.sqlInfo, "isc_dsql_sql_info");
+    take(lib, a.execute, "isc_dsql_execute");
+    take(lib, a.fetch, "isc_dsql_fetch");
+    take(lib, a.freeStatement, "isc_dsql_free_statement");
+    take(lib, a.openBlob, "isc_open_blob2");
+    take(lib, a.getSegment, "isc_get_segment");
+    take(lib, a.closeBlob, "isc_close_blob");
+    take(lib, a.vaxInteger, "isc_vax_integer");
+    take(lib, a.interpret, "fb_interpret");
+    api = a;
+    loaded = true;
+    return api;
+}
+
+QString FirebirdApi::message(const ISC_STATUS *status) const
+{
+    QStringList parts;
+    char buffer[512];
+    const ISC_STATUS *cursor = status;
+    while (interpret(buffer, sizeof buffer, &cursor))
+        parts << QString::fromUtf8(buffer);
+    return parts.isEmpty() ? QStringLiteral("erro desconhecido") : parts.join(QStringLiteral(" - "));
+}
+
+} // namespace Velmora::Internal

@@ -1,0 +1,307 @@
+#include "TADOIBQuery.h"
+
+#include "DBConnection.h"
+#include "Statement_p.h"
+#include "dtmDBGeral.h"
+#include "rtl/Exceptions.h"
+
+using Velmora::DatabaseKind;
+using Velmora::DBConnection;
+using Velmora::Engine;
+
+namespace {
+
+// The first word of the statement, past blanks, comments and opening parentheses.
+QString firstWord(const QString &sql)
+{
+    qsizetype i = 0;
+    const qsizetype n = sql.size();
+    while (i < n) {
+        const QChar c = sql.at(i);
+        if (c.isSpace() || c == QLatin1Char('(')) {
+            ++i;
+        } else if (sql.mid(i, 2) == QLatin1String("--")) {
+            while (i < n && sql.at(i) != QLatin1Char('\n'))
+                ++i;
+        } else if (sql.mid(i, 2) == QLatin1String("/*")) {
+            const qsizetype end = sql.indexOf(QLatin1String("*/"), i + 2);
+            i = end < 0 ? n : end + 2;
+        } else {
+            break;
+        }
+    }
+    qsizetype end = i;
+    while (end < n && sql.at(end).isLetter())
+        ++end;
+    return sql.mid(i, end - i).toUpper();
+}
+
+// Words of statements that change data or definitions, outside quotes and comments: a
+// read-only query refuses a text that holds one (PostgreSQL would run a DELETE inside WITH).
+bool mentionsWrite(const QString &sql)
+{
+    static const QStringList writes{"INSERT", "UPDATE", "DELETE", "MERGE", "TRUNCATE", "ALTER",
+                                    "CREATE", "DROP", "GRANT", "REVOKE", "EXECUTE", "CALL"};
+    QChar quote;
+    qsizetype i = 0;
+    const qsizetype n = sql.size();
+    while (i < n) {
+        const QChar c = sql.at(i);
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+            ++i;
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            quote = c;
+            ++i;
+        } else if (sql.mid(i, 2) == QLatin1String("--")) {
+            while (i < n && sql.at(i) != QLatin1Char('\n'))
+                ++i;
+        } else if (sql.mid(i, 2) == QLatin1String("/*")) {
+            const qsizetype end = sql.indexOf(QLatin1String("*/"), i + 2);
+            i = end < 0 ? n : end + 2;
+        } else if (c.isLetter() || c == QLatin1Char('_')) {
+            qsizetype end = i;
+            while (end < n && (sql.at(end).isLetterOrNumber() || sql.at(end) == QLatin1Char('_')))
+                ++end;
+            const bool parameter = i > 0 && sql.at(i - 1) == QLatin1Char(':');
+            if (!parameter && writes.contains(sql.mid(i, end - i).toUpper()))
+                return true;
+            i = end;
+        } else {
+            ++i;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+TADOIBQuery::TADOIBQuery(QObject *parent) : TDataSet(parent) {}
+
+TADOIBQuery::~TADOIBQuery()
+{
+    releaseStatement();
+}
+
+void TADOIBQuery::SetSQL(const QStringList &lines)
+{
+    m_sql = lines;
+    textsChanged();
+}
+
+void TADOIBQuery::SetSQL_ORACLE(const QStringList &lines)
+{
+    m_sqlOracle = lines;
+    textsChanged();
+}
+
+void TADOIBQuery::SetSQL_MSSQL(const QStringList &lines)
+{
+    m_sqlMssql = lines;
+    textsChanged();
+}
+
+void TADOIBQuery::SetSQL_IB(const QStringList &lines)
+{
+    m_sqlIb = lines;
+    textsChanged();
+}
+
+void TADOIBQuery::SetParamNames(const QStringList &names)
+{
+    m_declaredParams = names;
+    for (const QString &name : names)
+        if (!m_params.FindParam(name))
+            m_params.Add(name);
+    textsChanged();
+}
+
+void TADOIBQuery::SetParamCheck(bool check)
+{
+    m_paramCheck = check;
+    textsChanged();
+}
+
+QStringList TADOIBQuery::TextFor(DatabaseKind kind) const
+{
+    const QStringList *own = nullptr;
+    switch (kind) {
+    case DatabaseKind::Oracle:
+        own = &m_sqlOracle;
+        break;
+    case DatabaseKind::MSSQL:
+        own = &m_sqlMssql;
+        break;
+    case DatabaseKind::InterBase:
+        own = &m_sqlIb;
+        break;
+    case DatabaseKind::Generic:
+        break;
+    }
+    return own && !own->join(QString()).trimmed().isEmpty() ? *own : m_sql;
+}
+
+void TADOIBQuery::textsChanged()
+{
+    if (Active())
+        Close();
+    releaseStatement();
+    m_plan = Plan();
+    if (!m_paramCheck)
+        return;
+    QStringList wanted = m_declaredParams;
+    for (const QStringList *text : {&m_sql, &m_sqlOracle, &m_sqlMssql, &m_sqlIb})
+        for (const QString &name : ParameterNames(text->join(QLatin1Char('\n'))))
+            if (!wanted.contains(name, Qt::CaseInsensitive))
+                wanted << name;
+    TParams kept;
+    for (const QString &name : std::as_const(wanted)) {
+        TParam *p = kept.Add(name);
+        if (const TParam *old = m_params.FindParam(name))
+            p->SetAsVariant(old->Value());
+    }
+    m_params = kept;
+}
+
+TDataSource *TADOIBQuery::DataSource() const
+{
+    return m_dataSource;
+}
+
+void TADOIBQuery::SetDataSource(TDataSource *source)
+{
+    m_dataSource = source;
+}
+
+void TADOIBQuery::SetConnection(DBConnection *connection)
+{
+    if (m_connection == connection)
+        return;
+    if (Active())
+        Close();
+    releaseStatement();
+    m_connection = connection;
+}
+
+DBConnection *TADOIBQuery::Connection() const
+{
+    if (m_connection)
+        return m_connection;
+    return TdtmDBGeral::Resolve(m_adoConnection.isEmpty() ? m_dataBase : m_adoConnection,
+                                m_transaction);
+}
+
+void TADOIBQuery::watch(DBConnection *connection)
+{
+    if (m_watched == connection)
+        return;
+    if (m_watched)
+        disconnect(m_watched, nullptr, this, nullptr);
+    m_watched = connection;
+    connect(connection, &DBConnection::AboutToClose, this, &TADOIBQuery::releaseStatement);
+}
+
+void TADOIBQuery::releaseStatement()
+{
+    m_statement.reset();
+    m_statementConnection = nullptr;
+    m_statementText.clear();
+}
+
+const TADOIBQuery::Plan &TADOIBQuery::planFor(DatabaseKind kind)
+{
+    if (m_plan.ready && m_plan.kind == kind)
+        return m_plan;
+    Plan plan;
+    plan.kind = kind;
+    plan.text = TextFor(kind).join(QLatin1Char('\n'));
+    const QString verb = firstWord(plan.text);
+    if (plan.text.trimmed().isEmpty())
+        plan.refusal = QStringLiteral("A consulta '%1' não tem texto para esse banco de dados.")
+                           .arg(objectName());
+    else if ((verb != QLatin1String("SELECT") && verb != QLatin1String("WITH")) ||
+             mentionsWrite(plan.text))
+        plan.refusal = QStringLiteral("A consulta '%1' é somente leitura: o texto deve ser um SELECT.")
+                           .arg(objectName());
+    plan.parameters = ParameterNames(plan.text);
+    plan.ready = true;
+    m_plan = plan;
+    return m_plan;
+}
+
+void TADOIBQuery::DoOpen()
+{
+    DBConnection *connection = Connection();
+    const Plan &plan = planFor(connection->Kind());
+    if (!plan.refusal.isEmpty())
+        throw EDatabaseError(plan.refusal);
+    // Every parameter the text names must exist before anything reaches the database.
+    for (const QString &name : plan.parameters)
+        m_params.ParamByName(name);
+
+    connection->Open();
+    watch(connection);
+    QVector<TDataSet::Column> columns;
+    QVector<QVector<QVariant>> rows;
+    QString error;
+    if (!run(connection, columns, rows, error)) {
+        // A statement that fails on a live connection is the text's fault; on a dead one the
+        // database went away: connect again once and retry. Never inside a transaction, which
+        // a new connection would silently lose.
+        if (connection->InTransaction() || connection->Alive())
+            throw EDatabaseError(error);
+        try {
+            connection->Reconnect();
+        } catch (const EDatabaseError &e) {
+            throw EDatabaseError(
+                QStringLiteral("A conexão com o banco de dados foi perdida e não pôde ser "
+                               "restabelecida ao abrir a consulta '%1'. %2")
+                    .arg(objectName(), e.Message()));
+        }
+        if (!run(connection, columns, rows, error))
+            throw EDatabaseError(error);
+    }
+    SetData(std::move(columns), std::move(rows));
+}
+
+bool TADOIBQuery::run(DBConnection *connection, QVector<TDataSet::Column> &columns,
+                      QVector<QVector<QVariant>> &rows, QString &error)
+{
+    const Engine engine = connection->engine();
+    const QString &text = m_plan.text;
+    const auto failed = [&](const QString &why) {
+        error = QStringLiteral("Erro ao abrir a consulta '%1' no banco de dados %2: %3")
+                    .arg(objectName(), connection->Settings().describe(), why);
+        releaseStatement();
+        return false;
+    };
+    const bool fresh = m_statement && m_statementConnection == connection &&
+                       m_statementGeneration == connection->Generation() &&
+                       m_statementText == text;
+    if (!fresh) {
+        releaseStatement();
+        QString why;
+        std::unique_ptr<Velmora::Internal::Statement> statement =
+            Velmora::Internal::Prepare(*connection, text, m_enableBCD, why);
+        if (!statement)
+            return failed(why);
+        if (statement->Writes())
+            throw EDatabaseError(
+                QStringLiteral("A consulta '%1' é somente leitura: o texto altera o banco de dados.")
+                    .arg(objectName()));
+        m_statement = std::move(statement);
+        m_statementConnection = connection;
+        m_statementGeneration = connection->Generation();
+        m_statementText = text;
+    }
+
+    const QStringList &names = m_statement->Placeholders();
+    QVector<QVariant> values(names.size());
+    for (qsizetype i = 0; i < names.size(); ++i)
+        values[i] = Velmora::ToEngineValue(m_params.ParamByName(names.at(i))->Value(), engine);
+    QString why;
+    if (!m_statement->Execute(values, m_maxRecords, columns, rows, why))
+        return failed(why);
+    return true;
+}

@@ -1,0 +1,90 @@
+// velmora-db as a user runs it: create, load and demo on the configured engine, and its
+// answers to bad input.
+#include "TestDatabases.h"
+
+#include <QProcess>
+#include <gtest/gtest.h>
+
+using Velmora::Test::Rows;
+using Velmora::Test::ScratchDatabase;
+
+namespace {
+
+struct ToolRun
+{
+    int code = -1;
+    QString out, err;
+};
+
+ToolRun tool(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(VELMORA_DB_TOOL), args);
+    if (!p.waitForFinished(300000))
+        p.kill();
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+class ToolTest : public ::testing::TestWithParam<QString>
+{
+};
+
+TEST_P(ToolTest, CreatesLoadsAndRefusesOnTheConfiguredEngine)
+{
+    ScratchDatabase db(GetParam(), false);
+    const QString config = db.WriteSettingsFile();
+
+    ToolRun r = tool({QStringLiteral("--config"), config, QStringLiteral("create")});
+    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Esquema criado"))) << qPrintable(r.out);
+
+    r = tool({QStringLiteral("--config"), config, QStringLiteral("load"),
+              QStringLiteral(VELMORA_SHARED_FIXTURES "/fis01400.json")});
+    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("FORNECEDOR: 6 linhas"))) << qPrintable(r.out);
+
+    r = tool({QStringLiteral("--config"), config, QStringLiteral("load"),
+              QStringLiteral(VELMORA_FIXTURES "/invalid-date.json")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("tabela MAPAAPURACAO, linha 2"))) << qPrintable(r.err);
+
+    r = tool({QStringLiteral("--config"), config, QStringLiteral("demo"), QStringLiteral("--documents"),
+              QStringLiteral("10")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("já tem dados"))) << qPrintable(r.err);
+
+    EXPECT_EQ(Rows(db.Connection(), QStringLiteral("SELECT COUNT(*) FROM EMPRESA")),
+              QList<QStringList>{{"3.0000"}});
+}
+
+TEST_P(ToolTest, GeneratesDemoDataOnAnEmptyDatabase)
+{
+    ScratchDatabase db(GetParam(), false);
+    const ToolRun r = tool({QStringLiteral("--config"), db.WriteSettingsFile(), QStringLiteral("demo"),
+                        QStringLiteral("--documents"), QStringLiteral("50"), QStringLiteral("--suppliers"),
+                        QStringLiteral("20")});
+    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("DOCENTRADA: 50 linhas"))) << qPrintable(r.out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ToolTest, ::testing::ValuesIn(Velmora::Test::EngineNames()),
+                         [](const auto &info) { return Velmora::Test::EngineLabel(info.param); });
+
+TEST(ToolUsageTest, BadCommandLinesGetUsageOrAClearMessage)
+{
+    ToolRun r = tool({});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Uso: velmora-db")));
+    r = tool({QStringLiteral("apagar-tudo")});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Comando desconhecido: apagar-tudo")));
+    r = tool({QStringLiteral("--config"), QStringLiteral("/nao/existe.ini"), QStringLiteral("create")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("/nao/existe.ini"))) << qPrintable(r.err);
+    r = tool({QStringLiteral("demo"), QStringLiteral("--documents"), QStringLiteral("muitos")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("--documents"))) << qPrintable(r.err);
+}
+
+} // namespace
