@@ -47,9 +47,9 @@ template <class T> T *component(const QObject *form, const char *name)
     return c;
 }
 
-int unitNesting = 0;
-
 } // namespace
+
+int Cli_fis01400_Nesting = 0;
 
 TfrmDocForne::TfrmDocForne(TApplication *owner) : TfrmDadosGerRel(owner) {}
 
@@ -586,17 +586,15 @@ void CriaDocForne()
     Application().SetScreenCursor(0);
 }
 
+// The package loader runs these only on the first of nested initialisations and when the
+// nesting comes back to its start.
 void Cli_fis01400_Initialization()
 {
-    if (unitNesting++ != 0)
-        return;
     boStCriado = false;
 }
 
 void Cli_fis01400_Finalization()
 {
-    if (--unitNesting != 0)
-        return;
     stFilial.clear();
     stImposto.clear();
     stFornecedor.clear();

@@ -140,6 +140,7 @@ Q_DECL_EXPORT void IniProc();
 Q_DECL_EXPORT void CriaDocForne();
 }
 
-// Unit initialisation and finalisation of the screen's unit.
+// Unit initialisation and finalisation of the screen's unit, and its nesting counter.
 void Cli_fis01400_Initialization();
 void Cli_fis01400_Finalization();
+extern int Cli_fis01400_Nesting;
