@@ -57,10 +57,13 @@ QList<LayoutEntry> FindLayouts(const QString &code, const QString &directory)
 QString NewLayoutPath(const QString &code, const QString &directory)
 {
     const QDir dir(directory);
-    QString path = dir.filePath(code + QStringLiteral(".json"));
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = dir.filePath(QStringLiteral("%1-%2.json").arg(code).arg(n));
-    return path;
+    // Layouts are found in any letter case, so a name taken in another case is taken.
+    const QStringList taken = dir.entryList(QDir::Files);
+    auto free = [&](const QString &name) { return !taken.contains(name, Qt::CaseInsensitive); };
+    QString name = code + QStringLiteral(".json");
+    for (int n = 2; !free(name); ++n)
+        name = QStringLiteral("%1-%2.json").arg(code).arg(n);
+    return dir.filePath(name);
 }
 
 } // namespace Velmora::Reports

@@ -60,6 +60,16 @@ TfrmDadosGerRel::TfrmDadosGerRel(TApplication *owner) : TForm(owner)
 
 TfrmDadosGerRel::~TfrmDadosGerRel() = default;
 
+LayoutEditor *TfrmDadosGerRel::Editor() const
+{
+    return m_editor;
+}
+
+ReportPreview *TfrmDadosGerRel::LastPreview() const
+{
+    return m_preview;
+}
+
 QString TfrmDadosGerRel::BaseDescriptionPath()
 {
     return QStringLiteral(":/velmora/reports/forms/TfrmDadosGerRel.json");

@@ -55,8 +55,8 @@ public:
     // `from` (or the chosen layout); its path, or empty when the user gave up.
     QString NewLayout(const Velmora::Reports::ReportLayout *from = nullptr);
 
-    Velmora::Reports::LayoutEditor *Editor() const { return m_editor; }
-    Velmora::Reports::ReportPreview *LastPreview() const { return m_preview; }
+    Velmora::Reports::LayoutEditor *Editor() const;
+    Velmora::Reports::ReportPreview *LastPreview() const;
 
 protected:
     // The chosen layout, read and checked; raises the screen's Arq_Rel_Err when the code has
