@@ -29,6 +29,7 @@ ReportSource::ReportSource(const ReportLayout &layout, const ReportConnection &c
             missing << c.field;
     }
     for (const GroupField &g : layout.group.fields) {
+        m_groupColumn.push_back(layout.columnIndex(g.field));
         m_groupIndex.push_back(find(g.field));
         if (m_groupIndex.back() < 0)
             missing << g.field;
@@ -65,10 +66,9 @@ bool ReportSource::fetch()
             TypedValue(m_layout.columns.at(static_cast<qsizetype>(i)).type,
                        m_query.value(m_columnIndex[i]));
     for (size_t i = 0; i < m_groupIndex.size(); ++i) {
-        const QVariant raw = m_query.value(m_groupIndex[i]);
-        const int c = m_layout.columnIndex(m_layout.group.fields.at(static_cast<qsizetype>(i)).field);
+        const int c = m_groupColumn[i];
         m_groupRow[static_cast<qsizetype>(i)] =
-            c >= 0 ? m_row.at(c) : TypedValue(ColumnType::Text, raw);
+            c >= 0 ? m_row.at(c) : TypedValue(ColumnType::Text, m_query.value(m_groupIndex[i]));
     }
     ++m_rows;
     return true;
@@ -132,10 +132,16 @@ bool ReportSource::next(Band &band)
         case State::HaveRow:
             band.kind = Band::Detail;
             band.text.clear();
-            band.values = m_row;
-            band.groupValues = m_groupRow;
+            // The band takes the row and hands its old lists back to be refilled, so a row
+            // costs no allocation.
+            band.values.swap(m_row);
+            band.groupValues.swap(m_groupRow);
+            if (m_row.size() != band.values.size())
+                m_row.resize(band.values.size());
+            if (m_groupRow.size() != band.groupValues.size())
+                m_groupRow.resize(band.groupValues.size());
             for (int c : m_totalColumns) {
-                const QVariant &v = m_row.at(c);
+                const QVariant &v = band.values.at(c);
                 if (!v.isNull()) {
                     m_groupSums[static_cast<size_t>(c)] += v.toDouble();
                     m_grandSums[static_cast<size_t>(c)] += v.toDouble();

@@ -138,7 +138,23 @@ QVariant TypedValue(ColumnType type, const QVariant &raw)
             return raw;
         if (id == QMetaType::QDateTime)
             return raw.toDateTime().date();
+        // "YYYY-MM-DD", with or without a time after it.
         const QString s = raw.toString();
+        auto digits = [&](qsizetype from, qsizetype count) {
+            int v = 0;
+            for (qsizetype i = from; i < from + count; ++i) {
+                const char16_t c = s.at(i).unicode();
+                if (c < u'0' || c > u'9')
+                    return -1;
+                v = v * 10 + (c - u'0');
+            }
+            return v;
+        };
+        if (s.size() >= 10 && s.at(4) == QLatin1Char('-') && s.at(7) == QLatin1Char('-')) {
+            const QDate d(digits(0, 4), digits(5, 2), digits(8, 2));
+            if (d.isValid())
+                return d;
+        }
         const QDate d = QDate::fromString(s.left(10), Qt::ISODate);
         return d.isValid() ? QVariant(d) : QVariant();
     }

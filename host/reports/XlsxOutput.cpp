@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 
 #include <xlsxwriter.h>
 
@@ -86,16 +87,25 @@ OutputResult WriteXlsx(ReportSource &source, const QString &path, const PageCont
     lxw_workbook *book = wb.book();
     lxw_format *bold = workbook_add_format(book);
     format_set_bold(bold);
+    // One format object per number format: the library resolves a format that repeats
+    // another by hashing it again on every cell.
+    QHash<QByteArray, std::pair<lxw_format *, lxw_format *>> byCode;
     std::vector<lxw_format *> formats, totalFormats;
     for (const Column &c : layout.columns) {
         lxw_format *f = nullptr, *t = nullptr;
         if (c.type != ColumnType::Text) {
             const QByteArray code = c.type == ColumnType::Number ? numberFormat(c) : dateFormat(c);
-            f = workbook_add_format(book);
-            format_set_num_format(f, code.constData());
-            t = workbook_add_format(book);
-            format_set_num_format(t, code.constData());
-            format_set_bold(t);
+            auto it = byCode.find(code);
+            if (it == byCode.end()) {
+                f = workbook_add_format(book);
+                format_set_num_format(f, code.constData());
+                t = workbook_add_format(book);
+                format_set_num_format(t, code.constData());
+                format_set_bold(t);
+                it = byCode.insert(code, {f, t});
+            }
+            f = it->first;
+            t = it->second;
         }
         formats.push_back(f);
         totalFormats.push_back(t);
