@@ -2,13 +2,15 @@
 
 #include <QFontDatabase>
 
+#include <cmath>
+
 namespace Velmora::Reports {
 
 GlyphFont::GlyphFont(const QString &family, double pointSize, bool bold)
 {
     QFont font(family);
     font.setBold(bold);
-    font.setPixelSize(qMax(1, qRound(pointSize * 8)));
+    font.setPixelSize(qMax(1, qRound(pointSize)));
     m_raw = QRawFont::fromFont(font);
     if (!m_raw.isValid())
         m_raw = QRawFont::fromFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
@@ -63,7 +65,7 @@ void GlyphFont::layout(const QString &text, double left, double width, Align ali
         const char16_t ch = text.at(i).unicode();
         if (ch != u' ') {
             glyphs.append(glyph(ch).index);
-            positions.append(QPointF(x, 0));
+            positions.append(QPointF(std::round(x), 0));
         }
         x += m_scratch.at(i);
     }

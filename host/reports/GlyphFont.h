@@ -20,7 +20,7 @@ namespace Velmora::Reports {
 class VELMORA_REPORTS_EXPORT GlyphFont
 {
 public:
-    // pointSize is in the units the report paints in (points).
+    // pointSize is in the units the report paints in. Glyphs land on whole units.
     GlyphFont(const QString &family, double pointSize, bool bold);
 
     // Appends text's glyphs, aligned within [left, left + width] on the run's baseline; what

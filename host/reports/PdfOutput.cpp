@@ -22,8 +22,9 @@ OutputResult RenderPages(ReportSource &source, QPagedPaintDevice &device, const 
     QPainter painter;
     if (!painter.begin(&device))
         throw Exception(QStringLiteral("Não foi possível iniciar a impressão do relatório."));
-    // The report paints in points; the device may count in its own dots.
-    painter.scale(device.logicalDpiX() / 72.0, device.logicalDpiY() / 72.0);
+    // The report paints in fractions of a point; the device may count in its own dots.
+    painter.scale(device.logicalDpiX() / 72.0 / ReportPainter::UnitsPerPoint,
+                  device.logicalDpiY() / 72.0 / ReportPainter::UnitsPerPoint);
     Band band;
     bool first = true;
     while (source.next(band)) {

@@ -73,11 +73,14 @@ void PreviewDocument::renderPage(int index, QPainter &painter)
     const qint64 end = index + 1 < m_pages.size() ? m_pages.at(index + 1).offset : m_spool.pos();
     m_reader.seek(start.offset);
     QDataStream in(&m_reader);
+    painter.save();
+    painter.scale(1 / ReportPainter::UnitsPerPoint, 1 / ReportPainter::UnitsPerPoint);
     m_paint.restore(start.state);
     m_paint.beginPage(&painter, start.first);
     Band band;
     while (m_reader.pos() < end && readBand(in, band))
         m_paint.place(&painter, band);
+    painter.restore();
 }
 
 } // namespace Velmora::Reports

@@ -3,12 +3,16 @@
 #include <QPainter>
 #include <QPen>
 
+#include <cmath>
+
 namespace Velmora::Reports {
 
 namespace {
+constexpr double U = ReportPainter::UnitsPerPoint;
 constexpr double pointsPerMm = 72.0 / 25.4;
+constexpr double unitsPerMm = pointsPerMm * U;
 const QString family = QStringLiteral("DejaVu Sans");
-constexpr double padding = 1.5;
+constexpr double padding = 1.5 * U;
 } // namespace
 
 ReportPainter::ReportPainter(const ReportLayout &layout, const PageContext &context)
@@ -17,22 +21,22 @@ ReportPainter::ReportPainter(const ReportLayout &layout, const PageContext &cont
     const QSizeF mm = layout.page.pageSize().size(QPageSize::Millimeter);
     m_pageSize = layout.page.landscape ? QSizeF(mm.height(), mm.width()) * pointsPerMm
                                        : mm * pointsPerMm;
-    m_body = QRectF(layout.page.marginLeft * pointsPerMm, layout.page.marginTop * pointsPerMm,
-                    m_pageSize.width() -
-                        (layout.page.marginLeft + layout.page.marginRight) * pointsPerMm,
-                    m_pageSize.height() -
-                        (layout.page.marginTop + layout.page.marginBottom) * pointsPerMm);
-    const double size = layout.page.fontSize;
+    m_body = QRectF(layout.page.marginLeft * unitsPerMm, layout.page.marginTop * unitsPerMm,
+                    m_pageSize.width() * U -
+                        (layout.page.marginLeft + layout.page.marginRight) * unitsPerMm,
+                    m_pageSize.height() * U -
+                        (layout.page.marginTop + layout.page.marginBottom) * unitsPerMm);
+    const double size = layout.page.fontSize * U;
     m_regular = std::make_unique<GlyphFont>(family, size, false);
     m_bold = std::make_unique<GlyphFont>(family, size, true);
-    m_title = std::make_unique<GlyphFont>(family, size + 5, true);
+    m_title = std::make_unique<GlyphFont>(family, size + 5 * U, true);
     m_line = size * 1.45;
     double x = m_body.left();
     const QLocale locale = ReportLocale();
     for (const Column &c : layout.columns) {
         m_left.push_back(x + padding);
-        m_width.push_back(c.width * pointsPerMm - 2 * padding);
-        x += c.width * pointsPerMm;
+        m_width.push_back(c.width * unitsPerMm - 2 * padding);
+        x += c.width * unitsPerMm;
         m_formats.emplace_back(c.type, c.format, locale);
     }
 }
@@ -70,7 +74,7 @@ void ReportPainter::flush(QPainter *painter, GlyphFont &font, double baseline)
         run.setRawFont(font.raw());
         run.setGlyphIndexes(m_glyphs);
         run.setPositions(m_positions);
-        painter->drawGlyphRun(QPointF(0, baseline), run);
+        painter->drawGlyphRun(QPointF(0, std::round(baseline)), run);
     }
     m_glyphs.clear();
     m_positions.clear();
@@ -107,7 +111,12 @@ void ReportPainter::beginPage(QPainter *painter, Band::Kind firstBand)
 {
     ++m_state.page;
     double y = m_body.top();
-    const double titleLine = (m_layout.page.fontSize + 5) * 1.5;
+    const double titleLine = (m_layout.page.fontSize + 5) * U * 1.5;
+    if (painter) {
+        QPen pen = painter->pen();
+        pen.setWidthF(0.5 * U);
+        painter->setPen(pen);
+    }
     drawText(painter, *m_title, m_context.title, m_body.left(), m_body.width(), Align::Left,
              y + m_title->ascent());
     y += titleLine;
@@ -161,7 +170,7 @@ void ReportPainter::place(QPainter *painter, const Band &band)
         const double rule = top + m_line * 0.15;
         if (painter) {
             QPen pen = painter->pen();
-            pen.setWidthF(band.kind == Band::Summary ? 0.8 : 0.4);
+            pen.setWidthF((band.kind == Band::Summary ? 0.8 : 0.4) * U);
             painter->setPen(pen);
             painter->drawLine(QPointF(m_body.left(), rule), QPointF(m_body.right(), rule));
         }

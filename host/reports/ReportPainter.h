@@ -26,10 +26,13 @@ struct VELMORA_REPORTS_EXPORT PageContext
     QString issued; // "Emitido em ..."
 };
 
-// Lays bands out on pages and paints them, in points from the page's top-left corner. The
-// layout is fixed-height lines, so where a page breaks depends only on the band sequence:
-// the same painter measures (painter nullptr) and paints, and a page can be painted again
-// later from its first band and its State.
+// Lays bands out on pages and paints them from the page's top-left corner, in tenths of a
+// point: glyph positions fall on whole units, which keeps the PDF's text operators short
+// (the PDF writer's time goes mostly into formatting and compressing them). The painter
+// given must be scaled so that one unit is 1/UnitsPerPoint point. The layout is fixed-height
+// lines, so where a page breaks depends only on the band sequence: the same painter measures
+// (painter nullptr) and paints, and a page can be painted again later from its first band
+// and its State.
 class VELMORA_REPORTS_EXPORT ReportPainter
 {
 public:
@@ -39,8 +42,11 @@ public:
         QString openGroup; // header of the group that runs across the break
     };
 
+    static constexpr double UnitsPerPoint = 10;
+
     ReportPainter(const ReportLayout &layout, const PageContext &context);
 
+    // In points.
     QSizeF pageSize() const { return m_pageSize; }
     // Whether band must go to a new page (there is no room left for it on this one).
     bool breaksBefore(const Band &band) const;
