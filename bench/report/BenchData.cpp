@@ -46,17 +46,20 @@ void CreateBenchDatabase(const QString &path, int documents)
     if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK)
         throw std::runtime_error("cannot create the database");
     exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;");
-    exec(db, "CREATE TABLE FORNECEDOR (NRINSJURFORN VARCHAR(14) PRIMARY KEY, NMRAZSOCFORN VARCHAR(40), "
-             "IDTPIJURFORN VARCHAR(1));"
-             "CREATE TABLE FILIAL (CDFILIAL VARCHAR(8) PRIMARY KEY, NMFILIAL VARCHAR(30), CDEMPRESA VARCHAR(2));"
-             "CREATE TABLE DOCENTRADA (CDEMPRESA VARCHAR(2), CDFILIAL VARCHAR(8), NRINSJURFORN VARCHAR(14), "
-             "CDSERIE VARCHAR(3), NRDOCUMENTO VARCHAR(9), DTEMISSAO DATE, DTENTRADA DATE, CDINSCRICAO "
-             "VARCHAR(16), VLCONTABIL NUMERIC(15,2), PRIMARY KEY (CDEMPRESA, CDFILIAL, NRINSJURFORN, "
-             "CDSERIE, NRDOCUMENTO));"
-             "CREATE TABLE DOCENTRADAIMP (CDEMPRESA VARCHAR(2), CDFILIAL VARCHAR(8), NRINSJURFORN "
-             "VARCHAR(14), CDSERIE VARCHAR(3), NRDOCUMENTO VARCHAR(9), CDIMPOSTONFE VARCHAR(2), VLBASE "
-             "NUMERIC(15,2), PCALIQUOTA NUMERIC(7,4), VLIMPOSTO NUMERIC(15,2), PRIMARY KEY (CDEMPRESA, "
-             "CDFILIAL, NRINSJURFORN, CDSERIE, NRDOCUMENTO, CDIMPOSTONFE));");
+    exec(db,
+         "CREATE TABLE FORNECEDOR (NRINSJURFORN VARCHAR(14) PRIMARY KEY, NMRAZSOCFORN VARCHAR(40), "
+         "IDTPIJURFORN VARCHAR(1));"
+         "CREATE TABLE FILIAL (CDFILIAL VARCHAR(8) PRIMARY KEY, NMFILIAL VARCHAR(30), CDEMPRESA "
+         "VARCHAR(2));"
+         "CREATE TABLE DOCENTRADA (CDEMPRESA VARCHAR(2), CDFILIAL VARCHAR(8), NRINSJURFORN "
+         "VARCHAR(14), "
+         "CDSERIE VARCHAR(3), NRDOCUMENTO VARCHAR(9), DTEMISSAO DATE, DTENTRADA DATE, CDINSCRICAO "
+         "VARCHAR(16), VLCONTABIL NUMERIC(15,2), PRIMARY KEY (CDEMPRESA, CDFILIAL, NRINSJURFORN, "
+         "CDSERIE, NRDOCUMENTO));"
+         "CREATE TABLE DOCENTRADAIMP (CDEMPRESA VARCHAR(2), CDFILIAL VARCHAR(8), NRINSJURFORN "
+         "VARCHAR(14), CDSERIE VARCHAR(3), NRDOCUMENTO VARCHAR(9), CDIMPOSTONFE VARCHAR(2), VLBASE "
+         "NUMERIC(15,2), PCALIQUOTA NUMERIC(7,4), VLIMPOSTO NUMERIC(15,2), PRIMARY KEY (CDEMPRESA, "
+         "CDFILIAL, NRINSJURFORN, CDSERIE, NRDOCUMENTO, CDIMPOSTONFE));");
     exec(db, "BEGIN");
     const int suppliers = 2000, branches = 20;
     sqlite3_stmt *forn = prepare(db, "INSERT INTO FORNECEDOR VALUES (?, ?, 'J')");
@@ -71,14 +74,17 @@ void CreateBenchDatabase(const QString &path, int documents)
         text(fil, 2, "Filial " + QByteArray::number(i));
         step(fil);
     }
-    sqlite3_stmt *doc = prepare(db, "INSERT INTO DOCENTRADA VALUES ('01', ?, ?, '1', ?, ?, ?, '123456789', ?)");
-    sqlite3_stmt *imp = prepare(db, "INSERT INTO DOCENTRADAIMP VALUES ('01', ?, ?, '1', ?, ?, ?, ?, ?)");
+    sqlite3_stmt *doc =
+        prepare(db, "INSERT INTO DOCENTRADA VALUES ('01', ?, ?, '1', ?, ?, ?, '123456789', ?)");
+    sqlite3_stmt *imp =
+        prepare(db, "INSERT INTO DOCENTRADAIMP VALUES ('01', ?, ?, '1', ?, ?, ?, ?, ?)");
     quint32 seed = 12345;
     auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
     char date[16];
     for (int i = 0; i < documents; ++i) {
         const QByteArray branch = QByteArray::number(1 + next() % branches);
-        const QByteArray supplier = QByteArray::number(10000000000000LL + qint64(next() % suppliers) * 7919);
+        const QByteArray supplier =
+            QByteArray::number(10000000000000LL + qint64(next() % suppliers) * 7919);
         const QByteArray number = QByteArray::number(i).rightJustified(9, '0');
         const int day = int(next() % 365);
         const int month = 1 + day / 31 % 12, dom = 1 + day % 28;

@@ -17,7 +17,8 @@ namespace {
 template <class Row> qint64 eachRow(const QString &database, const QString &query, Row row)
 {
     sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(database).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(QFile::encodeName(database).constData(), &db, SQLITE_OPEN_READONLY,
+                        nullptr) != SQLITE_OK)
         throw std::runtime_error("cannot open the database");
     sqlite3_stmt *stmt = nullptr;
     const QByteArray sql = query.toUtf8();
@@ -40,7 +41,8 @@ double perSecond(qint64 rows, const QElapsedTimer &t)
 
 } // namespace
 
-double SqliteCsvCeiling(const QString &database, const QString &query, const QString &out, qint64 *rows)
+double SqliteCsvCeiling(const QString &database, const QString &query, const QString &out,
+                        qint64 *rows)
 {
     QElapsedTimer t;
     t.start();
@@ -59,7 +61,8 @@ double SqliteCsvCeiling(const QString &database, const QString &query, const QSt
     return lines / elapsed;
 }
 
-double BareXlsxCeiling(const QString &database, const QString &query, const QString &out, qint64 *rows)
+double BareXlsxCeiling(const QString &database, const QString &query, const QString &out,
+                       qint64 *rows)
 {
     QElapsedTimer t;
     t.start();
@@ -73,10 +76,12 @@ double BareXlsxCeiling(const QString &database, const QString &query, const QStr
         for (int c = 0; c < n; ++c) {
             const int type = sqlite3_column_type(stmt, c);
             if (type == SQLITE_FLOAT || type == SQLITE_INTEGER)
-                worksheet_write_number(sheet, r, lxw_col_t(c), sqlite3_column_double(stmt, c), nullptr);
+                worksheet_write_number(sheet, r, lxw_col_t(c), sqlite3_column_double(stmt, c),
+                                       nullptr);
             else if (type == SQLITE_TEXT)
                 worksheet_write_string(sheet, r, lxw_col_t(c),
-                                       reinterpret_cast<const char *>(sqlite3_column_text(stmt, c)), nullptr);
+                                       reinterpret_cast<const char *>(sqlite3_column_text(stmt, c)),
+                                       nullptr);
         }
         ++r;
     });
@@ -102,8 +107,9 @@ double PlainPdfLoop(const QString &database, const QString &query, const QString
     *rows = eachRow(database, query, [&](sqlite3_stmt *stmt) {
         const int n = sqlite3_column_count(stmt);
         for (int c = 0; c < n; ++c)
-            painter.drawText(QPointF(30 + c * column, y),
-                             QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, c))));
+            painter.drawText(
+                QPointF(30 + c * column, y),
+                QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, c))));
         y += line;
         if (y > bottom) {
             writer.newPage();

@@ -56,7 +56,8 @@ double cpuSeconds()
     getrusage(RUSAGE_SELF, &self);
     getrusage(RUSAGE_CHILDREN, &children);
     auto sec = [](const timeval &t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return sec(self.ru_utime) + sec(self.ru_stime) + sec(children.ru_utime) + sec(children.ru_stime);
+    return sec(self.ru_utime) + sec(self.ru_stime) + sec(children.ru_utime) +
+           sec(children.ru_stime);
 }
 
 void resetPeak()
@@ -68,16 +69,17 @@ void resetPeak()
 
 void fill(TParams &params)
 {
-    const QVariantMap values{
-        {QStringLiteral("P_CDEMPRESA"), QStringLiteral("01")},
-        {QStringLiteral("P_CDFILIAL"), QString(QLatin1String(""))},
-        {QStringLiteral("P_TCDFILIAL"), QStringLiteral("T")},
-        {QStringLiteral("P_CDFORNECED"), QString(QLatin1String(""))},
-        {QStringLiteral("P_TCDFORNECED"), QStringLiteral("T")},
-        {QStringLiteral("P_DTINICIAL"), QVariant::fromValue(TDateTime::fromDate(QDate(2024, 1, 1)))},
-        {QStringLiteral("P_DTFINAL"), QVariant::fromValue(TDateTime::fromDate(QDate(2024, 12, 31)))},
-        {QStringLiteral("P_CDINSCRICAO"), QString(QLatin1String(""))},
-        {QStringLiteral("P_CDIMPOSTO"), QStringLiteral("01")}};
+    const QVariantMap values{{QStringLiteral("P_CDEMPRESA"), QStringLiteral("01")},
+                             {QStringLiteral("P_CDFILIAL"), QString(QLatin1String(""))},
+                             {QStringLiteral("P_TCDFILIAL"), QStringLiteral("T")},
+                             {QStringLiteral("P_CDFORNECED"), QString(QLatin1String(""))},
+                             {QStringLiteral("P_TCDFORNECED"), QStringLiteral("T")},
+                             {QStringLiteral("P_DTINICIAL"),
+                              QVariant::fromValue(TDateTime::fromDate(QDate(2024, 1, 1)))},
+                             {QStringLiteral("P_DTFINAL"),
+                              QVariant::fromValue(TDateTime::fromDate(QDate(2024, 12, 31)))},
+                             {QStringLiteral("P_CDINSCRICAO"), QString(QLatin1String(""))},
+                             {QStringLiteral("P_CDIMPOSTO"), QStringLiteral("01")}};
     for (int i = 0; i < params.Count(); ++i) {
         TParam *p = params.Items(i);
         p->SetAsVariant(values.value(p->Name().toUpper()));
@@ -90,7 +92,8 @@ QString literalQuery(const QString &text, const TParams &params)
     QString sql = text;
     for (int i = 0; i < params.Count(); ++i) {
         const TParam *p = params.Items(i);
-        const QString value = p->IsDate() ? p->AsDate().toDate().toString(Qt::ISODate) : p->AsString();
+        const QString value =
+            p->IsDate() ? p->AsDate().toDate().toString(Qt::ISODate) : p->AsString();
         sql.replace(QRegularExpression(QStringLiteral(":%1\\b").arg(p->Name())),
                     QLatin1Char('\'') + value + QLatin1Char('\''));
     }
@@ -106,14 +109,18 @@ int main(int argc, char **argv)
     QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
     QCommandLineParser parser;
     parser.addHelpOption();
-    const QCommandLineOption quick(QStringLiteral("quick"), QStringLiteral("20,000 documents, seconds"));
-    const QCommandLineOption documents(QStringLiteral("documents"), QStringLiteral("documents to generate"),
-                                       QStringLiteral("N"), QStringLiteral("200000"));
-    const QCommandLineOption keep(QStringLiteral("keep"), QStringLiteral("keep the files in this folder"),
+    const QCommandLineOption quick(QStringLiteral("quick"),
+                                   QStringLiteral("20,000 documents, seconds"));
+    const QCommandLineOption documents(QStringLiteral("documents"),
+                                       QStringLiteral("documents to generate"), QStringLiteral("N"),
+                                       QStringLiteral("200000"));
+    const QCommandLineOption keep(QStringLiteral("keep"),
+                                  QStringLiteral("keep the files in this folder"),
                                   QStringLiteral("DIR"));
-    const QCommandLineOption only(QStringLiteral("only"),
-                                  QStringLiteral("run one part: csv, xlsx, pdf, preview or references"),
-                                  QStringLiteral("PART"));
+    const QCommandLineOption only(
+        QStringLiteral("only"),
+        QStringLiteral("run one part: csv, xlsx, pdf, preview or references"),
+        QStringLiteral("PART"));
     const QCommandLineOption reuse(QStringLiteral("reuse"),
                                    QStringLiteral("use the database already in the --keep folder"));
     parser.addOptions({quick, documents, keep, only, reuse});
@@ -139,7 +146,8 @@ int main(int argc, char **argv)
     TParams params;
     ParamsFromText(layout.queryText(connection.kind), params);
     fill(params);
-    const PageContext context{layout.title, QStringLiteral("FIS014"), QStringLiteral("Emitido em bench")};
+    const PageContext context{layout.title, QStringLiteral("FIS014"),
+                              QStringLiteral("Emitido em bench")};
 
     const QString part = parser.value(only);
     auto runs = [&](const char *name) { return part.isEmpty() || part == QLatin1String(name); };
@@ -160,36 +168,40 @@ int main(int argc, char **argv)
         figure((prefix + "_peak_mb").constData(), peakMb(), "MB");
         return std::make_pair(cpuRate, r.rows);
     };
-    const auto [csv, rows] = measure("csv", [&](ReportSource &s) { return WriteCsv(s, dir + "/fis014.csv"); });
+    const auto [csv, rows] =
+        measure("csv", [&](ReportSource &s) { return WriteCsv(s, dir + "/fis014.csv"); });
     figure("report_rows", rows, "rows");
     const auto xlsx = measure("xlsx", [&](ReportSource &s) {
-        ParamList used;
-        for (int i = 0; i < params.Count(); ++i)
-            used.append({params.Items(i)->Name(), params.Items(i)->Value()});
-        return WriteXlsx(s, dir + "/fis014.xlsx", context, used);
-    }).first;
-    const auto pdf = measure("pdf", [&](ReportSource &s) { return WritePdf(s, dir + "/fis014.pdf", context); }).first;
+                          ParamList used;
+                          for (int i = 0; i < params.Count(); ++i)
+                              used.append({params.Items(i)->Name(), params.Items(i)->Value()});
+                          return WriteXlsx(s, dir + "/fis014.xlsx", context, used);
+                      }).first;
+    const auto pdf = measure("pdf", [&](ReportSource &s) {
+                         return WritePdf(s, dir + "/fis014.pdf", context);
+                     }).first;
 
     if (runs("preview")) {
-    // The first preview page: the query starts, the first page's rows arrive and it is drawn.
-    resetPeak();
-    QElapsedTimer timer;
-    timer.start();
-    PreviewDocument preview(std::make_unique<ReportSource>(layout, connection, params), context);
-    while (preview.pageCount() == 0 && preview.pump(256)) {
-    }
-    QImage page(preview.pageSize().toSize() * 1.33, QImage::Format_RGB32);
-    page.fill(Qt::white);
-    {
-        QPainter painter(&page);
-        painter.scale(1.33, 1.33);
-        preview.renderPage(0, painter);
-    }
-    figure("preview_first_page_ms", timer.nsecsElapsed() / 1e6, "ms");
-    while (preview.pump(4000)) {
-    }
-    figure("preview_pages", preview.pageCount(), "pages");
-    figure("preview_peak_mb", peakMb(), "MB");
+        // The first preview page: the query starts, the first page's rows arrive and it is drawn.
+        resetPeak();
+        QElapsedTimer timer;
+        timer.start();
+        PreviewDocument preview(std::make_unique<ReportSource>(layout, connection, params),
+                                context);
+        while (preview.pageCount() == 0 && preview.pump(256)) {
+        }
+        QImage page(preview.pageSize().toSize() * 1.33, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        {
+            QPainter painter(&page);
+            painter.scale(1.33, 1.33);
+            preview.renderPage(0, painter);
+        }
+        figure("preview_first_page_ms", timer.nsecsElapsed() / 1e6, "ms");
+        while (preview.pump(4000)) {
+        }
+        figure("preview_pages", preview.pageCount(), "pages");
+        figure("preview_peak_mb", peakMb(), "MB");
     }
     if (!runs("references"))
         return 0;
@@ -208,7 +220,8 @@ int main(int argc, char **argv)
     const double xlsxCeiling = reference("xlsx_ceiling", BareXlsxCeiling, "/ref.xlsx");
     const double plainPdf = reference("pdf_plain_loop", PlainPdfLoop, "/ref.pdf");
     if (refRows != rows)
-        std::fprintf(stderr, "the reference loops read %lld rows, the report %lld\n", refRows, rows);
+        std::fprintf(stderr, "the reference loops read %lld rows, the report %lld\n", refRows,
+                     rows);
 
     // The shares compare CPU seconds, as the wall clock of a shared machine wanders.
     figure("csv_share_of_ceiling", 100.0 * csv / csvCeiling, "%");

@@ -49,15 +49,16 @@ OutputResult WriteHtml(ReportSource &source, const QString &path, const PageCont
         out.clear();
     };
     const QByteArray span = QByteArray::number(layout.columns.size());
-    out += "<!DOCTYPE html>\n<html lang=\"pt-BR\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
-           escaped(context.title) +
-           "</title>\n<style>\nbody{font-family:'DejaVu Sans',sans-serif;font-size:10pt}\n"
-           "table{border-collapse:collapse}\nth,td{padding:1px 6px}\n"
-           "thead th{border-bottom:1px solid #000}\ntr.grupo td{font-weight:bold;padding-top:8px}\n"
-           "tr.total td{font-weight:bold;border-top:1px solid #000}\n"
-           "tr.geral td{font-weight:bold;border-top:2px solid #000}\n</style>\n</head>\n<body>\n<h1>" +
-           escaped(context.title) + "</h1>\n<p>" + escaped(context.reportCode) + " &mdash; " +
-           escaped(context.issued) + "</p>\n";
+    out +=
+        "<!DOCTYPE html>\n<html lang=\"pt-BR\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
+        escaped(context.title) +
+        "</title>\n<style>\nbody{font-family:'DejaVu Sans',sans-serif;font-size:10pt}\n"
+        "table{border-collapse:collapse}\nth,td{padding:1px 6px}\n"
+        "thead th{border-bottom:1px solid #000}\ntr.grupo td{font-weight:bold;padding-top:8px}\n"
+        "tr.total td{font-weight:bold;border-top:1px solid #000}\n"
+        "tr.geral td{font-weight:bold;border-top:2px solid #000}\n</style>\n</head>\n<body>\n<h1>" +
+        escaped(context.title) + "</h1>\n<p>" + escaped(context.reportCode) + " &mdash; " +
+        escaped(context.issued) + "</p>\n";
     if (!params.isEmpty()) {
         out += "<table class=\"parametros\">\n";
         for (const auto &[name, value] : params)

@@ -31,8 +31,8 @@ QList<LayoutEntry> FindLayouts(const QString &code, const QString &directory)
     const QDir dir(directory);
     if (directory.isEmpty() || !dir.exists())
         return found;
-    const QFileInfoList files =
-        dir.entryInfoList({QStringLiteral("*.json"), QStringLiteral("*.JSON")}, QDir::Files, QDir::Name);
+    const QFileInfoList files = dir.entryInfoList(
+        {QStringLiteral("*.json"), QStringLiteral("*.JSON")}, QDir::Files, QDir::Name);
     for (const QFileInfo &info : files) {
         if (!belongsTo(info.completeBaseName(), code.trimmed()))
             continue;

@@ -18,7 +18,8 @@ struct VELMORA_REPORTS_EXPORT LayoutEntry
 
 // The layouts of a report code in a directory: files named after the code ("FIS014.json",
 // "FIS014-2.json", "FIS014_anual.json"), in any letter case, ordered by title.
-VELMORA_REPORTS_EXPORT QList<LayoutEntry> FindLayouts(const QString &code, const QString &directory);
+VELMORA_REPORTS_EXPORT QList<LayoutEntry> FindLayouts(const QString &code,
+                                                      const QString &directory);
 
 // A file name for a new layout of the code in the directory that no file holds yet.
 VELMORA_REPORTS_EXPORT QString NewLayoutPath(const QString &code, const QString &directory);

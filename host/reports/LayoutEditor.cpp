@@ -43,8 +43,10 @@ QComboBox *choice(const QStringList &items, const QString &current)
     return box;
 }
 
-const QStringList alignNames{QStringLiteral("left"), QStringLiteral("center"), QStringLiteral("right")};
-const QStringList typeNames{QStringLiteral("text"), QStringLiteral("number"), QStringLiteral("date")};
+const QStringList alignNames{QStringLiteral("left"), QStringLiteral("center"),
+                             QStringLiteral("right")};
+const QStringList typeNames{QStringLiteral("text"), QStringLiteral("number"),
+                            QStringLiteral("date")};
 } // namespace
 
 LayoutEditor::LayoutEditor(const ReportLayout &layout, Hooks hooks, QWidget *parent)
@@ -66,9 +68,9 @@ LayoutEditor::LayoutEditor(const ReportLayout &layout, Hooks hooks, QWidget *par
     m_columns = new QTableWidget(0, 7);
     m_columns->setObjectName(QStringLiteral("tblColunas"));
     m_columns->setHorizontalHeaderLabels({QStringLiteral("Campo"), QStringLiteral("Rótulo"),
-                                          QStringLiteral("Largura (mm)"), QStringLiteral("Alinhamento"),
-                                          QStringLiteral("Tipo"), QStringLiteral("Formato"),
-                                          QStringLiteral("Total")});
+                                          QStringLiteral("Largura (mm)"),
+                                          QStringLiteral("Alinhamento"), QStringLiteral("Tipo"),
+                                          QStringLiteral("Formato"), QStringLiteral("Total")});
     m_columns->horizontalHeader()->setStretchLastSection(true);
     generalLayout->addWidget(m_columns);
     auto *columnButtons = new QHBoxLayout;
@@ -92,8 +94,10 @@ LayoutEditor::LayoutEditor(const ReportLayout &layout, Hooks hooks, QWidget *par
     groupLayout->addWidget(new QLabel(QStringLiteral("Agrupar pelos campos:")));
     groupLayout->addWidget(m_groupFields);
     auto *groupButtons = new QHBoxLayout;
-    QPushButton *addGroup = button(grouping, QStringLiteral("btnAdicionarGrupo"), QStringLiteral("Adicionar"));
-    QPushButton *removeGroup = button(grouping, QStringLiteral("btnRemoverGrupo"), QStringLiteral("Remover"));
+    QPushButton *addGroup =
+        button(grouping, QStringLiteral("btnAdicionarGrupo"), QStringLiteral("Adicionar"));
+    QPushButton *removeGroup =
+        button(grouping, QStringLiteral("btnRemoverGrupo"), QStringLiteral("Remover"));
     groupButtons->addWidget(addGroup);
     groupButtons->addWidget(removeGroup);
     groupButtons->addStretch();
@@ -101,7 +105,8 @@ LayoutEditor::LayoutEditor(const ReportLayout &layout, Hooks hooks, QWidget *par
     auto *groupForm = new QFormLayout;
     m_groupHeader = new QLineEdit;
     m_groupHeader->setObjectName(QStringLiteral("edtCabecalhoGrupo"));
-    m_groupHeader->setPlaceholderText(QStringLiteral("Fornecedor: {NRINSJURFORN} - {NMRAZSOCFORN}"));
+    m_groupHeader->setPlaceholderText(
+        QStringLiteral("Fornecedor: {NRINSJURFORN} - {NMRAZSOCFORN}"));
     m_groupFooter = new QLineEdit;
     m_groupFooter->setObjectName(QStringLiteral("edtRodapeGrupo"));
     m_grandTotal = new QLineEdit;
@@ -116,10 +121,11 @@ LayoutEditor::LayoutEditor(const ReportLayout &layout, Hooks hooks, QWidget *par
     auto *queryPage = new QWidget;
     auto *queryLayout = new QVBoxLayout(queryPage);
     auto *queryTabs = new QTabWidget;
-    const QList<QPair<QString, QString>> kinds{{QStringLiteral("SQL"), QStringLiteral("Genérico")},
-                                              {QStringLiteral("SQL_IB"), QStringLiteral("InterBase")},
-                                              {QStringLiteral("SQL_ORACLE"), QStringLiteral("Oracle")},
-                                              {QStringLiteral("SQL_MSSQL"), QStringLiteral("SQL Server")}};
+    const QList<QPair<QString, QString>> kinds{
+        {QStringLiteral("SQL"), QStringLiteral("Genérico")},
+        {QStringLiteral("SQL_IB"), QStringLiteral("InterBase")},
+        {QStringLiteral("SQL_ORACLE"), QStringLiteral("Oracle")},
+        {QStringLiteral("SQL_MSSQL"), QStringLiteral("SQL Server")}};
     for (const auto &[key, caption] : kinds) {
         auto *text = new QPlainTextEdit;
         text->setObjectName(QStringLiteral("mem") + key);
@@ -131,7 +137,8 @@ LayoutEditor::LayoutEditor(const ReportLayout &layout, Hooks hooks, QWidget *par
         connect(text, &QPlainTextEdit::textChanged, this, &LayoutEditor::markModified);
     }
     queryLayout->addWidget(queryTabs);
-    QPushButton *tryButton = button(queryPage, QStringLiteral("btnTestar"), QStringLiteral("Testar consulta"));
+    QPushButton *tryButton =
+        button(queryPage, QStringLiteral("btnTestar"), QStringLiteral("Testar consulta"));
     m_resultLabel = new QLabel;
     m_resultLabel->setObjectName(QStringLiteral("lblResultado"));
     auto *tryRow = new QHBoxLayout;
@@ -151,7 +158,8 @@ LayoutEditor::LayoutEditor(const ReportLayout &layout, Hooks hooks, QWidget *par
                          QStringLiteral("Legal")},
                         QStringLiteral("A4"));
     m_pageSize->setObjectName(QStringLiteral("cbbTamanho"));
-    m_orientation = choice({QStringLiteral("Retrato"), QStringLiteral("Paisagem")}, QStringLiteral("Retrato"));
+    m_orientation =
+        choice({QStringLiteral("Retrato"), QStringLiteral("Paisagem")}, QStringLiteral("Retrato"));
     m_orientation->setObjectName(QStringLiteral("cbbOrientacao"));
     m_fontSize = new QDoubleSpinBox;
     m_fontSize->setObjectName(QStringLiteral("spnFonte"));
@@ -165,7 +173,8 @@ LayoutEditor::LayoutEditor(const ReportLayout &layout, Hooks hooks, QWidget *par
         m_margins[i] = new QDoubleSpinBox;
         m_margins[i]->setObjectName(QStringLiteral("spnMargem") + marginNames.at(i));
         m_margins[i]->setRange(0, 100);
-        pageForm->addRow(QStringLiteral("Margem %1 (mm):").arg(marginNames.at(i).toLower()), m_margins[i]);
+        pageForm->addRow(QStringLiteral("Margem %1 (mm):").arg(marginNames.at(i).toLower()),
+                         m_margins[i]);
     }
     tabs->addTab(pagePage, QStringLiteral("Página"));
 
@@ -298,9 +307,11 @@ ReportLayout LayoutEditor::layout() const
         c.field = text(m_columns, row, ColField).toUpper();
         c.label = text(m_columns, row, ColLabel);
         c.width = qobject_cast<QDoubleSpinBox *>(m_columns->cellWidget(row, ColWidth))->value();
-        const int align = qobject_cast<QComboBox *>(m_columns->cellWidget(row, ColAlign))->currentIndex();
+        const int align =
+            qobject_cast<QComboBox *>(m_columns->cellWidget(row, ColAlign))->currentIndex();
         c.align = align == 2 ? Align::Right : align == 1 ? Align::Center : Align::Left;
-        const int type = qobject_cast<QComboBox *>(m_columns->cellWidget(row, ColType))->currentIndex();
+        const int type =
+            qobject_cast<QComboBox *>(m_columns->cellWidget(row, ColType))->currentIndex();
         c.type = type == 1 ? ColumnType::Number : type == 2 ? ColumnType::Date : ColumnType::Text;
         c.format = text(m_columns, row, ColFormat);
         l.columns << c;
@@ -374,7 +385,8 @@ qint64 LayoutEditor::tryQuery()
         const int row = m_result->rowCount();
         m_result->insertRow(row);
         for (qsizetype i = 0; i < band.values.size(); ++i)
-            m_result->setItem(row, int(i), new QTableWidgetItem(formats[size_t(i)].text(band.values.at(i))));
+            m_result->setItem(row, int(i),
+                              new QTableWidgetItem(formats[size_t(i)].text(band.values.at(i))));
     }
     m_resultLabel->setText(QStringLiteral("A consulta devolveu %1 linha(s).").arg(source.rows()));
     return source.rows();

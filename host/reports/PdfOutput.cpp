@@ -11,13 +11,14 @@
 
 namespace Velmora::Reports {
 
-OutputResult RenderPages(ReportSource &source, QPagedPaintDevice &device, const PageContext &context)
+OutputResult RenderPages(ReportSource &source, QPagedPaintDevice &device,
+                         const PageContext &context)
 {
     const ReportLayout &layout = source.layout();
-    device.setPageLayout(QPageLayout(layout.page.pageSize(),
-                                     layout.page.landscape ? QPageLayout::Landscape
-                                                           : QPageLayout::Portrait,
-                                     QMarginsF(0, 0, 0, 0)));
+    device.setPageLayout(
+        QPageLayout(layout.page.pageSize(),
+                    layout.page.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                    QMarginsF(0, 0, 0, 0)));
     ReportPainter pages(layout, context);
     QPainter painter;
     if (!painter.begin(&device))

@@ -17,7 +17,8 @@ PreviewDocument::PreviewDocument(std::unique_ptr<ReportSource> source, const Pag
     m_out.setDevice(&m_spool);
     m_reader.setFileName(m_spool.fileName());
     if (!m_reader.open(QIODevice::ReadOnly))
-        throw Exception(QStringLiteral("Não foi possível ler o arquivo temporário da visualização."));
+        throw Exception(
+            QStringLiteral("Não foi possível ler o arquivo temporário da visualização."));
 }
 
 PreviewDocument::~PreviewDocument() = default;

@@ -21,7 +21,8 @@ void RegisterReportComponents()
     ComponentRegistry &r = ComponentRegistry::instance();
     if (r.Find(QStringLiteral("TReportDesignerDialog")))
         return;
-    r.Register({QStringLiteral("TReportDesignerDialog"), objectFactory<TReportDesignerDialog>(),
+    r.Register({QStringLiteral("TReportDesignerDialog"),
+                objectFactory<TReportDesignerDialog>(),
                 {{QStringLiteral("BeforeGetQueryParams"), EventSignature::QueryParams}}});
     r.Register({QStringLiteral("TSaveDialog"), objectFactory<TSaveDialog>(), {}});
     r.Register({QStringLiteral("TPopupMenu"), objectFactory<TPopupMenu>(), {}});

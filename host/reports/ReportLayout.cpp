@@ -68,14 +68,16 @@ public:
             QStringList out;
             for (const QJsonValue line : v.toArray()) {
                 if (!line.isString()) {
-                    problems << QStringLiteral("as linhas da consulta '%1' devem ser textos").arg(key);
+                    problems
+                        << QStringLiteral("as linhas da consulta '%1' devem ser textos").arg(key);
                     return {};
                 }
                 out << line.toString();
             }
             return out.join(QLatin1Char('\n'));
         }
-        problems << QStringLiteral("a consulta '%1' deve ser um texto ou uma lista de linhas").arg(key);
+        problems
+            << QStringLiteral("a consulta '%1' deve ser um texto ou uma lista de linhas").arg(key);
         return {};
     }
 };
@@ -162,19 +164,21 @@ ReportLayout ReportLayout::load(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw Exception(
-            QStringLiteral("O layout de relatório '%1' não pôde ser lido: %2.").arg(path, file.errorString()));
+        throw Exception(QStringLiteral("O layout de relatório '%1' não pôde ser lido: %2.")
+                            .arg(path, file.errorString()));
     QJsonParseError parseError{};
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
     if (parseError.error != QJsonParseError::NoError)
         throw Exception(
-            QStringLiteral("O layout de relatório '%1' está corrompido: JSON inválido na posição %2 (%3).")
+            QStringLiteral(
+                "O layout de relatório '%1' está corrompido: JSON inválido na posição %2 (%3).")
                 .arg(path)
                 .arg(parseError.offset)
                 .arg(parseError.errorString()));
     if (!doc.isObject())
         throw Exception(
-            QStringLiteral("O layout de relatório '%1' está corrompido: o conteúdo não é um objeto JSON.")
+            QStringLiteral(
+                "O layout de relatório '%1' está corrompido: o conteúdo não é um objeto JSON.")
                 .arg(path));
     ReportLayout layout = fromJson(doc.object(), path);
     layout.path = path;
@@ -191,7 +195,8 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &json, const QString &sour
                    QStringLiteral("group"), QStringLiteral("totals"), QStringLiteral("grandTotal"),
                    QStringLiteral("page")},
                   QString());
-    if (json.contains(QLatin1String("version")) && json.value(QLatin1String("version")).toInt() != 1)
+    if (json.contains(QLatin1String("version")) &&
+        json.value(QLatin1String("version")).toInt() != 1)
         r.problems << QStringLiteral("versão %1 não suportada (esperada 1)")
                           .arg(json.value(QLatin1String("version")).toVariant().toString());
     l.report = r.text(json, QStringLiteral("report"), QString());
@@ -224,8 +229,9 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &json, const QString &sour
             }
             const QJsonObject o = value.toObject();
             r.unknownKeys(o,
-                          {QStringLiteral("field"), QStringLiteral("label"), QStringLiteral("width"),
-                           QStringLiteral("align"), QStringLiteral("type"), QStringLiteral("format")},
+                          {QStringLiteral("field"), QStringLiteral("label"),
+                           QStringLiteral("width"), QStringLiteral("align"), QStringLiteral("type"),
+                           QStringLiteral("format")},
                           where);
             Column c;
             c.field = r.text(o, QStringLiteral("field"), where);
@@ -240,7 +246,8 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &json, const QString &sour
             const QString type = r.text(o, QStringLiteral("type"), where, QStringLiteral("text"));
             c.type = typeFrom(type, &ok);
             if (!ok)
-                r.problems << QStringLiteral("tipo '%1'%2 inválido (text, number ou date)").arg(type, where);
+                r.problems << QStringLiteral("tipo '%1'%2 inválido (text, number ou date)")
+                                  .arg(type, where);
             c.format = r.text(o, QStringLiteral("format"), where);
             l.columns << c;
         }
@@ -249,8 +256,9 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &json, const QString &sour
     const QJsonValue group = json.value(QLatin1String("group"));
     if (group.isObject()) {
         const QJsonObject g = group.toObject();
-        r.unknownKeys(g, {QStringLiteral("fields"), QStringLiteral("header"), QStringLiteral("footer")},
-                      QStringLiteral(" em 'group'"));
+        r.unknownKeys(
+            g, {QStringLiteral("fields"), QStringLiteral("header"), QStringLiteral("footer")},
+            QStringLiteral(" em 'group'"));
         const QJsonValue fields = g.value(QLatin1String("fields"));
         if (!fields.isArray())
             r.problems << QStringLiteral("o agrupamento ('group') precisa da lista 'fields'");
@@ -293,7 +301,8 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &json, const QString &sour
         const QString orientation =
             r.text(p, QStringLiteral("orientation"), where, QStringLiteral("portrait"));
         if (orientation != QLatin1String("portrait") && orientation != QLatin1String("landscape"))
-            r.problems << QStringLiteral("orientação '%1' inválida (portrait ou landscape)").arg(orientation);
+            r.problems << QStringLiteral("orientação '%1' inválida (portrait ou landscape)")
+                              .arg(orientation);
         l.page.landscape = orientation == QLatin1String("landscape");
         const QJsonValue margins = p.value(QLatin1String("margins"));
         if (!margins.isUndefined()) {
@@ -352,7 +361,8 @@ QStringList ReportLayout::problems() const
             p << QStringLiteral("o total '%1' não é uma coluna numérica").arg(t);
     }
     if (!pageSizes.contains(page.size))
-        p << QStringLiteral("tamanho de página '%1' desconhecido (A4, A3, Letter ou Legal)").arg(page.size);
+        p << QStringLiteral("tamanho de página '%1' desconhecido (A4, A3, Letter ou Legal)")
+                 .arg(page.size);
     if (!(page.fontSize >= 5 && page.fontSize <= 24))
         p << QStringLiteral("o tamanho da fonte deve estar entre 5 e 24 pontos");
     double width = 0;
@@ -395,20 +405,22 @@ QJsonObject ReportLayout::toJson() const
     if (group.enabled()) {
         QJsonArray fields;
         for (const GroupField &f : group.fields)
-            fields.append(QJsonObject{{QStringLiteral("field"), f.field}, {QStringLiteral("label"), f.label}});
+            fields.append(QJsonObject{{QStringLiteral("field"), f.field},
+                                      {QStringLiteral("label"), f.label}});
         o.insert(QLatin1String("group"), QJsonObject{{QStringLiteral("fields"), fields},
                                                      {QStringLiteral("header"), group.header},
                                                      {QStringLiteral("footer"), group.footer}});
     }
     o.insert(QLatin1String("totals"), QJsonArray::fromStringList(totals));
     o.insert(QLatin1String("grandTotal"), grandTotal);
-    o.insert(QLatin1String("page"),
-             QJsonObject{{QStringLiteral("size"), page.size},
-                         {QStringLiteral("orientation"),
-                          page.landscape ? QStringLiteral("landscape") : QStringLiteral("portrait")},
-                         {QStringLiteral("margins"), QJsonArray{page.marginLeft, page.marginTop,
-                                                                page.marginRight, page.marginBottom}},
-                         {QStringLiteral("fontSize"), page.fontSize}});
+    o.insert(
+        QLatin1String("page"),
+        QJsonObject{{QStringLiteral("size"), page.size},
+                    {QStringLiteral("orientation"),
+                     page.landscape ? QStringLiteral("landscape") : QStringLiteral("portrait")},
+                    {QStringLiteral("margins"), QJsonArray{page.marginLeft, page.marginTop,
+                                                           page.marginRight, page.marginBottom}},
+                    {QStringLiteral("fontSize"), page.fontSize}});
     return o;
 }
 

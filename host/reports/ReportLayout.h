@@ -49,7 +49,7 @@ struct VELMORA_REPORTS_EXPORT PageSetup
     QString size = QStringLiteral("A4"); // A4, A3, Letter, Legal
     bool landscape = false;
     double marginLeft = 10, marginTop = 10, marginRight = 10, marginBottom = 10; // mm
-    double fontSize = 8; // points
+    double fontSize = 8;                                                         // points
 
     QPageSize pageSize() const;
     QPageLayout pageLayout() const;
@@ -60,7 +60,7 @@ struct VELMORA_REPORTS_EXPORT PageSetup
 // A report layout: one JSON file in the reports directory (schema/report-layout.schema.json).
 struct VELMORA_REPORTS_EXPORT ReportLayout
 {
-    QString path; // the file it was read from or saved to
+    QString path;   // the file it was read from or saved to
     QString report; // report code, "FIS014"
     QString title;
     QMap<QString, QString> queries; // "SQL", "SQL_IB", "SQL_ORACLE", "SQL_MSSQL"

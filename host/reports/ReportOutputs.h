@@ -19,7 +19,7 @@ using ParamList = QList<QPair<QString, QVariant>>;
 
 struct VELMORA_REPORTS_EXPORT OutputResult
 {
-    int pages = 0;  // pages of a paged output; 0 for tables
+    int pages = 0;   // pages of a paged output; 0 for tables
     qint64 rows = 0; // rows of the query
 };
 

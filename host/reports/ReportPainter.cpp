@@ -19,13 +19,12 @@ ReportPainter::ReportPainter(const ReportLayout &layout, const PageContext &cont
     : m_layout(layout), m_context(context)
 {
     const QSizeF mm = layout.page.pageSize().size(QPageSize::Millimeter);
-    m_pageSize = layout.page.landscape ? QSizeF(mm.height(), mm.width()) * pointsPerMm
-                                       : mm * pointsPerMm;
-    m_body = QRectF(layout.page.marginLeft * unitsPerMm, layout.page.marginTop * unitsPerMm,
-                    m_pageSize.width() * U -
-                        (layout.page.marginLeft + layout.page.marginRight) * unitsPerMm,
-                    m_pageSize.height() * U -
-                        (layout.page.marginTop + layout.page.marginBottom) * unitsPerMm);
+    m_pageSize =
+        layout.page.landscape ? QSizeF(mm.height(), mm.width()) * pointsPerMm : mm * pointsPerMm;
+    m_body = QRectF(
+        layout.page.marginLeft * unitsPerMm, layout.page.marginTop * unitsPerMm,
+        m_pageSize.width() * U - (layout.page.marginLeft + layout.page.marginRight) * unitsPerMm,
+        m_pageSize.height() * U - (layout.page.marginTop + layout.page.marginBottom) * unitsPerMm);
     const double size = layout.page.fontSize * U;
     m_regular = std::make_unique<GlyphFont>(family, size, false);
     m_bold = std::make_unique<GlyphFont>(family, size, true);

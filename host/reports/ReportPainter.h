@@ -38,7 +38,7 @@ class VELMORA_REPORTS_EXPORT ReportPainter
 public:
     struct State
     {
-        int page = 0; // pages begun so far
+        int page = 0;      // pages begun so far
         QString openGroup; // header of the group that runs across the break
     };
 

@@ -34,10 +34,14 @@ ReportPreview::ReportPreview(std::unique_ptr<PreviewDocument> document, const QS
         bar->addWidget(b);
         return b;
     };
-    m_first = button(QStringLiteral("btnPrimeira"), QStringLiteral("|<"), QStringLiteral("Primeira página"));
-    m_prior = button(QStringLiteral("btnAnterior"), QStringLiteral("<"), QStringLiteral("Página anterior"));
-    m_next = button(QStringLiteral("btnProxima"), QStringLiteral(">"), QStringLiteral("Próxima página"));
-    m_last = button(QStringLiteral("btnUltima"), QStringLiteral(">|"), QStringLiteral("Última página"));
+    m_first = button(QStringLiteral("btnPrimeira"), QStringLiteral("|<"),
+                     QStringLiteral("Primeira página"));
+    m_prior = button(QStringLiteral("btnAnterior"), QStringLiteral("<"),
+                     QStringLiteral("Página anterior"));
+    m_next =
+        button(QStringLiteral("btnProxima"), QStringLiteral(">"), QStringLiteral("Próxima página"));
+    m_last =
+        button(QStringLiteral("btnUltima"), QStringLiteral(">|"), QStringLiteral("Última página"));
     m_pageLabel = new QLabel(this);
     m_pageLabel->setObjectName(QStringLiteral("lblPagina"));
     bar->addWidget(m_pageLabel);

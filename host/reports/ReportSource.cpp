@@ -62,9 +62,8 @@ bool ReportSource::fetch()
         return false;
     }
     for (size_t i = 0; i < m_columnIndex.size(); ++i)
-        m_row[static_cast<qsizetype>(i)] =
-            TypedValue(m_layout.columns.at(static_cast<qsizetype>(i)).type,
-                       m_query.value(m_columnIndex[i]));
+        m_row[static_cast<qsizetype>(i)] = TypedValue(
+            m_layout.columns.at(static_cast<qsizetype>(i)).type, m_query.value(m_columnIndex[i]));
     for (size_t i = 0; i < m_groupIndex.size(); ++i) {
         const int c = m_groupColumn[i];
         m_groupRow[static_cast<qsizetype>(i)] =
@@ -85,16 +84,18 @@ QString ReportSource::headerText(const QVariantList &groupValues) const
     }
     for (int i = 0; i < m_layout.group.fields.size(); ++i) {
         const QVariant &v = groupValues.at(i);
-        const QString shown = v.metaType().id() == QMetaType::QDate
-                                  ? ValueFormatter(ColumnType::Date, QString(), ReportLocale()).text(v)
-                                  : v.toString();
+        const QString shown =
+            v.metaType().id() == QMetaType::QDate
+                ? ValueFormatter(ColumnType::Date, QString(), ReportLocale()).text(v)
+                : v.toString();
         text.replace(QLatin1Char('{') + m_layout.group.fields.at(i).field + QLatin1Char('}'), shown,
                      Qt::CaseInsensitive);
     }
     return text;
 }
 
-void ReportSource::footer(Band &band, const QString &label, const std::vector<long double> &sums) const
+void ReportSource::footer(Band &band, const QString &label,
+                          const std::vector<long double> &sums) const
 {
     band.text = label;
     band.values.fill(QVariant(), m_layout.columns.size());

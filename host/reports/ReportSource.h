@@ -51,7 +51,7 @@ private:
     QSqlQuery m_query;
     std::vector<int> m_columnIndex; // query column of each layout column
     std::vector<int> m_groupIndex;
-    std::vector<int> m_groupColumn; // layout column of each group field, -1 when none
+    std::vector<int> m_groupColumn;  // layout column of each group field, -1 when none
     std::vector<int> m_totalColumns; // layout columns that are totals
     std::vector<long double> m_groupSums, m_grandSums;
     QVariantList m_row, m_groupRow, m_currentGroup;

@@ -34,7 +34,8 @@ bool TReportDesignerDialog::GetQueryParams(const ReportLayout &layout,
     return carryOn;
 }
 
-std::unique_ptr<ReportSource> TReportDesignerDialog::Open(const ReportLayout &layout, ParamList *used)
+std::unique_ptr<ReportSource> TReportDesignerDialog::Open(const ReportLayout &layout,
+                                                          ParamList *used)
 {
     const ReportConnection connection = CurrentReportConnection();
     TParams params;
@@ -76,7 +77,8 @@ OutputResult TReportDesignerDialog::Print(const ReportLayout &layout, const Page
     return RenderPages(*source, printer, context);
 }
 
-ReportPreview *TReportDesignerDialog::Preview(const ReportLayout &layout, const PageContext &context)
+ReportPreview *TReportDesignerDialog::Preview(const ReportLayout &layout,
+                                              const PageContext &context)
 {
     std::unique_ptr<ReportSource> source = Open(layout);
     if (!source)

@@ -29,7 +29,8 @@ public:
     explicit TReportDesignerDialog(QObject *owner);
 
     // The layouts of a report code in the reports directory.
-    static QList<Velmora::Reports::LayoutEntry> Layouts(const QString &code, const QString &directory);
+    static QList<Velmora::Reports::LayoutEntry> Layouts(const QString &code,
+                                                        const QString &directory);
 
     // The parameter list of the layout's query (the text for the connection's kind), with
     // the values the screen gave. False when a handler cancelled.
@@ -38,8 +39,8 @@ public:
 
     // Takes the parameters and starts the query; nullptr when cancelled. used receives the
     // values handed to the query.
-    std::unique_ptr<Velmora::Reports::ReportSource> Open(const Velmora::Reports::ReportLayout &layout,
-                                                         Velmora::Reports::ParamList *used = nullptr);
+    std::unique_ptr<Velmora::Reports::ReportSource>
+    Open(const Velmora::Reports::ReportLayout &layout, Velmora::Reports::ParamList *used = nullptr);
 
     // The report to a PDF file, to a printer chosen in the print dialog, to a preview window,
     // or to a file in the format of its extension. A cancelled run answers pages -1.

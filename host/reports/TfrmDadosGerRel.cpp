@@ -84,7 +84,8 @@ void TfrmDadosGerRel::installShortcuts()
     for (const auto &[sequence, button] : keys) {
         auto *shortcut = new QShortcut(sequence, this);
         shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this, name = button] { clickButton(name); });
+        connect(shortcut, &QShortcut::activated, this,
+                [this, name = button] { clickButton(name); });
     }
 }
 
@@ -119,27 +120,29 @@ void TfrmDadosGerRel::attachMenus()
 
     if (auto *menu = findChild<TPopupMenu *>(QStringLiteral("ppmEditReport")); menu && edit) {
         edit->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(edit, &QWidget::customContextMenuRequested, this, [this, menu, edit](const QPoint &at) {
-            const int chosen = menu->Popup(edit, edit->mapToGlobal(at));
-            if (chosen == 0)
-                clickButton(QStringLiteral("sbtReportEdit"));
-            else if (chosen == 1)
-                Velmora::Dispatch([this] { NewLayout(); });
-        });
+        connect(edit, &QWidget::customContextMenuRequested, this,
+                [this, menu, edit](const QPoint &at) {
+                    const int chosen = menu->Popup(edit, edit->mapToGlobal(at));
+                    if (chosen == 0)
+                        clickButton(QStringLiteral("sbtReportEdit"));
+                    else if (chosen == 1)
+                        Velmora::Dispatch([this] { NewLayout(); });
+                });
     }
     if (auto *menu = findChild<TPopupMenu *>(QStringLiteral("ppmSalvarRelatorio")); menu && save) {
         save->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(save, &QWidget::customContextMenuRequested, this, [this, menu, save](const QPoint &at) {
-            static const QStringList extensions{QStringLiteral("pdf"), QStringLiteral("csv"),
-                                                QStringLiteral("xlsx"), QStringLiteral("html")};
-            const int chosen = menu->Popup(save, save->mapToGlobal(at));
-            auto *dialog = findChild<TSaveDialog *>(QStringLiteral("svdSaveReport"));
-            if (chosen < 0 || chosen >= extensions.size() || !dialog)
-                return;
-            dialog->SetDefaultExt(extensions.at(chosen));
-            dialog->SetFileName(ReportCode() + QLatin1Char('.') + extensions.at(chosen));
-            clickButton(QStringLiteral("sbtSalvarComo"));
-        });
+        connect(
+            save, &QWidget::customContextMenuRequested, this, [this, menu, save](const QPoint &at) {
+                static const QStringList extensions{QStringLiteral("pdf"), QStringLiteral("csv"),
+                                                    QStringLiteral("xlsx"), QStringLiteral("html")};
+                const int chosen = menu->Popup(save, save->mapToGlobal(at));
+                auto *dialog = findChild<TSaveDialog *>(QStringLiteral("svdSaveReport"));
+                if (chosen < 0 || chosen >= extensions.size() || !dialog)
+                    return;
+                dialog->SetDefaultExt(extensions.at(chosen));
+                dialog->SetFileName(ReportCode() + QLatin1Char('.') + extensions.at(chosen));
+                clickButton(QStringLiteral("sbtSalvarComo"));
+            });
     }
 }
 
@@ -216,8 +219,9 @@ PageContext TfrmDadosGerRel::PageContextOf(const ReportLayout &layout) const
     PageContext context;
     context.title = layout.title;
     context.reportCode = ReportCode();
-    context.issued = QStringLiteral("Emitido em %1")
-                         .arg(QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm")));
+    context.issued =
+        QStringLiteral("Emitido em %1")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm")));
     return context;
 }
 
@@ -256,7 +260,8 @@ void TfrmDadosGerRel::sbtPrintClick(QObject *)
 {
     const ReportLayout layout = CurrentLayout();
     if (Velmora::Services::current().headless()) {
-        const QString path = chooseOutput(QStringLiteral("Imprimir"), ReportCode() + QStringLiteral(".pdf"));
+        const QString path =
+            chooseOutput(QStringLiteral("Imprimir"), ReportCode() + QStringLiteral(".pdf"));
         if (path.isEmpty())
             return;
         const OutputResult r = Designer()->WritePdf(layout, path, PageContextOf(layout));
@@ -294,8 +299,9 @@ void TfrmDadosGerRel::sbtSalvarComoClick(QObject *)
     if (!dialog)
         throw Exception(QStringLiteral("A tela não tem o componente 'svdSaveReport'."));
     if (dialog->FileName().isEmpty())
-        dialog->SetFileName(ReportCode() + QLatin1Char('.') +
-                            (dialog->DefaultExt().isEmpty() ? QStringLiteral("pdf") : dialog->DefaultExt()));
+        dialog->SetFileName(
+            ReportCode() + QLatin1Char('.') +
+            (dialog->DefaultExt().isEmpty() ? QStringLiteral("pdf") : dialog->DefaultExt()));
     if (!dialog->Execute())
         return;
     const QString path = dialog->FileName();
@@ -319,7 +325,8 @@ void TfrmDadosGerRel::sbtReportEditClick(QObject *)
     hooks.createNew = [this](const ReportLayout &current) { return NewLayout(&current); };
     auto *editor = new LayoutEditor(layout, hooks, this);
     editor->setAttribute(Qt::WA_DeleteOnClose);
-    connect(editor, &LayoutEditor::saved, this, [this](const QString &path) { RefreshReportNames(path); });
+    connect(editor, &LayoutEditor::saved, this,
+            [this](const QString &path) { RefreshReportNames(path); });
     m_editor = editor;
     // Opening the editor asks the screen for the parameters, as a run does.
     TParams params;
@@ -350,14 +357,19 @@ QString TfrmDadosGerRel::NewLayout(const ReportLayout *from)
         layout = ReportLayout::load(SelectedLayoutPath());
     } else {
         layout.queries.insert(QStringLiteral("SQL"), QStringLiteral("SELECT '' AS CAMPO"));
-        layout.columns << Column{QStringLiteral("CAMPO"), QStringLiteral("Campo"), 40, Align::Left,
-                                 ColumnType::Text, QString()};
+        layout.columns << Column{QStringLiteral("CAMPO"),
+                                 QStringLiteral("Campo"),
+                                 40,
+                                 Align::Left,
+                                 ColumnType::Text,
+                                 QString()};
     }
     layout.title = title;
     layout.report = ReportCode();
     const QString dir = ReportsDirectory();
     if (!QDir().mkpath(dir))
-        throw Exception(QStringLiteral("O diretório de relatórios '%1' não pôde ser criado.").arg(dir));
+        throw Exception(
+            QStringLiteral("O diretório de relatórios '%1' não pôde ser criado.").arg(dir));
     layout.path = NewLayoutPath(ReportCode(), dir);
     layout.save(layout.path);
     RefreshReportNames(layout.path);

@@ -141,7 +141,8 @@ OutputResult WriteXlsx(ReportSource &source, const QString &path, const PageCont
         }
         col = 0;
         for (int g : groupOnly)
-            worksheet_write_string(sheet, 0, col++, layout.group.fields.at(g).label.toUtf8().constData(), bold);
+            worksheet_write_string(sheet, 0, col++,
+                                   layout.group.fields.at(g).label.toUtf8().constData(), bold);
         for (const Column &c : layout.columns)
             worksheet_write_string(sheet, 0, col++, c.label.toUtf8().constData(), bold);
         worksheet_freeze_panes(sheet, 1, 0);
@@ -174,7 +175,8 @@ OutputResult WriteXlsx(ReportSource &source, const QString &path, const PageCont
             lxw_col_t col = 0;
             for (int g : groupOnly)
                 worksheet_write_string(sheet, row, col++,
-                                       band.groupValues.at(g).toString().toUtf8().constData(), nullptr);
+                                       band.groupValues.at(g).toString().toUtf8().constData(),
+                                       nullptr);
             for (qsizetype i = 0; i < band.values.size(); ++i)
                 writeValue(offset + lxw_col_t(i), layout.columns.at(i), band.values.at(i),
                            formats[size_t(i)]);
@@ -202,9 +204,9 @@ OutputResult WriteXlsx(ReportSource &source, const QString &path, const PageCont
     worksheet_set_column(paramSheet, 0, 0, 20, nullptr);
     worksheet_set_column(paramSheet, 1, 1, 60, nullptr);
     worksheet_write_string(paramSheet, 0, 0, "Relatório", bold);
-    worksheet_write_string(paramSheet, 0, 1,
-                           (context.reportCode + QStringLiteral(" - ") + context.title).toUtf8().constData(),
-                           nullptr);
+    worksheet_write_string(
+        paramSheet, 0, 1,
+        (context.reportCode + QStringLiteral(" - ") + context.title).toUtf8().constData(), nullptr);
     worksheet_write_string(paramSheet, 1, 0, "Parâmetro", bold);
     worksheet_write_string(paramSheet, 1, 1, "Valor", bold);
     lxw_row_t prow = 2;
@@ -214,7 +216,8 @@ OutputResult WriteXlsx(ReportSource &source, const QString &path, const PageCont
             worksheet_write_number(paramSheet, prow, 1, value.value<TDateTime>().datePart().value(),
                                    dateParam);
         else if (!value.isNull())
-            worksheet_write_string(paramSheet, prow, 1, value.toString().toUtf8().constData(), nullptr);
+            worksheet_write_string(paramSheet, prow, 1, value.toString().toUtf8().constData(),
+                                   nullptr);
         ++prow;
     }
     wb.close();

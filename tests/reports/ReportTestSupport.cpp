@@ -20,9 +20,10 @@ void RegisterTestMessages()
     auto &registry = Velmora::ComponentRegistry::instance();
     if (registry.Find(QStringLiteral("TMessages")))
         return;
-    registry.Register({QStringLiteral("TMessages"),
-                       [](QObject *owner, QWidget *) -> QObject * { return new TestMessages(owner); },
-                       {}});
+    registry.Register(
+        {QStringLiteral("TMessages"),
+         [](QObject *owner, QWidget *) -> QObject * { return new TestMessages(owner); },
+         {}});
 }
 
 QStringList TestDatabase::Engines()
@@ -107,27 +108,40 @@ void TestDatabase::loadFixture()
         const char *imposto2;
     };
     const Doc docs[] = {
-        {"01", "1", "11111111000111", "1", "000000001", "2024-01-02", "2024-01-03", "123456789", 1000.00, "01", 1000.00, 18, 180.00, "02"},
-        {"01", "10", "11111111000111", "1", "000000002", "2024-01-05", "2024-01-06", "123456789", 2500.50, "01", 2500.50, 12, 300.06, nullptr},
-        {"01", "2", "22222222000122", "U", "000000010", "2024-01-10", "2024-01-11", "123456789", 333.33, "01", 333.33, 7, 23.33, nullptr},
-        {"01", "10", "22222222000122", "1", "000000011", "2024-01-31", "2024-01-31", "987654321", 150.00, "01", 150.00, 18, 27.00, nullptr},
-        {"01", "1", "33333333333", "1", "000000020", "2024-01-15", "2024-01-16", "123456789", 99.99, "01", 99.99, 4, 4.00, nullptr},
-        {"01", "1", "11111111000111", "1", "000000003", "2024-02-01", "2024-02-01", "123456789", 777.00, "01", 777.00, 18, 139.86, nullptr},
-        {"02", "1", "11111111000111", "1", "000000004", "2024-01-10", "2024-01-10", "555", 888.00, "01", 888.00, 18, 159.84, nullptr},
-        {"01", "1", "22222222000122", "1", "000000012", "2024-01-12", "2024-01-12", "123456789", 50.00, "02", 50.00, 1.65, 0.83, nullptr},
-        {"01", "1", "33333333333", "1", "000000021", "2023-12-31", "2024-01-01", "123456789", 10.10, "01", 10.10, 18, 1.82, nullptr},
+        {"01", "1", "11111111000111", "1", "000000001", "2024-01-02", "2024-01-03", "123456789",
+         1000.00, "01", 1000.00, 18, 180.00, "02"},
+        {"01", "10", "11111111000111", "1", "000000002", "2024-01-05", "2024-01-06", "123456789",
+         2500.50, "01", 2500.50, 12, 300.06, nullptr},
+        {"01", "2", "22222222000122", "U", "000000010", "2024-01-10", "2024-01-11", "123456789",
+         333.33, "01", 333.33, 7, 23.33, nullptr},
+        {"01", "10", "22222222000122", "1", "000000011", "2024-01-31", "2024-01-31", "987654321",
+         150.00, "01", 150.00, 18, 27.00, nullptr},
+        {"01", "1", "33333333333", "1", "000000020", "2024-01-15", "2024-01-16", "123456789", 99.99,
+         "01", 99.99, 4, 4.00, nullptr},
+        {"01", "1", "11111111000111", "1", "000000003", "2024-02-01", "2024-02-01", "123456789",
+         777.00, "01", 777.00, 18, 139.86, nullptr},
+        {"02", "1", "11111111000111", "1", "000000004", "2024-01-10", "2024-01-10", "555", 888.00,
+         "01", 888.00, 18, 159.84, nullptr},
+        {"01", "1", "22222222000122", "1", "000000012", "2024-01-12", "2024-01-12", "123456789",
+         50.00, "02", 50.00, 1.65, 0.83, nullptr},
+        {"01", "1", "33333333333", "1", "000000021", "2023-12-31", "2024-01-01", "123456789", 10.10,
+         "01", 10.10, 18, 1.82, nullptr},
     };
     for (const Doc &d : docs) {
-        exec(QStringLiteral("INSERT INTO DOCENTRADA VALUES ('%1','%2','%3','%4','%5','%6','%7','%8',%9)")
-                 .arg(d.empresa, d.filial, d.forn, d.serie, d.doc, d.emissao, d.entrada, d.inscricao)
-                 .arg(d.valor, 0, 'f', 2));
-        exec(QStringLiteral("INSERT INTO DOCENTRADAIMP VALUES ('%1','%2','%3','%4','%5','%6',%7,%8,%9)")
+        exec(
+            QStringLiteral(
+                "INSERT INTO DOCENTRADA VALUES ('%1','%2','%3','%4','%5','%6','%7','%8',%9)")
+                .arg(d.empresa, d.filial, d.forn, d.serie, d.doc, d.emissao, d.entrada, d.inscricao)
+                .arg(d.valor, 0, 'f', 2));
+        exec(QStringLiteral(
+                 "INSERT INTO DOCENTRADAIMP VALUES ('%1','%2','%3','%4','%5','%6',%7,%8,%9)")
                  .arg(d.empresa, d.filial, d.forn, d.serie, d.doc, d.imposto)
                  .arg(d.base, 0, 'f', 2)
                  .arg(d.aliquota, 0, 'f', 4)
                  .arg(d.vlimposto, 0, 'f', 2));
         if (d.imposto2)
-            exec(QStringLiteral("INSERT INTO DOCENTRADAIMP VALUES ('%1','%2','%3','%4','%5','%6',%7,1.65,%8)")
+            exec(QStringLiteral(
+                     "INSERT INTO DOCENTRADAIMP VALUES ('%1','%2','%3','%4','%5','%6',%7,1.65,%8)")
                      .arg(d.empresa, d.filial, d.forn, d.serie, d.doc, d.imposto2)
                      .arg(d.base, 0, 'f', 2)
                      .arg(d.base * 0.0165, 0, 'f', 2));
@@ -136,14 +150,14 @@ void TestDatabase::loadFixture()
 
 QVariantList TestDatabase::expectedTotals(const QString &extraWhere)
 {
-    return row(QStringLiteral(
-                   "SELECT COUNT(*), ROUND(SUM(D.VLCONTABIL), 2), ROUND(SUM(I.VLBASE), 2), "
-                   "ROUND(SUM(I.VLIMPOSTO), 2) FROM DOCENTRADA D JOIN DOCENTRADAIMP I ON "
-                   "I.CDEMPRESA = D.CDEMPRESA AND I.CDFILIAL = D.CDFILIAL AND I.NRINSJURFORN = "
-                   "D.NRINSJURFORN AND I.CDSERIE = D.CDSERIE AND I.NRDOCUMENTO = D.NRDOCUMENTO "
-                   "WHERE D.CDEMPRESA = '01' AND I.CDIMPOSTONFE = '01' AND D.DTENTRADA BETWEEN "
-                   "'2024-01-01' AND '2024-01-31' %1")
-                   .arg(extraWhere));
+    return row(
+        QStringLiteral("SELECT COUNT(*), ROUND(SUM(D.VLCONTABIL), 2), ROUND(SUM(I.VLBASE), 2), "
+                       "ROUND(SUM(I.VLIMPOSTO), 2) FROM DOCENTRADA D JOIN DOCENTRADAIMP I ON "
+                       "I.CDEMPRESA = D.CDEMPRESA AND I.CDFILIAL = D.CDFILIAL AND I.NRINSJURFORN = "
+                       "D.NRINSJURFORN AND I.CDSERIE = D.CDSERIE AND I.NRDOCUMENTO = D.NRDOCUMENTO "
+                       "WHERE D.CDEMPRESA = '01' AND I.CDIMPOSTONFE = '01' AND D.DTENTRADA BETWEEN "
+                       "'2024-01-01' AND '2024-01-31' %1")
+            .arg(extraWhere));
 }
 
 LayoutDirectory::LayoutDirectory()
@@ -185,14 +199,16 @@ QByteArray run(const QString &program, const QStringList &args)
     QProcess p;
     p.start(program, args);
     if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        ADD_FAILURE() << program.toStdString() << " failed: " << p.readAllStandardError().toStdString();
+        ADD_FAILURE() << program.toStdString()
+                      << " failed: " << p.readAllStandardError().toStdString();
     return p.readAllStandardOutput();
 }
 } // namespace
 
 QString PdfText(const QString &path)
 {
-    return QString::fromUtf8(run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")}));
+    return QString::fromUtf8(
+        run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")}));
 }
 
 int PdfPages(const QString &path)

@@ -55,7 +55,8 @@ void TestReportScreen::rpddPadraoBeforeGetQueryParams(TParams *params, bool &car
         params->ParamByName(QStringLiteral("P_CDEMPRESA"))->SetAsVariant(empresa);
     const bool allBranches = filiais.isEmpty();
     if (ExistParam(params, QStringLiteral("P_CDFILIAL")))
-        params->ParamByName(QStringLiteral("P_CDFILIAL"))->SetAsVariant(allBranches ? QString(QLatin1String("")) : filiais);
+        params->ParamByName(QStringLiteral("P_CDFILIAL"))
+            ->SetAsVariant(allBranches ? QString(QLatin1String("")) : filiais);
     if (ExistParam(params, QStringLiteral("P_TCDFILIAL")))
         params->ParamByName(QStringLiteral("P_TCDFILIAL"))
             ->SetAsVariant(allBranches ? QStringLiteral("T") : QString(QLatin1String("")));
@@ -67,11 +68,14 @@ void TestReportScreen::rpddPadraoBeforeGetQueryParams(TParams *params, bool &car
         params->ParamByName(QStringLiteral("P_TCDFORNECED"))
             ->SetAsVariant(allSuppliers ? QStringLiteral("T") : QString(QLatin1String("")));
     if (ExistParam(params, QStringLiteral("P_DTINICIAL")))
-        params->ParamByName(QStringLiteral("P_DTINICIAL"))->SetAsVariant(QVariant::fromValue(dtInicial));
+        params->ParamByName(QStringLiteral("P_DTINICIAL"))
+            ->SetAsVariant(QVariant::fromValue(dtInicial));
     if (ExistParam(params, QStringLiteral("P_DTFINAL")))
-        params->ParamByName(QStringLiteral("P_DTFINAL"))->SetAsVariant(QVariant::fromValue(dtFinal));
+        params->ParamByName(QStringLiteral("P_DTFINAL"))
+            ->SetAsVariant(QVariant::fromValue(dtFinal));
     if (ExistParam(params, QStringLiteral("P_CDINSCRICAO")))
-        params->ParamByName(QStringLiteral("P_CDINSCRICAO"))->SetAsVariant(QString(QLatin1String("")) + inscricao);
+        params->ParamByName(QStringLiteral("P_CDINSCRICAO"))
+            ->SetAsVariant(QString(QLatin1String("")) + inscricao);
     if (ExistParam(params, QStringLiteral("P_CDIMPOSTO")))
         params->ParamByName(QStringLiteral("P_CDIMPOSTO"))->SetAsVariant(imposto);
 }

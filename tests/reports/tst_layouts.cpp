@@ -44,15 +44,16 @@ TEST_P(BrokenLayoutTest, NamesTheFileAndTheProblem)
 
 INSTANTIATE_TEST_SUITE_P(
     Broken, BrokenLayoutTest,
-    ::testing::Values(BrokenCase{"truncated-json.json", "JSON inválido"},
-                      BrokenCase{"not-an-object.json", "não é um objeto"},
-                      BrokenCase{"missing-title.json", "falta o título"},
-                      BrokenCase{"width-as-text.json", "'width' na coluna 1 deve ser um número"},
-                      BrokenCase{"total-of-text-column.json", "o total 'A' não é uma coluna numérica"},
-                      BrokenCase{"columns-wider-than-page.json", "as colunas somam 300.0 mm"},
-                      BrokenCase{"unknown-key.json", "chave 'colunas' desconhecida"},
-                      BrokenCase{"no-generic-query.json", "falta o texto genérico da consulta"},
-                      BrokenCase{"bad-alignment.json", "alinhamento 'middle' na coluna 1 inválido"}));
+    ::testing::Values(
+        BrokenCase{"truncated-json.json", "JSON inválido"},
+        BrokenCase{"not-an-object.json", "não é um objeto"},
+        BrokenCase{"missing-title.json", "falta o título"},
+        BrokenCase{"width-as-text.json", "'width' na coluna 1 deve ser um número"},
+        BrokenCase{"total-of-text-column.json", "o total 'A' não é uma coluna numérica"},
+        BrokenCase{"columns-wider-than-page.json", "as colunas somam 300.0 mm"},
+        BrokenCase{"unknown-key.json", "chave 'colunas' desconhecida"},
+        BrokenCase{"no-generic-query.json", "falta o texto genérico da consulta"},
+        BrokenCase{"bad-alignment.json", "alinhamento 'middle' na coluna 1 inválido"}));
 
 TEST(LayoutTest, ShippedLayoutIsSoundAndRoundTrips)
 {
@@ -106,7 +107,8 @@ TEST(LayoutCatalogTest, FindsTheCodesLayoutsByTitleAndListsBrokenOnes)
     EXPECT_TRUE(found.at(0).error.isEmpty());
 
     EXPECT_TRUE(FindLayouts(QStringLiteral("FIS099"), dir.path()).isEmpty());
-    EXPECT_TRUE(FindLayouts(QStringLiteral("FIS014"), dir.filePath(QStringLiteral("nao-existe"))).isEmpty());
+    EXPECT_TRUE(FindLayouts(QStringLiteral("FIS014"), dir.filePath(QStringLiteral("nao-existe")))
+                    .isEmpty());
     EXPECT_EQ(QFileInfo(NewLayoutPath(QStringLiteral("FIS014"), dir.path())).fileName(),
               QStringLiteral("FIS014-3.json"));
 }

@@ -62,7 +62,8 @@ TEST_F(OutputTest, CsvHoldsOneLinePerRowWithTheLocaleSeparator)
     EXPECT_TRUE(services.messages().isEmpty()) << services.messages().join('\n').toStdString();
     const QList<QStringList> rows = ParseCsv(ReadText(path), QLatin1Char(';'));
     ASSERT_EQ(rows.size(), 1 + totals.at(0).toInt());
-    EXPECT_EQ(rows.at(0).mid(0, 4), (QStringList{"C.N.P.J/C.P.F", "Fornecedor", "Documento", "Série"}));
+    EXPECT_EQ(rows.at(0).mid(0, 4),
+              (QStringList{"C.N.P.J/C.P.F", "Fornecedor", "Documento", "Série"}));
     EXPECT_EQ(rows.at(6).at(1), QStringLiteral("Carlos D'Ávila"));
     EXPECT_EQ(rows.at(1).at(4), QStringLiteral("02/01/2024"));
     double sums[3] = {0, 0, 0};
@@ -176,9 +177,12 @@ TEST_F(OutputTest, LongReportBreaksPagesAlikeInPdfAndPreview)
     for (int i = 0; i < 400; ++i) {
         const QString doc = QStringLiteral("%1").arg(100000 + i, 9, 10, QLatin1Char('0'));
         db.exec(QStringLiteral("INSERT INTO DOCENTRADA VALUES ('01','2','22222222000122','1','%1',"
-                               "'2024-01-20','2024-01-20','123456789',10.25)").arg(doc));
-        db.exec(QStringLiteral("INSERT INTO DOCENTRADAIMP VALUES ('01','2','22222222000122','1','%1',"
-                               "'01',10.25,18,1.85)").arg(doc));
+                               "'2024-01-20','2024-01-20','123456789',10.25)")
+                    .arg(doc));
+        db.exec(
+            QStringLiteral("INSERT INTO DOCENTRADAIMP VALUES ('01','2','22222222000122','1','%1',"
+                           "'01',10.25,18,1.85)")
+                .arg(doc));
     }
     totals = db.expectedTotals(QString());
     const QString path = save(QStringLiteral("longo.pdf"));

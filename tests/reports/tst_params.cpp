@@ -1,5 +1,5 @@
-#include "ReportTestSupport.h"
 #include "RecordingServices.h"
+#include "ReportTestSupport.h"
 #include "TestReportScreen.h"
 
 #include "framework/TApplication.h"
@@ -22,7 +22,8 @@ TEST(ExistParamTest, MatchesNamesInAnyLetterCase)
     ParamsFromText(QStringLiteral("SELECT * FROM T WHERE A = :P_CdEmpresa AND B = ':P_TEXTO' "
                                   "AND C = :p_cdempresa AND D::text = :P_DTINICIAL"),
                    params);
-    EXPECT_EQ(params.Names(), (QStringList{QStringLiteral("P_CdEmpresa"), QStringLiteral("P_DTINICIAL")}));
+    EXPECT_EQ(params.Names(),
+              (QStringList{QStringLiteral("P_CdEmpresa"), QStringLiteral("P_DTINICIAL")}));
     EXPECT_TRUE(ExistParam(&params, QStringLiteral("P_CDEMPRESA")));
     EXPECT_TRUE(ExistParam(&params, QStringLiteral("p_dtinicial")));
     EXPECT_FALSE(ExistParam(&params, QStringLiteral("P_TEXTO")));
@@ -69,7 +70,8 @@ TEST_F(QueryParamsTest, NoneSomeOrAllOfTheNineNames)
     EXPECT_TRUE(none.value(QStringLiteral("P_OUTRO")).isNull());
 
     screen->fornecedores = QStringLiteral("'11111111000111','22222222000122'");
-    QVariantMap some = fill(QStringLiteral("SELECT * FROM X WHERE :p_tcdforneced = 'T' OR :P_CDFILIAL = ''"));
+    QVariantMap some =
+        fill(QStringLiteral("SELECT * FROM X WHERE :p_tcdforneced = 'T' OR :P_CDFILIAL = ''"));
     EXPECT_EQ(some.value(QStringLiteral("p_tcdforneced")).toString(), QString());
     EXPECT_FALSE(some.value(QStringLiteral("p_tcdforneced")).isNull());
     EXPECT_EQ(some.value(QStringLiteral("P_CDFILIAL")).toString(), QString());
@@ -85,7 +87,8 @@ TEST_F(QueryParamsTest, NoneSomeOrAllOfTheNineNames)
         EXPECT_EQ(all.value(QStringLiteral("P_TCDFORNECED")).toString(), QStringLiteral("T"));
         EXPECT_EQ(all.value(QStringLiteral("P_CDFORNECED")).toString(), QString());
         EXPECT_FALSE(all.value(QStringLiteral("P_CDINSCRICAO")).isNull());
-        EXPECT_EQ(all.value(QStringLiteral("P_DTINICIAL")).value<TDateTime>().toDate(), QDate(2024, 1, 1));
+        EXPECT_EQ(all.value(QStringLiteral("P_DTINICIAL")).value<TDateTime>().toDate(),
+                  QDate(2024, 1, 1));
     }
 
     // Every request told the services what it handed over.

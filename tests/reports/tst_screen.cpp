@@ -13,13 +13,13 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFrame>
 #include <QGroupBox>
 #include <QJsonObject>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
-#include <QFrame>
 #include <gtest/gtest.h>
 
 using namespace Velmora::Reports;
@@ -40,8 +40,9 @@ QRect rectIn(const QWidget *w, const QWidget *form)
 
 bool isContainer(const QWidget *w)
 {
-    return qobject_cast<const QGroupBox *>(w) || (qobject_cast<const QFrame *>(w) && w->children().size() > 1 &&
-                                                  !qobject_cast<const QLabel *>(w));
+    return qobject_cast<const QGroupBox *>(w) ||
+           (qobject_cast<const QFrame *>(w) && w->children().size() > 1 &&
+            !qobject_cast<const QLabel *>(w));
 }
 
 // No two visible controls cover each other, every control lies in the client area, and
@@ -119,7 +120,8 @@ TEST_F(ScreenTest, BaseLayoutLeavesTheParameterRowsFreeAndNothingOverlaps)
 
     auto screen = open();
     expectNoOverlap(screen.get());
-    EXPECT_EQ(screen->findChild<QLabel *>(QStringLiteral("lblCodTela"))->text(), QStringLiteral("FIS01400"));
+    EXPECT_EQ(screen->findChild<QLabel *>(QStringLiteral("lblCodTela"))->text(),
+              QStringLiteral("FIS01400"));
 }
 
 TEST_F(ScreenTest, OverridesRunBeforeTheBaseHandlers)
@@ -180,10 +182,11 @@ TEST_F(ScreenTest, MissingDirectoryOrCodeShowsArqRelErr)
     EXPECT_EQ(screen->findChild<QComboBox *>(QStringLiteral("cbbReportNames"))->count(), 0);
     button(screen.get(), "sbtPreview")->click();
     ASSERT_EQ(services.messages().size(), 1);
-    EXPECT_EQ(services.messages().at(0),
-              QStringLiteral("O arquivo contendo a definição do relatório de código 'FIS014' não foi "
-                             "encontrado no diretório '%1'.")
-                  .arg(out.filePath(QStringLiteral("nao-existe"))));
+    EXPECT_EQ(
+        services.messages().at(0),
+        QStringLiteral("O arquivo contendo a definição do relatório de código 'FIS014' não foi "
+                       "encontrado no diretório '%1'.")
+            .arg(out.filePath(QStringLiteral("nao-existe"))));
 
     // The directory is there but holds no layout of the code.
     QFile::copy(QStringLiteral(FIS014_LAYOUT), out.filePath(QStringLiteral("FIS015.json")));
@@ -220,7 +223,8 @@ TEST_F(ScreenTest, HeadlessEditAsksTheParametersAndChangesNothing)
     button(screen.get(), "sbtReportEdit")->click();
     EXPECT_EQ(screen->calls, (QStringList{"sbtReportEditClick", "BeforeGetQueryParams"}));
     EXPECT_EQ(eventKinds(), (QStringList{"params", "report"}));
-    EXPECT_EQ(services.events.last().value(QStringLiteral("action")).toString(), QStringLiteral("edit"));
+    EXPECT_EQ(services.events.last().value(QStringLiteral("action")).toString(),
+              QStringLiteral("edit"));
     EXPECT_EQ(ReadText(layouts.file(QStringLiteral("FIS014.json"))), before);
     EXPECT_EQ(screen->Editor(), nullptr);
 }
@@ -232,8 +236,10 @@ TEST_F(ScreenTest, NovoAsksTheTitleAndListsTheNewLayoutAtOnce)
     const QString path = screen->NewLayout();
     ASSERT_FALSE(path.isEmpty());
     const QJsonObject ask = services.events.first();
-    EXPECT_EQ(ask.value(QStringLiteral("caption")).toString(), QStringLiteral("Título do relatório"));
-    EXPECT_EQ(ask.value(QStringLiteral("prompt")).toString(), QStringLiteral("Informe o título do relatório:"));
+    EXPECT_EQ(ask.value(QStringLiteral("caption")).toString(),
+              QStringLiteral("Título do relatório"));
+    EXPECT_EQ(ask.value(QStringLiteral("prompt")).toString(),
+              QStringLiteral("Informe o título do relatório:"));
     EXPECT_EQ(QFileInfo(path).fileName(), QStringLiteral("FIS014-2.json"));
     auto *names = screen->findChild<QComboBox *>(QStringLiteral("cbbReportNames"));
     EXPECT_EQ(names->count(), 2);
@@ -284,7 +290,8 @@ TEST_F(ScreenTest, ColumnRenamedInTheEditorIsPrintedUnderItsNewLabel)
     services.queueFile(out.filePath(QStringLiteral("renomeado.pdf")));
     Velmora::Services::install(&services);
     button(screen.get(), "sbtPrint")->click();
-    EXPECT_TRUE(PdfText(out.filePath(QStringLiteral("renomeado.pdf"))).contains(QStringLiteral("Imposto Devido")));
+    EXPECT_TRUE(PdfText(out.filePath(QStringLiteral("renomeado.pdf")))
+                    .contains(QStringLiteral("Imposto Devido")));
 }
 
 TEST_F(ScreenTest, PreviewWindowOutlivesTheScreen)
@@ -292,10 +299,13 @@ TEST_F(ScreenTest, PreviewWindowOutlivesTheScreen)
     db.loadFixture();
     for (int i = 0; i < 300; ++i)
         db.exec(QStringLiteral("INSERT INTO DOCENTRADA VALUES ('01','1','11111111000111','2','%1',"
-                               "'2024-01-20','2024-01-20','1',5) ").arg(i));
+                               "'2024-01-20','2024-01-20','1',5) ")
+                    .arg(i));
     for (int i = 0; i < 300; ++i)
-        db.exec(QStringLiteral("INSERT INTO DOCENTRADAIMP VALUES ('01','1','11111111000111','2','%1',"
-                               "'01',5,18,0.9)").arg(i));
+        db.exec(
+            QStringLiteral("INSERT INTO DOCENTRADAIMP VALUES ('01','1','11111111000111','2','%1',"
+                           "'01',5,18,0.9)")
+                .arg(i));
     InteractiveServices person;
     person.record();
     auto screen = open();
