@@ -29,6 +29,26 @@ void appendField(QByteArray &out, const QByteArray &field, char separator)
     out += '"';
 }
 
+// A text field straight from UTF-16: plain ASCII without separators is copied byte by byte,
+// which is nearly every field of a fiscal report; the rest goes through the encoder.
+void appendText(QByteArray &out, const QString &text, char separator)
+{
+    const qsizetype start = out.size();
+    bool plain = true;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80 || u == separator || u == '"' || u == '\n' || u == '\r') {
+            plain = false;
+            break;
+        }
+        out += static_cast<char>(u);
+    }
+    if (plain)
+        return;
+    out.truncate(start);
+    appendField(out, text.toUtf8(), separator);
+}
+
 void write(QFile &file, QByteArray &buffer)
 {
     if (file.write(buffer) != buffer.size())
@@ -73,7 +93,6 @@ OutputResult WriteCsv(ReportSource &source, const QString &path)
         if (layout.columnIndex(layout.group.fields.at(i).field) < 0)
             groupOnly.push_back(i);
     Band band;
-    QByteArray field;
     while (source.next(band)) {
         if (band.kind != Band::Detail)
             continue;
@@ -82,7 +101,7 @@ OutputResult WriteCsv(ReportSource &source, const QString &path)
             if (!firstField)
                 out += separator;
             firstField = false;
-            appendField(out, band.groupValues.at(g).toString().toUtf8(), separator);
+            appendText(out, band.groupValues.at(g).toString(), separator);
         }
         for (qsizetype i = 0; i < band.values.size(); ++i) {
             if (!firstField)
@@ -90,9 +109,7 @@ OutputResult WriteCsv(ReportSource &source, const QString &path)
             firstField = false;
             const ValueFormatter &f = formats[size_t(i)];
             if (layout.columns.at(i).type == ColumnType::Text) {
-                field.clear();
-                f.appendPlain(field, band.values.at(i));
-                appendField(out, field, separator);
+                appendText(out, band.values.at(i).toString(), separator);
             } else {
                 f.appendPlain(out, band.values.at(i));
             }
