@@ -378,18 +378,26 @@ qint64 LayoutEditor::tryQuery()
     }
     m_result->setHorizontalHeaderLabels(labels);
     Band band;
-    // Counting runs the query to its end; only the first rows are kept for the table.
+    // Only the first rows are read: trying a query must not wait for a whole year of documents.
+    bool more = false;
     while (source.next(band)) {
-        if (band.kind != Band::Detail || m_result->rowCount() >= previewRows)
+        if (band.kind != Band::Detail)
             continue;
+        if (m_result->rowCount() >= previewRows) {
+            more = true;
+            break;
+        }
         const int row = m_result->rowCount();
         m_result->insertRow(row);
         for (qsizetype i = 0; i < band.values.size(); ++i)
             m_result->setItem(row, int(i),
                               new QTableWidgetItem(formats[size_t(i)].text(band.values.at(i))));
     }
-    m_resultLabel->setText(QStringLiteral("A consulta devolveu %1 linha(s).").arg(source.rows()));
-    return source.rows();
+    m_resultLabel->setText(
+        more ? QStringLiteral("A consulta devolveu mais de %1 linhas; as primeiras estão abaixo.")
+                   .arg(previewRows)
+             : QStringLiteral("A consulta devolveu %1 linha(s).").arg(source.rows()));
+    return more ? -2 : source.rows();
 }
 
 void LayoutEditor::newLayout()

@@ -39,8 +39,8 @@ public:
     void load(const ReportLayout &layout);
     // Checks and writes the layout to its file; false (after a message) when it is not sound.
     bool save();
-    // Runs the query with the screen's parameters and shows the first rows; the row count,
-    // or -1 when it did not run.
+    // Runs the query with the screen's parameters and shows its first rows; the row count,
+    // -2 when there are more than are shown, -1 when it did not run.
     qint64 tryQuery();
     bool modified() const { return m_modified; }
 
