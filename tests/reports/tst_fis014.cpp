@@ -4,6 +4,8 @@
 
 #include "framework/ScriptedServices.h"
 #include "framework/TApplication.h"
+#include "framework/data/TParams.h"
+#include "reports/ReportQuery.h"
 #include "reports/ReportSource.h"
 #include "reports/TReportDesignerDialog.h"
 
@@ -130,6 +132,22 @@ TEST_P(Fis014Test, TenThousandSuppliersInTheList)
     const Result r = run();
     EXPECT_EQ(r.documents, (QStringList{"000000010", "000000011"}));
     expectTotals(r, QStringLiteral("AND D.NRINSJURFORN = '22222222000122'"));
+}
+
+// A registration left unassigned (null, not the empty text) filters nothing, as on the
+// InterBase text, where NVLSTR reads it as empty.
+TEST_P(Fis014Test, UnassignedRegistrationFiltersNothing)
+{
+    TParams params;
+    ParamsFromText(layout.queryText(CurrentReportConnection().kind), params);
+    bool carryOn = true;
+    screen->rpddPadraoBeforeGetQueryParams(&params, carryOn);
+    params.ParamByName(QStringLiteral("P_CDINSCRICAO"))->Clear();
+    ReportSource source(layout, CurrentReportConnection(), params);
+    Band band;
+    while (source.next(band)) {
+    }
+    EXPECT_EQ(source.rows(), 6);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, Fis014Test, ::testing::ValuesIn(TestDatabase::Engines()),
