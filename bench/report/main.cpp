@@ -1,0 +1,231 @@
+// The report engine's throughput over the FIS014 report: rows per second and peak memory of
+// the CSV, XLSX and PDF outputs, the time to the first preview page, and in the same run the
+// ceilings the outputs are held against (sqlite3 -csv, a bare constant-memory libxlsxwriter
+// loop, one QPainter::drawText per cell on QPdfWriter).
+#include "BenchData.h"
+#include "References.h"
+
+#include "framework/data/TParams.h"
+#include "reports/PreviewDocument.h"
+#include "reports/ReportLayout.h"
+#include "reports/ReportOutputs.h"
+#include "reports/ReportQuery.h"
+#include "reports/ReportSource.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <ctime>
+#include <sys/resource.h>
+
+using namespace Velmora::Reports;
+
+namespace {
+
+void figure(const char *name, double value, const char *unit)
+{
+    std::printf("figure: %s %.*f %s\n", name, value < 10 ? 2 : 0, value, unit);
+    std::fflush(stdout);
+}
+
+// The process's peak resident memory since the last reset, in MB.
+double peakMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return -1;
+}
+
+// CPU seconds of this process and of the children it waited for: the machine is shared, so
+// rates are also given per CPU second, which other people's work does not disturb.
+double cpuSeconds()
+{
+    rusage self{}, children{};
+    getrusage(RUSAGE_SELF, &self);
+    getrusage(RUSAGE_CHILDREN, &children);
+    auto sec = [](const timeval &t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return sec(self.ru_utime) + sec(self.ru_stime) + sec(children.ru_utime) +
+           sec(children.ru_stime);
+}
+
+void resetPeak()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+}
+
+void fill(TParams &params)
+{
+    const QVariantMap values{{QStringLiteral("P_CDEMPRESA"), QStringLiteral("01")},
+                             {QStringLiteral("P_CDFILIAL"), QString(QLatin1String(""))},
+                             {QStringLiteral("P_TCDFILIAL"), QStringLiteral("T")},
+                             {QStringLiteral("P_CDFORNECED"), QString(QLatin1String(""))},
+                             {QStringLiteral("P_TCDFORNECED"), QStringLiteral("T")},
+                             {QStringLiteral("P_DTINICIAL"),
+                              QVariant::fromValue(TDateTime::fromDate(QDate(2024, 1, 1)))},
+                             {QStringLiteral("P_DTFINAL"),
+                              QVariant::fromValue(TDateTime::fromDate(QDate(2024, 12, 31)))},
+                             {QStringLiteral("P_CDINSCRICAO"), QString(QLatin1String(""))},
+                             {QStringLiteral("P_CDIMPOSTO"), QStringLiteral("01")}};
+    for (int i = 0; i < params.Count(); ++i) {
+        TParam *p = params.Items(i);
+        p->SetAsVariant(values.value(p->Name().toUpper()));
+    }
+}
+
+// The same statement with its values written in, for the tools that take no parameters.
+QString literalQuery(const QString &text, const TParams &params)
+{
+    QString sql = text;
+    for (int i = 0; i < params.Count(); ++i) {
+        const TParam *p = params.Items(i);
+        const QString value =
+            p->IsDate() ? p->AsDate().toDate().toString(Qt::ISODate) : p->AsString();
+        sql.replace(QRegularExpression(QStringLiteral(":%1\\b").arg(p->Name())),
+                    QLatin1Char('\'') + value + QLatin1Char('\''));
+    }
+    return sql;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption quick(QStringLiteral("quick"),
+                                   QStringLiteral("20,000 documents, seconds"));
+    const QCommandLineOption documents(QStringLiteral("documents"),
+                                       QStringLiteral("documents to generate"), QStringLiteral("N"),
+                                       QStringLiteral("200000"));
+    const QCommandLineOption keep(QStringLiteral("keep"),
+                                  QStringLiteral("keep the files in this folder"),
+                                  QStringLiteral("DIR"));
+    const QCommandLineOption only(
+        QStringLiteral("only"),
+        QStringLiteral("run one part: csv, xlsx, pdf, preview or references"),
+        QStringLiteral("PART"));
+    const QCommandLineOption reuse(QStringLiteral("reuse"),
+                                   QStringLiteral("use the database already in the --keep folder"));
+    parser.addOptions({quick, documents, keep, only, reuse});
+    parser.process(app);
+    const int count = parser.isSet(quick) ? 20000 : parser.value(documents).toInt();
+
+    QTemporaryDir temp;
+    const QString dir = parser.isSet(keep) ? parser.value(keep) : temp.path();
+    const QString database = dir + QStringLiteral("/bench.sqlite");
+    QElapsedTimer t;
+    t.start();
+    if (!parser.isSet(reuse) || !QFile::exists(database))
+        CreateBenchDatabase(database, count);
+    figure("report_documents", count, "documents");
+    figure("report_data_s", t.nsecsElapsed() / 1e9, "s");
+
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
+    db.setDatabaseName(database);
+    if (!db.open())
+        return 2;
+    const ReportConnection connection = CurrentReportConnection();
+    const ReportLayout layout = ReportLayout::load(QStringLiteral(FIS014_LAYOUT));
+    TParams params;
+    ParamsFromText(layout.queryText(connection.kind), params);
+    fill(params);
+    const PageContext context{layout.title, QStringLiteral("FIS014"),
+                              QStringLiteral("Emitido em bench")};
+
+    const QString part = parser.value(only);
+    auto runs = [&](const char *name) { return part.isEmpty() || part == QLatin1String(name); };
+    auto measure = [&](const char *name, auto write) -> std::pair<double, qint64> {
+        if (!runs(name))
+            return {0, 0};
+        resetPeak();
+        QElapsedTimer timer;
+        timer.start();
+        const double cpu = cpuSeconds();
+        ReportSource source(layout, connection, params);
+        const OutputResult r = write(source);
+        const double rate = r.rows / (timer.nsecsElapsed() / 1e9);
+        const double cpuRate = r.rows / (cpuSeconds() - cpu);
+        const QByteArray prefix(name);
+        figure((prefix + "_rows_per_s").constData(), rate, "rows/s");
+        figure((prefix + "_rows_per_cpu_s").constData(), cpuRate, "rows/s");
+        figure((prefix + "_peak_mb").constData(), peakMb(), "MB");
+        return std::make_pair(cpuRate, r.rows);
+    };
+    const auto [csv, rows] =
+        measure("csv", [&](ReportSource &s) { return WriteCsv(s, dir + "/fis014.csv"); });
+    figure("report_rows", rows, "rows");
+    const auto xlsx = measure("xlsx", [&](ReportSource &s) {
+                          ParamList used;
+                          for (int i = 0; i < params.Count(); ++i)
+                              used.append({params.Items(i)->Name(), params.Items(i)->Value()});
+                          return WriteXlsx(s, dir + "/fis014.xlsx", context, used);
+                      }).first;
+    const auto pdf = measure("pdf", [&](ReportSource &s) {
+                         return WritePdf(s, dir + "/fis014.pdf", context);
+                     }).first;
+
+    if (runs("preview")) {
+        // The first preview page: the query starts, the first page's rows arrive and it is drawn.
+        resetPeak();
+        QElapsedTimer timer;
+        timer.start();
+        PreviewDocument preview(std::make_unique<ReportSource>(layout, connection, params),
+                                context);
+        while (preview.pageCount() == 0 && preview.pump(256)) {
+        }
+        QImage page(preview.pageSize().toSize() * 1.33, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        {
+            QPainter painter(&page);
+            painter.scale(1.33, 1.33);
+            preview.renderPage(0, painter);
+        }
+        figure("preview_first_page_ms", timer.nsecsElapsed() / 1e6, "ms");
+        while (preview.pump(4000)) {
+        }
+        figure("preview_pages", preview.pageCount(), "pages");
+        figure("preview_peak_mb", peakMb(), "MB");
+    }
+    if (!runs("references"))
+        return 0;
+
+    const QString literal = literalQuery(layout.queryText(connection.kind), params);
+    qint64 refRows = 0;
+    auto reference = [&](const char *name, auto loop, const QString &file) {
+        const double cpu = cpuSeconds();
+        const double rate = loop(database, literal, dir + file, &refRows);
+        const double cpuRate = refRows / (cpuSeconds() - cpu);
+        figure((QByteArray(name) + "_rows_per_s").constData(), rate, "rows/s");
+        figure((QByteArray(name) + "_rows_per_cpu_s").constData(), cpuRate, "rows/s");
+        return cpuRate;
+    };
+    const double csvCeiling = reference("csv_ceiling", SqliteCsvCeiling, "/ref.csv");
+    const double xlsxCeiling = reference("xlsx_ceiling", BareXlsxCeiling, "/ref.xlsx");
+    const double plainPdf = reference("pdf_plain_loop", PlainPdfLoop, "/ref.pdf");
+    if (refRows != rows)
+        std::fprintf(stderr, "the reference loops read %lld rows, the report %lld\n", refRows,
+                     rows);
+
+    // The shares compare CPU seconds, as the wall clock of a shared machine wanders.
+    figure("csv_share_of_ceiling", 100.0 * csv / csvCeiling, "%");
+    figure("xlsx_share_of_ceiling", 100.0 * xlsx / xlsxCeiling, "%");
+    figure("pdf_times_plain_loop", pdf / plainPdf, "x");
+    return 0;
+}

@@ -1,0 +1,413 @@
+#include "LayoutEditor.h"
+
+#include "ReportConnection.h"
+#include "ReportSource.h"
+#include "ValueFormat.h"
+#include "framework/Dispatch.h"
+#include "framework/Services.h"
+#include "framework/data/TParams.h"
+#include "rtl/Exceptions.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace Velmora::Reports {
+
+namespace {
+constexpr int previewRows = 20;
+
+QPushButton *button(QWidget *parent, const QString &name, const QString &text)
+{
+    auto *b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    return b;
+}
+
+QComboBox *choice(const QStringList &items, const QString &current)
+{
+    auto *box = new QComboBox;
+    box->addItems(items);
+    box->setCurrentText(current);
+    return box;
+}
+
+const QStringList alignNames{QStringLiteral("left"), QStringLiteral("center"),
+                             QStringLiteral("right")};
+const QStringList typeNames{QStringLiteral("text"), QStringLiteral("number"),
+                            QStringLiteral("date")};
+} // namespace
+
+LayoutEditor::LayoutEditor(const ReportLayout &layout, Hooks hooks, QWidget *parent)
+    : QDialog(parent), m_hooks(std::move(hooks))
+{
+    setObjectName(QStringLiteral("frmEditorLayout"));
+    setWindowTitle(QStringLiteral("Editor de relatório"));
+    auto *tabs = new QTabWidget(this);
+    tabs->setObjectName(QStringLiteral("tabEditor"));
+
+    // Title, columns and totals.
+    auto *general = new QWidget;
+    auto *generalLayout = new QVBoxLayout(general);
+    auto *titleRow = new QFormLayout;
+    m_title = new QLineEdit;
+    m_title->setObjectName(QStringLiteral("edtTitulo"));
+    titleRow->addRow(QStringLiteral("Título:"), m_title);
+    generalLayout->addLayout(titleRow);
+    m_columns = new QTableWidget(0, 7);
+    m_columns->setObjectName(QStringLiteral("tblColunas"));
+    m_columns->setHorizontalHeaderLabels({QStringLiteral("Campo"), QStringLiteral("Rótulo"),
+                                          QStringLiteral("Largura (mm)"),
+                                          QStringLiteral("Alinhamento"), QStringLiteral("Tipo"),
+                                          QStringLiteral("Formato"), QStringLiteral("Total")});
+    m_columns->horizontalHeader()->setStretchLastSection(true);
+    generalLayout->addWidget(m_columns);
+    auto *columnButtons = new QHBoxLayout;
+    QPushButton *add = button(general, QStringLiteral("btnAdicionar"), QStringLiteral("Adicionar"));
+    QPushButton *remove = button(general, QStringLiteral("btnRemover"), QStringLiteral("Remover"));
+    QPushButton *up = button(general, QStringLiteral("btnSubir"), QStringLiteral("Subir"));
+    QPushButton *down = button(general, QStringLiteral("btnDescer"), QStringLiteral("Descer"));
+    for (QPushButton *b : {add, remove, up, down})
+        columnButtons->addWidget(b);
+    columnButtons->addStretch();
+    generalLayout->addLayout(columnButtons);
+    tabs->addTab(general, QStringLiteral("Colunas"));
+
+    // Grouping.
+    auto *grouping = new QWidget;
+    auto *groupLayout = new QVBoxLayout(grouping);
+    m_groupFields = new QTableWidget(0, 2);
+    m_groupFields->setObjectName(QStringLiteral("tblGrupo"));
+    m_groupFields->setHorizontalHeaderLabels({QStringLiteral("Campo"), QStringLiteral("Rótulo")});
+    m_groupFields->horizontalHeader()->setStretchLastSection(true);
+    groupLayout->addWidget(new QLabel(QStringLiteral("Agrupar pelos campos:")));
+    groupLayout->addWidget(m_groupFields);
+    auto *groupButtons = new QHBoxLayout;
+    QPushButton *addGroup =
+        button(grouping, QStringLiteral("btnAdicionarGrupo"), QStringLiteral("Adicionar"));
+    QPushButton *removeGroup =
+        button(grouping, QStringLiteral("btnRemoverGrupo"), QStringLiteral("Remover"));
+    groupButtons->addWidget(addGroup);
+    groupButtons->addWidget(removeGroup);
+    groupButtons->addStretch();
+    groupLayout->addLayout(groupButtons);
+    auto *groupForm = new QFormLayout;
+    m_groupHeader = new QLineEdit;
+    m_groupHeader->setObjectName(QStringLiteral("edtCabecalhoGrupo"));
+    m_groupHeader->setPlaceholderText(
+        QStringLiteral("Fornecedor: {NRINSJURFORN} - {NMRAZSOCFORN}"));
+    m_groupFooter = new QLineEdit;
+    m_groupFooter->setObjectName(QStringLiteral("edtRodapeGrupo"));
+    m_grandTotal = new QLineEdit;
+    m_grandTotal->setObjectName(QStringLiteral("edtTotalGeral"));
+    groupForm->addRow(QStringLiteral("Cabeçalho do grupo:"), m_groupHeader);
+    groupForm->addRow(QStringLiteral("Rodapé do grupo:"), m_groupFooter);
+    groupForm->addRow(QStringLiteral("Total geral:"), m_grandTotal);
+    groupLayout->addLayout(groupForm);
+    tabs->addTab(grouping, QStringLiteral("Agrupamento"));
+
+    // Query texts per database kind, and the trial run.
+    auto *queryPage = new QWidget;
+    auto *queryLayout = new QVBoxLayout(queryPage);
+    auto *queryTabs = new QTabWidget;
+    const QList<QPair<QString, QString>> kinds{
+        {QStringLiteral("SQL"), QStringLiteral("Genérico")},
+        {QStringLiteral("SQL_IB"), QStringLiteral("InterBase")},
+        {QStringLiteral("SQL_ORACLE"), QStringLiteral("Oracle")},
+        {QStringLiteral("SQL_MSSQL"), QStringLiteral("SQL Server")}};
+    for (const auto &[key, caption] : kinds) {
+        auto *text = new QPlainTextEdit;
+        text->setObjectName(QStringLiteral("mem") + key);
+        text->setLineWrapMode(QPlainTextEdit::NoWrap);
+        QFont mono(QStringLiteral("DejaVu Sans Mono"));
+        text->setFont(mono);
+        queryTabs->addTab(text, caption);
+        m_queries.insert(key, text);
+        connect(text, &QPlainTextEdit::textChanged, this, &LayoutEditor::markModified);
+    }
+    queryLayout->addWidget(queryTabs);
+    QPushButton *tryButton =
+        button(queryPage, QStringLiteral("btnTestar"), QStringLiteral("Testar consulta"));
+    m_resultLabel = new QLabel;
+    m_resultLabel->setObjectName(QStringLiteral("lblResultado"));
+    auto *tryRow = new QHBoxLayout;
+    tryRow->addWidget(tryButton);
+    tryRow->addWidget(m_resultLabel, 1);
+    queryLayout->addLayout(tryRow);
+    m_result = new QTableWidget;
+    m_result->setObjectName(QStringLiteral("tblResultado"));
+    m_result->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    queryLayout->addWidget(m_result);
+    tabs->addTab(queryPage, QStringLiteral("Consulta"));
+
+    // Page setup.
+    auto *pagePage = new QWidget;
+    auto *pageForm = new QFormLayout(pagePage);
+    m_pageSize = choice({QStringLiteral("A4"), QStringLiteral("A3"), QStringLiteral("Letter"),
+                         QStringLiteral("Legal")},
+                        QStringLiteral("A4"));
+    m_pageSize->setObjectName(QStringLiteral("cbbTamanho"));
+    m_orientation =
+        choice({QStringLiteral("Retrato"), QStringLiteral("Paisagem")}, QStringLiteral("Retrato"));
+    m_orientation->setObjectName(QStringLiteral("cbbOrientacao"));
+    m_fontSize = new QDoubleSpinBox;
+    m_fontSize->setObjectName(QStringLiteral("spnFonte"));
+    m_fontSize->setRange(5, 24);
+    pageForm->addRow(QStringLiteral("Tamanho:"), m_pageSize);
+    pageForm->addRow(QStringLiteral("Orientação:"), m_orientation);
+    pageForm->addRow(QStringLiteral("Fonte (pontos):"), m_fontSize);
+    const QStringList marginNames{QStringLiteral("Esquerda"), QStringLiteral("Topo"),
+                                  QStringLiteral("Direita"), QStringLiteral("Base")};
+    for (int i = 0; i < 4; ++i) {
+        m_margins[i] = new QDoubleSpinBox;
+        m_margins[i]->setObjectName(QStringLiteral("spnMargem") + marginNames.at(i));
+        m_margins[i]->setRange(0, 100);
+        pageForm->addRow(QStringLiteral("Margem %1 (mm):").arg(marginNames.at(i).toLower()),
+                         m_margins[i]);
+    }
+    tabs->addTab(pagePage, QStringLiteral("Página"));
+
+    auto *buttons = new QHBoxLayout;
+    QPushButton *newButton = button(this, QStringLiteral("btnNovo"), QStringLiteral("Novo"));
+    QPushButton *saveButton = button(this, QStringLiteral("btnSalvar"), QStringLiteral("Salvar"));
+    QPushButton *closeButton = button(this, QStringLiteral("btnFechar"), QStringLiteral("Fechar"));
+    buttons->addWidget(newButton);
+    buttons->addStretch();
+    buttons->addWidget(saveButton);
+    buttons->addWidget(closeButton);
+    auto *main = new QVBoxLayout(this);
+    main->addWidget(tabs);
+    main->addLayout(buttons);
+    resize(760, 520);
+
+    // Every button is an entry from the event loop: through the dispatch boundary.
+    auto guarded = [](auto code) { return [code] { Velmora::Dispatch(code); }; };
+    connect(add, &QPushButton::clicked, this, guarded([this] {
+                Column c;
+                c.field = QStringLiteral("CAMPO");
+                c.label = QStringLiteral("Nova coluna");
+                addColumn(c, false);
+                markModified();
+            }));
+    connect(remove, &QPushButton::clicked, this, guarded([this] {
+                if (m_columns->currentRow() >= 0)
+                    m_columns->removeRow(m_columns->currentRow());
+                markModified();
+            }));
+    connect(up, &QPushButton::clicked, this, guarded([this] { moveColumn(-1); }));
+    connect(down, &QPushButton::clicked, this, guarded([this] { moveColumn(1); }));
+    connect(addGroup, &QPushButton::clicked, this, guarded([this] {
+                m_groupFields->insertRow(m_groupFields->rowCount());
+                markModified();
+            }));
+    connect(removeGroup, &QPushButton::clicked, this, guarded([this] {
+                if (m_groupFields->currentRow() >= 0)
+                    m_groupFields->removeRow(m_groupFields->currentRow());
+                markModified();
+            }));
+    connect(tryButton, &QPushButton::clicked, this, guarded([this] { tryQuery(); }));
+    connect(saveButton, &QPushButton::clicked, this, guarded([this] { save(); }));
+    connect(newButton, &QPushButton::clicked, this, guarded([this] { newLayout(); }));
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
+    connect(m_columns, &QTableWidget::itemChanged, this, &LayoutEditor::markModified);
+    connect(m_groupFields, &QTableWidget::itemChanged, this, &LayoutEditor::markModified);
+    for (QLineEdit *e : {m_title, m_groupHeader, m_groupFooter, m_grandTotal})
+        connect(e, &QLineEdit::textEdited, this, &LayoutEditor::markModified);
+
+    load(layout);
+}
+
+void LayoutEditor::addColumn(const Column &c, bool total)
+{
+    const int row = m_columns->rowCount();
+    m_columns->insertRow(row);
+    m_columns->setItem(row, ColField, new QTableWidgetItem(c.field));
+    m_columns->setItem(row, ColLabel, new QTableWidgetItem(c.label));
+    auto *width = new QDoubleSpinBox;
+    width->setRange(1, 400);
+    width->setDecimals(1);
+    width->setValue(c.width);
+    m_columns->setCellWidget(row, ColWidth, width);
+    m_columns->setCellWidget(row, ColAlign, choice(alignNames, AlignName(c.align)));
+    m_columns->setCellWidget(row, ColType, choice(typeNames, TypeName(c.type)));
+    m_columns->setItem(row, ColFormat, new QTableWidgetItem(c.format));
+    auto *check = new QCheckBox;
+    check->setChecked(total);
+    m_columns->setCellWidget(row, ColTotal, check);
+}
+
+void LayoutEditor::moveColumn(int delta)
+{
+    const int row = m_columns->currentRow();
+    const int target = row + delta;
+    if (row < 0 || target < 0 || target >= m_columns->rowCount())
+        return;
+    ReportLayout l = layout();
+    l.columns.swapItemsAt(row, target);
+    load(l);
+    m_columns->setCurrentCell(target, ColField);
+    markModified();
+}
+
+void LayoutEditor::load(const ReportLayout &l)
+{
+    const QSignalBlocker block(m_columns);
+    m_path = l.path;
+    m_report = l.report;
+    m_title->setText(l.title);
+    m_columns->setRowCount(0);
+    for (const Column &c : l.columns)
+        addColumn(c, l.isTotal(c.field));
+    m_groupFields->setRowCount(0);
+    for (const GroupField &g : l.group.fields) {
+        const int row = m_groupFields->rowCount();
+        m_groupFields->insertRow(row);
+        m_groupFields->setItem(row, 0, new QTableWidgetItem(g.field));
+        m_groupFields->setItem(row, 1, new QTableWidgetItem(g.label));
+    }
+    m_groupHeader->setText(l.group.header);
+    m_groupFooter->setText(l.group.footer);
+    m_grandTotal->setText(l.grandTotal);
+    for (auto it = m_queries.begin(); it != m_queries.end(); ++it)
+        it.value()->setPlainText(l.queries.value(it.key()));
+    m_pageSize->setCurrentText(l.page.size);
+    m_orientation->setCurrentIndex(l.page.landscape ? 1 : 0);
+    m_fontSize->setValue(l.page.fontSize);
+    const double margins[4] = {l.page.marginLeft, l.page.marginTop, l.page.marginRight,
+                               l.page.marginBottom};
+    for (int i = 0; i < 4; ++i)
+        m_margins[i]->setValue(margins[i]);
+    setWindowTitle(QStringLiteral("Editor de relatório - %1").arg(l.title));
+    m_modified = false;
+}
+
+ReportLayout LayoutEditor::layout() const
+{
+    ReportLayout l;
+    l.path = m_path;
+    l.report = m_report;
+    l.title = m_title->text().trimmed();
+    auto text = [](const QTableWidget *t, int row, int col) {
+        const QTableWidgetItem *item = t->item(row, col);
+        return item ? item->text().trimmed() : QString();
+    };
+    for (int row = 0; row < m_columns->rowCount(); ++row) {
+        Column c;
+        c.field = text(m_columns, row, ColField).toUpper();
+        c.label = text(m_columns, row, ColLabel);
+        c.width = qobject_cast<QDoubleSpinBox *>(m_columns->cellWidget(row, ColWidth))->value();
+        const int align =
+            qobject_cast<QComboBox *>(m_columns->cellWidget(row, ColAlign))->currentIndex();
+        c.align = align == 2 ? Align::Right : align == 1 ? Align::Center : Align::Left;
+        const int type =
+            qobject_cast<QComboBox *>(m_columns->cellWidget(row, ColType))->currentIndex();
+        c.type = type == 1 ? ColumnType::Number : type == 2 ? ColumnType::Date : ColumnType::Text;
+        c.format = text(m_columns, row, ColFormat);
+        l.columns << c;
+        if (qobject_cast<QCheckBox *>(m_columns->cellWidget(row, ColTotal))->isChecked())
+            l.totals << c.field;
+    }
+    for (int row = 0; row < m_groupFields->rowCount(); ++row) {
+        GroupField g{text(m_groupFields, row, 0).toUpper(), text(m_groupFields, row, 1)};
+        if (!g.field.isEmpty())
+            l.group.fields << g;
+    }
+    l.group.header = m_groupHeader->text();
+    l.group.footer = m_groupFooter->text();
+    l.grandTotal = m_grandTotal->text();
+    for (auto it = m_queries.begin(); it != m_queries.end(); ++it)
+        l.queries.insert(it.key(), it.value()->toPlainText());
+    l.page.size = m_pageSize->currentText();
+    l.page.landscape = m_orientation->currentIndex() == 1;
+    l.page.fontSize = m_fontSize->value();
+    l.page.marginLeft = m_margins[0]->value();
+    l.page.marginTop = m_margins[1]->value();
+    l.page.marginRight = m_margins[2]->value();
+    l.page.marginBottom = m_margins[3]->value();
+    return l;
+}
+
+bool LayoutEditor::save()
+{
+    const ReportLayout l = layout();
+    const QStringList problems = l.problems();
+    if (!problems.isEmpty()) {
+        Velmora::Services::current().showMessage(
+            QStringLiteral("O layout não foi salvo: %1.").arg(problems.join(QStringLiteral("; "))));
+        return false;
+    }
+    l.save(m_path);
+    m_modified = false;
+    setWindowTitle(QStringLiteral("Editor de relatório - %1").arg(l.title));
+    emit saved(m_path);
+    return true;
+}
+
+qint64 LayoutEditor::tryQuery()
+{
+    m_result->clear();
+    m_result->setRowCount(0);
+    m_result->setColumnCount(0);
+    m_resultLabel->clear();
+    ReportLayout l = layout();
+    const QStringList problems = l.problems();
+    if (!problems.isEmpty())
+        throw Exception(QStringLiteral("O layout não pode ser testado: %1.")
+                            .arg(problems.join(QStringLiteral("; "))));
+    TParams params;
+    if (!m_hooks.askParams || !m_hooks.askParams(l, params))
+        return -1;
+    ReportSource source(l, CurrentReportConnection(), params);
+    m_result->setColumnCount(static_cast<int>(l.columns.size()));
+    QStringList labels;
+    std::vector<ValueFormatter> formats;
+    for (const Column &c : l.columns) {
+        labels << c.label;
+        formats.emplace_back(c.type, c.format, ReportLocale());
+    }
+    m_result->setHorizontalHeaderLabels(labels);
+    Band band;
+    // Only the first rows are read: trying a query must not wait for a whole year of documents.
+    bool more = false;
+    while (source.next(band)) {
+        if (band.kind != Band::Detail)
+            continue;
+        if (m_result->rowCount() >= previewRows) {
+            more = true;
+            break;
+        }
+        const int row = m_result->rowCount();
+        m_result->insertRow(row);
+        for (qsizetype i = 0; i < band.values.size(); ++i)
+            m_result->setItem(row, int(i),
+                              new QTableWidgetItem(formats[size_t(i)].text(band.values.at(i))));
+    }
+    m_resultLabel->setText(
+        more ? QStringLiteral("A consulta devolveu mais de %1 linhas; as primeiras estão abaixo.")
+                   .arg(previewRows)
+             : QStringLiteral("A consulta devolveu %1 linha(s).").arg(source.rows()));
+    return more ? -2 : source.rows();
+}
+
+void LayoutEditor::newLayout()
+{
+    if (!m_hooks.createNew)
+        return;
+    const QString path = m_hooks.createNew(layout());
+    if (path.isEmpty())
+        return;
+    load(ReportLayout::load(path));
+}
+
+} // namespace Velmora::Reports

@@ -1,0 +1,191 @@
+#include "ReportSource.h"
+
+#include "ReportQuery.h"
+#include "ValueFormat.h"
+#include "framework/data/TParams.h"
+#include "rtl/Exceptions.h"
+
+#include <QSqlError>
+#include <QSqlRecord>
+
+namespace Velmora::Reports {
+
+ReportSource::ReportSource(const ReportLayout &layout, const ReportConnection &connection,
+                           const TParams &params)
+    : m_layout(layout)
+{
+    m_query = RunReportQuery(connection, layout.queryText(connection.kind), params);
+    const QSqlRecord record = m_query.record();
+    auto find = [&](const QString &field) {
+        for (int i = 0; i < record.count(); ++i)
+            if (record.fieldName(i).compare(field, Qt::CaseInsensitive) == 0)
+                return i;
+        return -1;
+    };
+    QStringList missing;
+    for (const Column &c : layout.columns) {
+        m_columnIndex.push_back(find(c.field));
+        if (m_columnIndex.back() < 0)
+            missing << c.field;
+    }
+    for (const GroupField &g : layout.group.fields) {
+        m_groupColumn.push_back(layout.columnIndex(g.field));
+        m_groupIndex.push_back(find(g.field));
+        if (m_groupIndex.back() < 0)
+            missing << g.field;
+    }
+    if (!missing.isEmpty())
+        throw Exception(QStringLiteral("O layout de relatório '%1' mostra campos que a consulta "
+                                       "não devolve: %2.")
+                            .arg(layout.path.isEmpty() ? layout.title : layout.path,
+                                 missing.join(QStringLiteral(", "))));
+    for (int i = 0; i < layout.columns.size(); ++i)
+        if (layout.isTotal(layout.columns.at(i).field))
+            m_totalColumns.push_back(i);
+    m_groupSums.assign(layout.columns.size(), 0);
+    m_grandSums.assign(layout.columns.size(), 0);
+    m_row.resize(layout.columns.size());
+    m_groupRow.resize(static_cast<qsizetype>(m_groupIndex.size()));
+}
+
+QString ReportSource::EmptyNotice()
+{
+    return QStringLiteral("Nenhum registro encontrado para os parâmetros informados.");
+}
+
+bool ReportSource::fetch()
+{
+    if (!m_query.next()) {
+        if (m_query.lastError().isValid())
+            throw EDatabaseError(QStringLiteral("A consulta do relatório falhou: %1")
+                                     .arg(m_query.lastError().text()));
+        return false;
+    }
+    for (size_t i = 0; i < m_columnIndex.size(); ++i)
+        m_row[static_cast<qsizetype>(i)] = TypedValue(
+            m_layout.columns.at(static_cast<qsizetype>(i)).type, m_query.value(m_columnIndex[i]));
+    for (size_t i = 0; i < m_groupIndex.size(); ++i) {
+        const int c = m_groupColumn[i];
+        m_groupRow[static_cast<qsizetype>(i)] =
+            c >= 0 ? m_row.at(c) : TypedValue(ColumnType::Text, m_query.value(m_groupIndex[i]));
+    }
+    ++m_rows;
+    return true;
+}
+
+QString ReportSource::headerText(const QVariantList &groupValues) const
+{
+    QString text = m_layout.group.header;
+    if (text.isEmpty()) {
+        QStringList parts;
+        for (const QVariant &v : groupValues)
+            parts << v.toString();
+        return parts.join(QStringLiteral(" - "));
+    }
+    for (int i = 0; i < m_layout.group.fields.size(); ++i) {
+        const QVariant &v = groupValues.at(i);
+        const QString shown =
+            v.metaType().id() == QMetaType::QDate
+                ? ValueFormatter(ColumnType::Date, QString(), ReportLocale()).text(v)
+                : v.toString();
+        text.replace(QLatin1Char('{') + m_layout.group.fields.at(i).field + QLatin1Char('}'), shown,
+                     Qt::CaseInsensitive);
+    }
+    return text;
+}
+
+void ReportSource::footer(Band &band, const QString &label,
+                          const std::vector<long double> &sums) const
+{
+    band.text = label;
+    band.values.fill(QVariant(), m_layout.columns.size());
+    for (int c : m_totalColumns)
+        band.values[c] = static_cast<double>(sums[static_cast<size_t>(c)]);
+    band.groupValues.clear();
+}
+
+// A small state machine: a row read ahead decides whether a group ends before it is shown.
+bool ReportSource::next(Band &band)
+{
+    const bool grouped = m_layout.group.enabled();
+    for (;;) {
+        switch (m_state) {
+        case State::Start:
+            if (!fetch()) {
+                band.kind = Band::Empty;
+                band.text = EmptyNotice();
+                band.values.clear();
+                band.groupValues.clear();
+                m_state = State::Done;
+                return true;
+            }
+            if (grouped) {
+                m_currentGroup = m_groupRow;
+                band.kind = Band::GroupHeader;
+                band.text = headerText(m_currentGroup);
+                band.values.clear();
+                band.groupValues = m_currentGroup;
+                m_state = State::HaveRow;
+                return true;
+            }
+            m_state = State::HaveRow;
+            continue;
+        case State::HaveRow:
+            band.kind = Band::Detail;
+            band.text.clear();
+            // The band takes the row and hands its old lists back to be refilled, so a row
+            // costs no allocation.
+            band.values.swap(m_row);
+            band.groupValues.swap(m_groupRow);
+            if (m_row.size() != band.values.size())
+                m_row.resize(band.values.size());
+            if (m_groupRow.size() != band.groupValues.size())
+                m_groupRow.resize(band.groupValues.size());
+            for (int c : m_totalColumns) {
+                const QVariant &v = band.values.at(c);
+                if (!v.isNull()) {
+                    m_groupSums[static_cast<size_t>(c)] += v.toDouble();
+                    m_grandSums[static_cast<size_t>(c)] += v.toDouble();
+                }
+            }
+            m_state = State::NeedRow;
+            return true;
+        case State::NeedRow:
+            if (!fetch()) {
+                m_state = State::Finished;
+                if (grouped) {
+                    band.kind = Band::GroupFooter;
+                    footer(band, m_layout.group.footer, m_groupSums);
+                    return true;
+                }
+                continue;
+            }
+            if (grouped && m_groupRow != m_currentGroup) {
+                band.kind = Band::GroupFooter;
+                footer(band, m_layout.group.footer, m_groupSums);
+                std::fill(m_groupSums.begin(), m_groupSums.end(), 0);
+                m_state = State::GroupEnded;
+                return true;
+            }
+            m_state = State::HaveRow;
+            continue;
+        case State::GroupEnded:
+            m_currentGroup = m_groupRow;
+            band.kind = Band::GroupHeader;
+            band.text = headerText(m_currentGroup);
+            band.values.clear();
+            band.groupValues = m_currentGroup;
+            m_state = State::HaveRow;
+            return true;
+        case State::Finished:
+            band.kind = Band::Summary;
+            footer(band, m_layout.grandTotal, m_grandSums);
+            m_state = State::Done;
+            return true;
+        case State::Done:
+            return false;
+        }
+    }
+}
+
+} // namespace Velmora::Reports

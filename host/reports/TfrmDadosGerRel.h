@@ -1,0 +1,79 @@
+#pragma once
+
+#include "LayoutCatalog.h"
+#include "ReportLayout.h"
+#include "ReportOutputs.h"
+#include "reports_global.h"
+
+#include "framework/TForm.h"
+
+#include <QList>
+#include <QPointer>
+
+class TReportDesignerDialog;
+
+namespace Velmora::Reports {
+class LayoutEditor;
+class ReportPreview;
+} // namespace Velmora::Reports
+
+// The shared report screen. A report screen derives from it, adds its parameter controls to
+// grbDadosRel (rows from top 51 to 259) and serves the query's parameters through
+// rpddPadrao's BeforeGetQueryParams. The description binds the form and tool-button events
+// by name, so a derived screen's method of the same name serves the event; it runs its
+// checks and then calls the handler here, which prints, previews, saves or edits the layout
+// chosen in cbbReportNames. The report code is lblCodRel's caption; the layouts come from
+// the reports directory of the settings.
+class VELMORA_REPORTS_EXPORT TfrmDadosGerRel : public TForm
+{
+    Q_OBJECT
+public:
+    explicit TfrmDadosGerRel(TApplication *owner);
+    ~TfrmDadosGerRel() override;
+
+    static QString BaseDescriptionPath();
+    QString DescriptionPath() const override { return BaseDescriptionPath(); }
+
+    Q_INVOKABLE virtual void FormCreate(QObject *sender);
+    Q_INVOKABLE virtual void FormActivate(QObject *sender);
+    Q_INVOKABLE virtual void FormClose(QObject *sender, TCloseAction &action);
+    Q_INVOKABLE virtual void sbtPrintClick(QObject *sender);
+    Q_INVOKABLE virtual void sbtPreviewClick(QObject *sender);
+    Q_INVOKABLE virtual void sbtSalvarComoClick(QObject *sender);
+    Q_INVOKABLE virtual void sbtReportEditClick(QObject *sender);
+
+    QString ReportCode() const;
+    QString ReportsDirectory() const;
+    // A text of the screen's message table msgPadrao, the key in any letter case; the base
+    // screen's own wording when the table lacks the key.
+    QString MessageText(const QString &key) const;
+    // Lists the code's layouts by title in cbbReportNames, choosing select when given.
+    void RefreshReportNames(const QString &select = QString());
+    const QList<Velmora::Reports::LayoutEntry> &LayoutEntries() const { return m_layouts; }
+    QString SelectedLayoutPath() const;
+    // "Novo": asks the title and creates a layout file beside the others, copied from
+    // `from` (or the chosen layout); its path, or empty when the user gave up.
+    QString NewLayout(const Velmora::Reports::ReportLayout *from = nullptr);
+
+    Velmora::Reports::LayoutEditor *Editor() const;
+    Velmora::Reports::ReportPreview *LastPreview() const;
+
+protected:
+    // The chosen layout, read and checked; raises the screen's Arq_Rel_Err when the code has
+    // no layout, or the layout's problems.
+    Velmora::Reports::ReportLayout CurrentLayout() const;
+    Velmora::Reports::PageContext PageContextOf(const Velmora::Reports::ReportLayout &layout) const;
+    TReportDesignerDialog *Designer() const;
+
+private:
+    void installShortcuts();
+    void clickButton(const QString &name);
+    void attachMenus();
+    QString chooseOutput(const QString &title, const QString &suggested) const;
+    void done(const QString &action, const QString &file, const Velmora::Reports::OutputResult &r);
+
+    QList<Velmora::Reports::LayoutEntry> m_layouts;
+    QPointer<Velmora::Reports::LayoutEditor> m_editor;
+    QPointer<Velmora::Reports::ReportPreview> m_preview;
+    bool m_menusAttached = false;
+};

@@ -1,0 +1,296 @@
+#include "ReportTestSupport.h"
+#include "TestReportScreen.h"
+
+#include "framework/ComponentRegistry.h"
+#include "rtl/Settings.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUuid>
+#include <QXmlStreamReader>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+void RegisterTestMessages()
+{
+    auto &registry = Velmora::ComponentRegistry::instance();
+    if (registry.Find(QStringLiteral("TMessages")))
+        return;
+    registry.Register(
+        {QStringLiteral("TMessages"),
+         [](QObject *owner, QWidget *) -> QObject * { return new TestMessages(owner); },
+         {}});
+}
+
+QStringList TestDatabase::Engines()
+{
+    // PostgreSQL and Firebird join when the shared schema and their throw-away servers land.
+    return {QStringLiteral("sqlite")};
+}
+
+TestDatabase::TestDatabase(const QString &engine)
+{
+    if (engine != QLatin1String("sqlite"))
+        throw std::runtime_error("engine not available");
+    m_connection = QLatin1String(QSqlDatabase::defaultConnection);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    db.setDatabaseName(m_dir.filePath(QStringLiteral("reports.sqlite")));
+    if (!db.open())
+        throw std::runtime_error(db.lastError().text().toStdString());
+    const QStringList ddl{
+        "CREATE TABLE EMPRESA (CDEMPRESA VARCHAR(2) PRIMARY KEY, NMEMPRESA VARCHAR(40))",
+        "CREATE TABLE FORNECEDOR (NRINSJURFORN VARCHAR(14) PRIMARY KEY, NMRAZSOCFORN "
+        "VARCHAR(40), IDTPIJURFORN VARCHAR(1))",
+        "CREATE TABLE FILIAL (CDFILIAL VARCHAR(8), NMFILIAL VARCHAR(30), CDEMPRESA VARCHAR(2), "
+        "PRIMARY KEY (CDFILIAL))",
+        "CREATE TABLE DOCENTRADA (CDEMPRESA VARCHAR(2), CDFILIAL VARCHAR(8), NRINSJURFORN "
+        "VARCHAR(14), CDSERIE VARCHAR(3), NRDOCUMENTO VARCHAR(9), DTEMISSAO DATE, DTENTRADA DATE, "
+        "CDINSCRICAO VARCHAR(16), VLCONTABIL NUMERIC(15,2), PRIMARY KEY (CDEMPRESA, CDFILIAL, "
+        "NRINSJURFORN, CDSERIE, NRDOCUMENTO))",
+        "CREATE TABLE DOCENTRADAIMP (CDEMPRESA VARCHAR(2), CDFILIAL VARCHAR(8), NRINSJURFORN "
+        "VARCHAR(14), CDSERIE VARCHAR(3), NRDOCUMENTO VARCHAR(9), CDIMPOSTONFE VARCHAR(2), VLBASE "
+        "NUMERIC(15,2), PCALIQUOTA NUMERIC(7,4), VLIMPOSTO NUMERIC(15,2), PRIMARY KEY (CDEMPRESA, "
+        "CDFILIAL, NRINSJURFORN, CDSERIE, NRDOCUMENTO, CDIMPOSTONFE))"};
+    for (const QString &s : ddl)
+        exec(s);
+}
+
+TestDatabase::~TestDatabase()
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+QSqlDatabase TestDatabase::db() const
+{
+    return QSqlDatabase::database(m_connection);
+}
+
+void TestDatabase::exec(const QString &sql)
+{
+    QSqlQuery q(db());
+    if (!q.exec(sql))
+        throw std::runtime_error((sql + QStringLiteral(": ") + q.lastError().text()).toStdString());
+}
+
+QVariantList TestDatabase::row(const QString &sql)
+{
+    QSqlQuery q(db());
+    if (!q.exec(sql) || !q.next())
+        throw std::runtime_error((sql + QStringLiteral(": ") + q.lastError().text()).toStdString());
+    QVariantList out;
+    for (int i = 0; i < q.record().count(); ++i)
+        out << q.value(i);
+    return out;
+}
+
+void TestDatabase::loadFixture()
+{
+    exec("INSERT INTO EMPRESA VALUES ('01', 'Velmora Matriz'), ('02', 'Outra Empresa')");
+    exec("INSERT INTO FORNECEDOR VALUES ('11111111000111', 'Alfa Comércio Ltda', 'J'), "
+         "('22222222000122', 'Beta Indústria S.A.', 'J'), ('33333333333', 'Carlos D''Ávila', 'F'), "
+         "('44444444000144', 'Delta Serviços', 'J')");
+    exec("INSERT INTO FILIAL VALUES ('1', 'Filial Um', '01'), ('10', 'Filial Dez', '01'), "
+         "('2', 'Filial Dois', '01')");
+    struct Doc
+    {
+        const char *empresa, *filial, *forn, *serie, *doc, *emissao, *entrada, *inscricao;
+        double valor;
+        const char *imposto;
+        double base, aliquota, vlimposto;
+        const char *imposto2;
+    };
+    const Doc docs[] = {
+        {"01", "1", "11111111000111", "1", "000000001", "2024-01-02", "2024-01-03", "123456789",
+         1000.00, "01", 1000.00, 18, 180.00, "02"},
+        {"01", "10", "11111111000111", "1", "000000002", "2024-01-05", "2024-01-06", "123456789",
+         2500.50, "01", 2500.50, 12, 300.06, nullptr},
+        {"01", "2", "22222222000122", "U", "000000010", "2024-01-10", "2024-01-11", "123456789",
+         333.33, "01", 333.33, 7, 23.33, nullptr},
+        {"01", "10", "22222222000122", "1", "000000011", "2024-01-31", "2024-01-31", "987654321",
+         150.00, "01", 150.00, 18, 27.00, nullptr},
+        {"01", "1", "33333333333", "1", "000000020", "2024-01-15", "2024-01-16", "123456789", 99.99,
+         "01", 99.99, 4, 4.00, nullptr},
+        {"01", "1", "11111111000111", "1", "000000003", "2024-02-01", "2024-02-01", "123456789",
+         777.00, "01", 777.00, 18, 139.86, nullptr},
+        {"02", "1", "11111111000111", "1", "000000004", "2024-01-10", "2024-01-10", "555", 888.00,
+         "01", 888.00, 18, 159.84, nullptr},
+        {"01", "1", "22222222000122", "1", "000000012", "2024-01-12", "2024-01-12", "123456789",
+         50.00, "02", 50.00, 1.65, 0.83, nullptr},
+        {"01", "1", "33333333333", "1", "000000021", "2023-12-31", "2024-01-01", "123456789", 10.10,
+         "01", 10.10, 18, 1.82, nullptr},
+    };
+    for (const Doc &d : docs) {
+        exec(
+            QStringLiteral(
+                "INSERT INTO DOCENTRADA VALUES ('%1','%2','%3','%4','%5','%6','%7','%8',%9)")
+                .arg(d.empresa, d.filial, d.forn, d.serie, d.doc, d.emissao, d.entrada, d.inscricao)
+                .arg(d.valor, 0, 'f', 2));
+        exec(QStringLiteral(
+                 "INSERT INTO DOCENTRADAIMP VALUES ('%1','%2','%3','%4','%5','%6',%7,%8,%9)")
+                 .arg(d.empresa, d.filial, d.forn, d.serie, d.doc, d.imposto)
+                 .arg(d.base, 0, 'f', 2)
+                 .arg(d.aliquota, 0, 'f', 4)
+                 .arg(d.vlimposto, 0, 'f', 2));
+        if (d.imposto2)
+            exec(QStringLiteral(
+                     "INSERT INTO DOCENTRADAIMP VALUES ('%1','%2','%3','%4','%5','%6',%7,1.65,%8)")
+                     .arg(d.empresa, d.filial, d.forn, d.serie, d.doc, d.imposto2)
+                     .arg(d.base, 0, 'f', 2)
+                     .arg(d.base * 0.0165, 0, 'f', 2));
+    }
+}
+
+QVariantList TestDatabase::expectedTotals(const QString &extraWhere)
+{
+    return row(
+        QStringLiteral("SELECT COUNT(*), ROUND(SUM(D.VLCONTABIL), 2), ROUND(SUM(I.VLBASE), 2), "
+                       "ROUND(SUM(I.VLIMPOSTO), 2) FROM DOCENTRADA D JOIN DOCENTRADAIMP I ON "
+                       "I.CDEMPRESA = D.CDEMPRESA AND I.CDFILIAL = D.CDFILIAL AND I.NRINSJURFORN = "
+                       "D.NRINSJURFORN AND I.CDSERIE = D.CDSERIE AND I.NRDOCUMENTO = D.NRDOCUMENTO "
+                       "WHERE D.CDEMPRESA = '01' AND I.CDIMPOSTONFE = '01' AND D.DTENTRADA BETWEEN "
+                       "'2024-01-01' AND '2024-01-31' %1")
+            .arg(extraWhere));
+}
+
+LayoutDirectory::LayoutDirectory()
+{
+    QFile::copy(QStringLiteral(FIS014_LAYOUT), m_dir.filePath(QStringLiteral("FIS014.json")));
+    QFile::setPermissions(m_dir.filePath(QStringLiteral("FIS014.json")),
+                          QFile::ReadOwner | QFile::WriteOwner);
+    Velmora::Settings s = Velmora::settings();
+    s.reportsDirectory = m_dir.path();
+    Velmora::installSettings(s);
+}
+
+LayoutDirectory::~LayoutDirectory()
+{
+    Velmora::Settings s = Velmora::settings();
+    s.reportsDirectory.clear();
+    Velmora::installSettings(s);
+}
+
+void LayoutDirectory::write(const QString &name, const QByteArray &content) const
+{
+    QFile f(file(name));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw std::runtime_error("cannot write layout");
+    f.write(content);
+}
+
+QString ReadText(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(f.readAll());
+}
+
+namespace {
+QByteArray run(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        ADD_FAILURE() << program.toStdString()
+                      << " failed: " << p.readAllStandardError().toStdString();
+    return p.readAllStandardOutput();
+}
+} // namespace
+
+QString PdfText(const QString &path)
+{
+    return QString::fromUtf8(
+        run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")}));
+}
+
+int PdfPages(const QString &path)
+{
+    const QString info = QString::fromUtf8(run(QStringLiteral("pdfinfo"), {path}));
+    for (const QString &line : info.split(QLatin1Char('\n')))
+        if (line.startsWith(QLatin1String("Pages:")))
+            return line.mid(6).trimmed().toInt();
+    return -1;
+}
+
+QByteArray ZipEntry(const QString &path, const QString &entry)
+{
+    return run(QStringLiteral("unzip"), {QStringLiteral("-p"), path, entry});
+}
+
+QList<QStringList> ParseCsv(const QString &text, QChar separator)
+{
+    QList<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == QLatin1Char('"')) {
+                if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('"')) {
+                    field += c;
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                field += c;
+            }
+        } else if (c == QLatin1Char('"')) {
+            quoted = true;
+        } else if (c == separator) {
+            row << field;
+            field.clear();
+        } else if (c == QLatin1Char('\n')) {
+            row << field;
+            rows << row;
+            row.clear();
+            field.clear();
+        } else if (c != QLatin1Char('\r') && c != QChar(0xFEFF)) {
+            field += c;
+        }
+    }
+    if (!field.isEmpty() || !row.isEmpty())
+        rows << (row << field);
+    return rows;
+}
+
+Sheet ParseSheet(const QByteArray &xml)
+{
+    Sheet sheet;
+    QXmlStreamReader r(xml);
+    QString ref;
+    SheetCell cell;
+    while (!r.atEnd()) {
+        r.readNext();
+        if (r.isStartElement() && r.name() == QLatin1String("c")) {
+            ref = r.attributes().value(QLatin1String("r")).toString();
+            const QString t = r.attributes().value(QLatin1String("t")).toString();
+            cell = SheetCell{};
+            cell.number = t.isEmpty() || t == QLatin1String("n");
+            cell.style = r.attributes().value(QLatin1String("s")).toInt();
+        } else if (r.isStartElement() &&
+                   (r.name() == QLatin1String("v") || r.name() == QLatin1String("t"))) {
+            cell.text += r.readElementText();
+        } else if (r.isEndElement() && r.name() == QLatin1String("c")) {
+            qsizetype split = 0;
+            while (split < ref.size() && ref.at(split).isLetter())
+                ++split;
+            sheet[ref.mid(split).toInt()][ref.left(split)] = cell;
+        }
+    }
+    return sheet;
+}
+
+QString Money(double value)
+{
+    return QLocale(QLocale::Portuguese, QLocale::Brazil).toString(value, 'f', 2);
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QMap>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVariant>
+#include <QVariantList>
+
+#include <memory>
+#include <ostream>
+
+// Readable QStrings in test failures.
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+// Registers a stand-in for the message table class under "TMessages" when the framework
+// offers none (the tests only need its Lines).
+void RegisterTestMessages();
+
+// A throw-away database with the report tables and a small fixture, on one of the engines
+// available here; the default Qt connection points at it while it lives.
+class TestDatabase
+{
+public:
+    explicit TestDatabase(const QString &engine = QStringLiteral("sqlite"));
+    ~TestDatabase();
+    TestDatabase(const TestDatabase &) = delete;
+    TestDatabase &operator=(const TestDatabase &) = delete;
+
+    // The engines the tests can run on in this environment.
+    static QStringList Engines();
+
+    QSqlDatabase db() const;
+    void exec(const QString &sql);
+    QVariantList row(const QString &sql);
+    void loadFixture();
+    // Sums of a filtered set of entry documents of tax 01, company 01, January 2024, computed
+    // directly in SQL: count, accounting value, tax base, tax value.
+    QVariantList expectedTotals(const QString &extraWhere);
+
+private:
+    QTemporaryDir m_dir;
+    QString m_connection;
+};
+
+// A reports directory holding the FIS014 layout, installed in the settings while it lives.
+class LayoutDirectory
+{
+public:
+    LayoutDirectory();
+    ~LayoutDirectory();
+    QString path() const { return m_dir.path(); }
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+    void write(const QString &name, const QByteArray &content) const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QString ReadText(const QString &path);
+// The PDF's text laid out as on the page (pdftotext -layout).
+QString PdfText(const QString &path);
+int PdfPages(const QString &path);
+// A member of a zip file (unzip -p).
+QByteArray ZipEntry(const QString &path, const QString &entry);
+QList<QStringList> ParseCsv(const QString &text, QChar separator);
+
+// A worksheet read from its XML: cells by row number (1-based) and column letters.
+struct SheetCell
+{
+    QString text;
+    bool number = false;
+    int style = 0;
+};
+using Sheet = QMap<int, QMap<QString, SheetCell>>;
+Sheet ParseSheet(const QByteArray &xml);
+
+// A money value as the reports write it (1.234,56).
+QString Money(double value);

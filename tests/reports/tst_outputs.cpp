@@ -1,0 +1,217 @@
+#include "RecordingServices.h"
+#include "ReportTestSupport.h"
+#include "TestReportScreen.h"
+
+#include "framework/TApplication.h"
+#include "reports/PreviewDocument.h"
+#include "reports/TReportDesignerDialog.h"
+
+#include <QAbstractButton>
+#include <QImage>
+#include <QJsonObject>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+using namespace Velmora::Reports;
+
+namespace {
+
+// Every output of the FIS014 report is read back and its totals checked against SQL.
+class OutputTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        db.loadFixture();
+        services.record();
+        screen = std::make_unique<TestReportScreen>(&Application());
+        screen->Create();
+        totals = db.expectedTotals(QString());
+    }
+    // Saves through the screen's save-as button, the file answered by the script.
+    QString save(const QString &name)
+    {
+        const QString path = out.filePath(name);
+        services.queueFile(path);
+        screen->findChild<QAbstractButton *>(QStringLiteral("sbtSalvarComo"))->click();
+        return path;
+    }
+    QJsonObject lastReport() const
+    {
+        for (qsizetype i = services.events.size() - 1; i >= 0; --i)
+            if (services.events.at(i).value(QStringLiteral("event")) == QLatin1String("report"))
+                return services.events.at(i);
+        return {};
+    }
+    static double number(QString text)
+    {
+        return text.remove(QLatin1Char('.')).replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
+    }
+
+    TestDatabase db;
+    LayoutDirectory layouts;
+    RecordingServices services;
+    QTemporaryDir out;
+    std::unique_ptr<TestReportScreen> screen;
+    QVariantList totals; // count, accounting value, base, tax
+};
+
+TEST_F(OutputTest, CsvHoldsOneLinePerRowWithTheLocaleSeparator)
+{
+    const QString path = save(QStringLiteral("fis014.csv"));
+    EXPECT_TRUE(services.messages().isEmpty()) << services.messages().join('\n').toStdString();
+    const QList<QStringList> rows = ParseCsv(ReadText(path), QLatin1Char(';'));
+    ASSERT_EQ(rows.size(), 1 + totals.at(0).toInt());
+    EXPECT_EQ(rows.at(0).mid(0, 4),
+              (QStringList{"C.N.P.J/C.P.F", "Fornecedor", "Documento", "Série"}));
+    EXPECT_EQ(rows.at(6).at(1), QStringLiteral("Carlos D'Ávila"));
+    EXPECT_EQ(rows.at(1).at(4), QStringLiteral("02/01/2024"));
+    double sums[3] = {0, 0, 0};
+    const int columns[3] = {7, 8, 10};
+    for (int r = 1; r < rows.size(); ++r)
+        for (int i = 0; i < 3; ++i)
+            sums[i] += number(rows.at(r).at(columns[i]));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(sums[i], totals.at(i + 1).toDouble(), 0.005);
+    EXPECT_EQ(lastReport().value(QStringLiteral("action")).toString(), QStringLiteral("save"));
+    EXPECT_EQ(lastReport().value(QStringLiteral("rows")).toInt(), totals.at(0).toInt());
+}
+
+TEST_F(OutputTest, XlsxWritesNumbersDatesTotalsAndTheParameters)
+{
+    const QString path = save(QStringLiteral("fis014.xlsx"));
+    const QString workbook = QString::fromUtf8(ZipEntry(path, QStringLiteral("xl/workbook.xml")));
+    EXPECT_TRUE(workbook.contains(QStringLiteral("name=\"Relatório\"")));
+    EXPECT_TRUE(workbook.contains(QStringLiteral("name=\"Parâmetros\"")));
+    const Sheet sheet = ParseSheet(ZipEntry(path, QStringLiteral("xl/worksheets/sheet1.xml")));
+    EXPECT_EQ(sheet.value(1).value("C").text, QStringLiteral("Documento"));
+    // First detail: document 1, issued 02/01/2024, held as a date serial with a format.
+    EXPECT_EQ(sheet.value(2).value("C").text, QStringLiteral("000000001"));
+    EXPECT_TRUE(sheet.value(2).value("E").number);
+    EXPECT_EQ(sheet.value(2).value("E").text.toInt(), 45293);
+    EXPECT_NE(sheet.value(2).value("E").style, 0);
+    double detail = 0;
+    int grandRow = 0;
+    for (auto it = sheet.begin(); it != sheet.end(); ++it) {
+        if (it.key() > 1 && !it.value().value("C").text.isEmpty()) {
+            EXPECT_TRUE(it.value().value("H").number);
+            detail += it.value().value("H").text.toDouble();
+        }
+        if (it.value().value("A").text == QLatin1String("Total geral"))
+            grandRow = it.key();
+    }
+    EXPECT_NEAR(detail, totals.at(1).toDouble(), 0.005);
+    ASSERT_GT(grandRow, 0);
+    const auto grand = sheet.value(grandRow);
+    EXPECT_NEAR(grand.value("H").text.toDouble(), totals.at(1).toDouble(), 0.005);
+    EXPECT_NEAR(grand.value("I").text.toDouble(), totals.at(2).toDouble(), 0.005);
+    EXPECT_NEAR(grand.value("K").text.toDouble(), totals.at(3).toDouble(), 0.005);
+
+    const Sheet params = ParseSheet(ZipEntry(path, QStringLiteral("xl/worksheets/sheet2.xml")));
+    QMap<QString, SheetCell> byName;
+    for (const auto &row : params)
+        byName.insert(row.value("A").text, row.value("B"));
+    EXPECT_EQ(byName.value("P_CDEMPRESA").text, QStringLiteral("01"));
+    EXPECT_EQ(byName.value("P_TCDFILIAL").text, QStringLiteral("T"));
+    EXPECT_TRUE(byName.value("P_DTINICIAL").number);
+    EXPECT_EQ(byName.value("P_DTINICIAL").text.toInt(), 45292);
+    EXPECT_TRUE(byName.contains("P_CDINSCRICAO"));
+}
+
+TEST_F(OutputTest, PdfShowsGroupsAndTotals)
+{
+    const QString path = save(QStringLiteral("fis014.pdf"));
+    const QString text = PdfText(path);
+    EXPECT_TRUE(text.contains(QStringLiteral("Documentos por Fornecedor")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Fornecedor: 33333333333 - Carlos D'Ávila")));
+    EXPECT_TRUE(text.contains(QStringLiteral("02/01/2024")));
+    QString grand;
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        if (line.contains(QStringLiteral("Total geral")))
+            grand = line;
+    ASSERT_FALSE(grand.isEmpty()) << text.toStdString();
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_TRUE(grand.contains(Money(totals.at(i).toDouble()))) << grand.toStdString();
+    EXPECT_EQ(lastReport().value(QStringLiteral("pages")).toInt(), PdfPages(path));
+}
+
+TEST_F(OutputTest, HtmlCarriesTheReportShape)
+{
+    const QString html = ReadText(save(QStringLiteral("fis014.html")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<title>Documentos por Fornecedor</title>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("Carlos D&#x27;Ávila")) ||
+                html.contains(QStringLiteral("Carlos D'Ávila")));
+    const qsizetype grand = html.indexOf(QStringLiteral("<tr class=\"geral\">"));
+    ASSERT_GE(grand, 0);
+    const QString row = html.mid(grand, html.indexOf(QStringLiteral("</tr>"), grand) - grand);
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_TRUE(row.contains(Money(totals.at(i).toDouble()))) << row.toStdString();
+    EXPECT_EQ(html.count(QStringLiteral("<tr class=\"total\">")), 3);
+}
+
+TEST_F(OutputTest, UnknownExtensionWritesNothingAndSaysWhy)
+{
+    const QString path = save(QStringLiteral("fis014.doc"));
+    EXPECT_FALSE(QFileInfo::exists(path));
+    ASSERT_EQ(services.messages().size(), 1);
+    EXPECT_TRUE(services.messages().at(0).contains(QStringLiteral("fis014.doc")));
+}
+
+TEST_F(OutputTest, NoRowGivesAPageThatSaysSo)
+{
+    screen->imposto = QStringLiteral("99");
+    const QString path = out.filePath(QStringLiteral("vazio.pdf"));
+    services.queueFile(path);
+    screen->findChild<QAbstractButton *>(QStringLiteral("sbtPrint"))->click();
+    EXPECT_TRUE(services.messages().isEmpty());
+    EXPECT_EQ(PdfPages(path), 1);
+    EXPECT_TRUE(PdfText(path).contains(QStringLiteral("Nenhum registro encontrado")));
+    EXPECT_EQ(lastReport().value(QStringLiteral("action")).toString(), QStringLiteral("print"));
+    EXPECT_EQ(lastReport().value(QStringLiteral("rows")).toInt(), 0);
+}
+
+// Many rows: page breaks carry the open group over, and the preview pages the same way as
+// the PDF.
+TEST_F(OutputTest, LongReportBreaksPagesAlikeInPdfAndPreview)
+{
+    for (int i = 0; i < 400; ++i) {
+        const QString doc = QStringLiteral("%1").arg(100000 + i, 9, 10, QLatin1Char('0'));
+        db.exec(QStringLiteral("INSERT INTO DOCENTRADA VALUES ('01','2','22222222000122','1','%1',"
+                               "'2024-01-20','2024-01-20','123456789',10.25)")
+                    .arg(doc));
+        db.exec(
+            QStringLiteral("INSERT INTO DOCENTRADAIMP VALUES ('01','2','22222222000122','1','%1',"
+                           "'01',10.25,18,1.85)")
+                .arg(doc));
+    }
+    totals = db.expectedTotals(QString());
+    const QString path = save(QStringLiteral("longo.pdf"));
+    const int pages = PdfPages(path);
+    EXPECT_GT(pages, 5);
+    const QString text = PdfText(path);
+    EXPECT_TRUE(text.contains(QStringLiteral("Beta Indústria S.A. (continuação)")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Página %1").arg(pages)));
+    EXPECT_TRUE(text.contains(Money(totals.at(1).toDouble())));
+
+    auto *designer = screen->findChild<TReportDesignerDialog *>(QStringLiteral("rpddPadrao"));
+    PreviewDocument preview(designer->Open(ReportLayout::load(screen->SelectedLayoutPath())), {});
+    while (preview.pump(50)) {
+    }
+    EXPECT_EQ(preview.pageCount(), pages);
+    EXPECT_EQ(preview.rows(), totals.at(0).toLongLong());
+    // Any page can be painted again, in any order.
+    for (int page : {pages - 1, 0, pages / 2}) {
+        QImage image(preview.pageSize().toSize(), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        preview.renderPage(page, painter);
+        painter.end();
+        int ink = 0;
+        for (int y = 0; y < image.height(); y += 2)
+            for (int x = 0; x < image.width(); x += 2)
+                ink += image.pixel(x, y) != qRgb(255, 255, 255);
+        EXPECT_GT(ink, 100) << "page " << page;
+    }
+}
+
+} // namespace
