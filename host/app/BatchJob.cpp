@@ -223,6 +223,7 @@ int BatchJob::run(const QJsonObject &job)
                                                                   : QJsonValue(focusName())}});
         status = ok ? Ok : EndedWithMessage;
     }
+    saveScreenshot();
     m_trace.flush();
     Velmora::Services::install(nullptr);
     m_services = nullptr;
@@ -399,6 +400,19 @@ void BatchJob::flush()
         emitLine(event);
     }
     m_pending.clear();
+}
+
+void BatchJob::saveScreenshot()
+{
+    if (m_screenshot.isEmpty())
+        return;
+    TForm *form = screen();
+    QWidget *subject = form && form->SubWindow() ? static_cast<QWidget *>(form->SubWindow())
+                       : form                    ? static_cast<QWidget *>(form)
+                                                 : m_host.mainWindow;
+    if (!subject || !subject->grab().save(m_screenshot))
+        m_errors << QStringLiteral("Não foi possível gravar a imagem da tela em '%1'.").arg(m_screenshot)
+                 << Qt::endl;
 }
 
 void BatchJob::settle() const

@@ -39,6 +39,9 @@ public:
 
     BatchJob(Host host, QTextStream &trace, QTextStream &errors);
 
+    // Where to save the screen's picture once the job has run (nothing when empty).
+    void setScreenshot(const QString &path) { m_screenshot = path; }
+
     // Reads the job from a file, or from standard input for "-".
     int runFile(const QString &path);
     int run(const QJsonObject &job);
@@ -56,11 +59,13 @@ private:
     void emitLine(const QJsonObject &object);
     void flush();
     void settle() const;
+    void saveScreenshot();
 
     Host m_host;
     QTextStream &m_trace;
     QTextStream &m_errors;
     QString m_code;
+    QString m_screenshot;
     QList<QJsonObject> m_pending; // events of the running step, in order
     Velmora::ScriptedServices *m_services = nullptr;
 };

@@ -8,7 +8,7 @@
 
 #include <cstdio>
 
-int RunBatch(const QString &jobPath)
+int RunBatch(const QString &jobPath, const QString &screenshotPath)
 {
     QTextStream trace(stdout);
     QTextStream errors(stderr);
@@ -46,5 +46,6 @@ int RunBatch(const QString &jobPath)
     };
     hooks.mainWindow = &host->Window();
     BatchJob job(hooks, trace, errors);
+    job.setScreenshot(screenshotPath);
     return job.runFile(jobPath);
 }

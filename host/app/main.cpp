@@ -5,6 +5,9 @@
 #include "framework/ComponentRegistry.h"
 #include "framework/InputFilter.h"
 #include "framework/Services.h"
+#include "framework/data/dtmDBGeral.h"
+#include "reports/ReportComponents.h"
+#include "reports/ReportConnection.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Settings.h"
 
@@ -20,7 +23,24 @@ void complain(const QString &text)
     std::fprintf(stderr, "velmora: %s\n", text.toLocal8Bit().constData());
 }
 
-const char *usage = "uso: velmora [--config ARQUIVO] [--open TELA | --batch TAREFA]";
+const char *usage =
+    "uso: velmora [--config ARQUIVO] [--open TELA | --batch TAREFA [--screenshot IMAGEM]]";
+
+// The report machinery reads through the host's one shared connection.
+void shareDatabaseWithReports()
+{
+    Velmora::Reports::SetReportConnectionProvider([] {
+        Velmora::DBConnection *connection = dtmDBGeral()->adcGeral();
+        const Velmora::DatabaseKind kind = connection->Kind();
+        Velmora::Reports::ReportConnection report;
+        report.database = connection->Database();
+        report.kind = kind == Velmora::DatabaseKind::InterBase ? Velmora::Reports::DatabaseKind::InterBase
+                      : kind == Velmora::DatabaseKind::Oracle  ? Velmora::Reports::DatabaseKind::Oracle
+                      : kind == Velmora::DatabaseKind::MSSQL   ? Velmora::Reports::DatabaseKind::MSSQL
+                                                               : Velmora::Reports::DatabaseKind::Generic;
+        return report;
+    });
+}
 
 } // namespace
 
@@ -39,7 +59,11 @@ int main(int argc, char *argv[])
         QStringLiteral("TAREFA"));
     const QCommandLineOption open(QStringLiteral("open"), QStringLiteral("Abre a tela ao iniciar."),
                                   QStringLiteral("TELA"));
-    parser.addOptions({config, batch, open});
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Com --batch: grava a imagem da tela ao fim da tarefa."),
+        QStringLiteral("IMAGEM"));
+    parser.addOptions({config, batch, open, screenshot});
     if (!parser.parse(QApplication::arguments())) {
         const QStringList unknown = parser.unknownOptionNames();
         complain(unknown.isEmpty() ? QStringLiteral("argumentos inválidos.")
@@ -65,11 +89,15 @@ int main(int argc, char *argv[])
     }
 
     Velmora::RegisterFrameworkComponents();
+    Velmora::Reports::RegisterReportComponents();
     Velmora::InputFilter::install();
+    // Connects on first use: a database that is down does not keep the host from starting.
+    TdtmDBGeral database(Velmora::ConnectionSettings::fromSettings(Velmora::settings()));
+    shareDatabaseWithReports();
     Velmora::Host host;
 
     if (parser.isSet(batch))
-        return RunBatch(parser.value(batch));
+        return RunBatch(parser.value(batch), parser.value(screenshot));
 
     host.Window().show();
     for (const QString &failure : host.LoadConfiguredPackages())
