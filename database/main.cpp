@@ -128,11 +128,21 @@ int run(const QStringList &all)
     } else if (command == QLatin1String("demo")) {
         const Velmora::Db::DemoOptions options = demoOptions(args, 1);
         Velmora::Db::CreateDatabase(connection);
-        Velmora::DBConnection db(connection);
-        const auto r = Velmora::Db::GenerateDemo(db, options, [](const QString &line) {
-            out() << line << '\n';
-            out().flush();
-        });
+        // Firebird writes every page through to the disk unless told otherwise: off for the
+        // load, on again after it.
+        Velmora::Db::SetForcedWrites(connection, false);
+        Velmora::Db::DemoResult r;
+        try {
+            Velmora::DBConnection db(connection);
+            r = Velmora::Db::GenerateDemo(db, options, [](const QString &line) {
+                out() << line << '\n';
+                out().flush();
+            });
+        } catch (...) {
+            Velmora::Db::SetForcedWrites(connection, true);
+            throw;
+        }
+        Velmora::Db::SetForcedWrites(connection, true);
         for (auto it = r.rowsPerTable.begin(); it != r.rowsPerTable.end(); ++it)
             out() << QStringLiteral("%1: %2 linhas\n").arg(it.key()).arg(it.value());
         out() << QStringLiteral("Demonstração gerada em %1 em %2 s.\n")
