@@ -41,7 +41,8 @@ QByteArray isoDate(const QDate &d)
 }
 
 // The engine's own handle under the Qt connection; the type names are the drivers' own.
-template <class Handle> Handle driverHandle(DBConnection &db, std::initializer_list<const char *> typeNames)
+template <class Handle>
+Handle driverHandle(DBConnection &db, std::initializer_list<const char *> typeNames)
 {
     const QVariant h = db.Database().driver()->handle();
     for (const char *name : typeNames)
@@ -88,10 +89,10 @@ class SqliteWriter : public BulkLoad::Writer
 public:
     SqliteWriter(sqlite3 *db, const QString &table, const QStringList &columns) : m_table(table)
     {
-        const QByteArray sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                   .arg(table, columns.join(QStringLiteral(", ")),
-                                        marks(int(columns.size())))
-                                   .toUtf8();
+        const QByteArray sql =
+            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                .arg(table, columns.join(QStringLiteral(", ")), marks(int(columns.size())))
+                .toUtf8();
         if (sqlite3_prepare_v2(db, sql.constData(), -1, &m_stmt, nullptr) != SQLITE_OK)
             failed(table, QString::fromUtf8(sqlite3_errmsg(db)));
     }
@@ -148,10 +149,10 @@ class PostgresWriter : public BulkLoad::Writer
 {
 public:
     PostgresWriter(PGconn *conn, const QString &table, const QStringList &columns)
-        : m_conn(conn), m_table(table),
-          m_copy(QStringLiteral("COPY %1 (%2) FROM STDIN").arg(table, columns.join(QStringLiteral(", "))).toUtf8())
-    {
-    }
+        : m_conn(conn), m_table(table), m_copy(QStringLiteral("COPY %1 (%2) FROM STDIN")
+                                                   .arg(table, columns.join(QStringLiteral(", ")))
+                                                   .toUtf8())
+    {}
 
     void write(const QVector<QVariantList> &rows) override
     {
@@ -241,7 +242,10 @@ private:
 class FirebirdTransaction : public BulkLoad::Transaction
 {
 public:
-    FirebirdTransaction(const FirebirdClient &fb, isc_db_handle db) : m_fb(fb), m_db(db) { start(); }
+    FirebirdTransaction(const FirebirdClient &fb, isc_db_handle db) : m_fb(fb), m_db(db)
+    {
+        start();
+    }
     ~FirebirdTransaction() override
     {
         if (m_tr)
@@ -263,7 +267,8 @@ public:
     }
     void start()
     {
-        static const char tpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_concurrency, isc_tpb_wait};
+        static const char tpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_concurrency,
+                                   isc_tpb_wait};
         ISC_STATUS_ARRAY status{};
         if (m_fb.startTransaction(status, &m_tr, 1, &m_db, int(sizeof tpb), tpb))
             throw EDatabaseError(QStringLiteral("Não foi possível iniciar a gravação: %1")
@@ -314,8 +319,8 @@ public:
         ISC_STATUS_ARRAY status{};
         if (!m_stmt) {
             if (m_fb.allocateStatement(status, m_tr.database(), &m_stmt) ||
-                m_fb.prepare(status, m_tr.transaction(), &m_stmt, 0, m_sql.constData(), SQL_DIALECT_V6,
-                             nullptr))
+                m_fb.prepare(status, m_tr.transaction(), &m_stmt, 0, m_sql.constData(),
+                             SQL_DIALECT_V6, nullptr))
                 failed(m_table, m_fb.message(status));
         }
         std::vector<QByteArray> storage(static_cast<size_t>(m_columns));
@@ -394,9 +399,9 @@ public:
     QtWriter(DBConnection &db, const QString &table, const QStringList &columns)
         : m_query(db.Database()), m_table(table), m_engine(db.engine())
     {
-        if (!m_query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                 .arg(table, columns.join(QStringLiteral(", ")),
-                                      marks(int(columns.size())))))
+        if (!m_query.prepare(
+                QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                    .arg(table, columns.join(QStringLiteral(", ")), marks(int(columns.size())))))
             failed(table, m_query.lastError().text());
     }
     void write(const QVector<QVariantList> &rows) override
@@ -449,14 +454,17 @@ int BulkLoad::AddTable(const QString &table, const QStringList &columns)
     t.columns = columns;
     switch (m_db.engine()) {
     case Engine::SQLite:
-        t.writer = std::make_unique<SqliteWriter>(driverHandle<sqlite3 *>(m_db, {"sqlite3*"}), table, columns);
+        t.writer = std::make_unique<SqliteWriter>(driverHandle<sqlite3 *>(m_db, {"sqlite3*"}),
+                                                  table, columns);
         break;
     case Engine::PostgreSQL:
-        t.writer = std::make_unique<PostgresWriter>(driverHandle<PGconn *>(m_db, {"PGconn*", "pg_conn*"}), table, columns);
+        t.writer = std::make_unique<PostgresWriter>(
+            driverHandle<PGconn *>(m_db, {"PGconn*", "pg_conn*"}), table, columns);
         break;
     case Engine::Firebird:
         t.writer = std::make_unique<FirebirdWriter>(
-            FirebirdClient::get(), static_cast<FirebirdTransaction &>(*m_transaction), table, columns);
+            FirebirdClient::get(), static_cast<FirebirdTransaction &>(*m_transaction), table,
+            columns);
         break;
     default:
         t.writer = std::make_unique<QtWriter>(m_db, table, columns);

@@ -10,7 +10,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-
 namespace Velmora::Db {
 
 namespace {
@@ -65,8 +64,8 @@ void firebirdCreate(const ConnectionSettings &s, Durability durability)
         QDir().mkpath(QFileInfo(s.database).absolutePath());
     const FirebirdClient &fb = FirebirdClient::get();
     const QString user = s.user.isEmpty() ? QStringLiteral("SYSDBA") : s.user;
-    QString statement = QStringLiteral("CREATE DATABASE %1 USER %2")
-                            .arg(sqlText(FirebirdPath(s)), sqlText(user));
+    QString statement =
+        QStringLiteral("CREATE DATABASE %1 USER %2").arg(sqlText(FirebirdPath(s)), sqlText(user));
     if (!s.password.isEmpty())
         statement += QStringLiteral(" PASSWORD %1").arg(sqlText(s.password));
     statement += QStringLiteral(" PAGE_SIZE 16384 DEFAULT CHARACTER SET UTF8");
@@ -91,15 +90,16 @@ void firebirdDrop(const ConnectionSettings &s)
     ISC_STATUS_ARRAY status{};
     isc_db_handle db = 0;
     const QByteArray path = FirebirdPath(s).toUtf8();
-    if (fb.attach(status, 0, path.constData(), &db, static_cast<short>(dpb.size()), dpb.constData()))
+    if (fb.attach(status, 0, path.constData(), &db, static_cast<short>(dpb.size()),
+                  dpb.constData()))
         throw EDatabaseError(QStringLiteral("Não foi possível abrir o banco de dados %1 para "
                                             "removê-lo: %2")
                                  .arg(s.describe(), fb.message(status)));
     if (fb.drop(status, &db)) {
         const QString why = fb.message(status);
         fb.detach(status, &db);
-        throw EDatabaseError(
-            QStringLiteral("Não foi possível remover o banco de dados %1: %2").arg(s.describe(), why));
+        throw EDatabaseError(QStringLiteral("Não foi possível remover o banco de dados %1: %2")
+                                 .arg(s.describe(), why));
     }
 }
 
@@ -117,7 +117,8 @@ void SetForcedWrites(const ConnectionSettings &s, bool on)
     const QByteArray path = FirebirdPath(s).toUtf8();
     ISC_STATUS_ARRAY status{};
     isc_db_handle db = 0;
-    if (fb.attach(status, 0, path.constData(), &db, static_cast<short>(dpb.size()), dpb.constData()))
+    if (fb.attach(status, 0, path.constData(), &db, static_cast<short>(dpb.size()),
+                  dpb.constData()))
         throw EDatabaseError(QStringLiteral("Não foi possível configurar o banco de dados %1: %2")
                                  .arg(s.describe(), fb.message(status)));
     fb.detach(status, &db);

@@ -16,23 +16,24 @@ namespace Velmora::Db {
 
 namespace {
 
-const char *const companyNames[] = {"Velmora Indústria e Comércio S.A.", "Atlântica Distribuidora Ltda",
-                                    "Serra Verde Alimentos Ltda", "Horizonte Metalúrgica S.A.",
-                                    "Rio Claro Têxtil Ltda"};
-const char *const cities[] = {"São Paulo", "Campinas", "Belo Horizonte", "Curitiba", "Porto Alegre",
-                              "Recife", "Salvador", "Goiânia", "Florianópolis", "Fortaleza"};
-const char *const trades[] = {"Comercial", "Distribuidora", "Indústria", "Transportes",
-                              "Agropecuária", "Metalúrgica", "Papelaria", "Construtora",
-                              "Atacadista", "Farmacêutica", "Têxtil", "Alimentos"};
-const char *const surnames[] = {"Silva", "Santos", "Oliveira", "Souza", "Rodrigues",
-                                "Ferreira", "Alves", "Pereira", "Lima", "Gomes",
-                                "Costa", "Ribeiro", "Martins", "Carvalho", "Almeida",
-                                "Lopes", "Soares", "Fernandes", "Vieira", "Barbosa"};
-const char *const regions[] = {"do Vale", "Paulista", "Mineira", "do Sul", "Nordeste",
-                               "Central", "Brasil", "do Norte", "Litorânea", "Serrana"};
+const char *const companyNames[] = {"Velmora Indústria e Comércio S.A.",
+                                    "Atlântica Distribuidora Ltda", "Serra Verde Alimentos Ltda",
+                                    "Horizonte Metalúrgica S.A.", "Rio Claro Têxtil Ltda"};
+const char *const cities[] = {"São Paulo",     "Campinas", "Belo Horizonte", "Curitiba",
+                              "Porto Alegre",  "Recife",   "Salvador",       "Goiânia",
+                              "Florianópolis", "Fortaleza"};
+const char *const trades[] = {"Comercial",    "Distribuidora", "Indústria", "Transportes",
+                              "Agropecuária", "Metalúrgica",   "Papelaria", "Construtora",
+                              "Atacadista",   "Farmacêutica",  "Têxtil",    "Alimentos"};
+const char *const surnames[] = {"Silva",    "Santos",  "Oliveira",  "Souza",    "Rodrigues",
+                                "Ferreira", "Alves",   "Pereira",   "Lima",     "Gomes",
+                                "Costa",    "Ribeiro", "Martins",   "Carvalho", "Almeida",
+                                "Lopes",    "Soares",  "Fernandes", "Vieira",   "Barbosa"};
+const char *const regions[] = {"do Vale", "Paulista", "Mineira",  "do Sul",    "Nordeste",
+                               "Central", "Brasil",   "do Norte", "Litorânea", "Serrana"};
 const char *const kinds[] = {"Ltda", "S.A.", "ME", "EIRELI"};
-const char *const firstNames[] = {"Maria", "José", "Ana", "João", "Francisca", "Antônio",
-                                  "Adriana", "Carlos", "Juliana", "Paulo", "Márcia", "Lucas"};
+const char *const firstNames[] = {"Maria",   "José",   "Ana",     "João",  "Francisca", "Antônio",
+                                  "Adriana", "Carlos", "Juliana", "Paulo", "Márcia",    "Lucas"};
 
 template <size_t N> QString pick(const char *const (&list)[N], quint64 n)
 {
@@ -46,8 +47,8 @@ struct Tax
 };
 
 // Codes 07 has no tax rows: the screen neither lists nor accepts it.
-const Tax taxes[] = {{"01", "ICMS", "E", 18.0},    {"02", "IPI", "F", 10.0},
-                     {"03", "ISS", "M", 5.0},      {"04", "PIS", "", 1.65},
+const Tax taxes[] = {{"01", "ICMS", "E", 18.0},      {"02", "IPI", "F", 10.0},
+                     {"03", "ISS", "M", 5.0},        {"04", "PIS", "", 1.65},
                      {"05", "COFINS", nullptr, 7.6}, {"06", "ICMS ST", "E", 12.0},
                      {"07", "II", "F", 14.0}};
 const struct
@@ -83,8 +84,8 @@ void requireEmpty(DBConnection &db)
     for (const TableDef &t : Tables()) {
         QSqlQuery q(db.Database());
         if (!q.exec(QStringLiteral("SELECT 1 FROM %1").arg(t.name)))
-            throw EDatabaseError(QStringLiteral("Erro ao ler a tabela %1: %2")
-                                     .arg(t.name, q.lastError().text()));
+            throw EDatabaseError(
+                QStringLiteral("Erro ao ler a tabela %1: %2").arg(t.name, q.lastError().text()));
         if (q.next())
             throw EDatabaseError(QStringLiteral("O banco de dados %1 já tem dados (tabela %2): a "
                                                 "demonstração pede um banco vazio.")
@@ -97,8 +98,10 @@ void requireEmpty(DBConnection &db)
 DemoResult GenerateDemo(DBConnection &db, const DemoOptions &o,
                         const std::function<void(const QString &)> &progress)
 {
-    check(o.documents >= 0 && o.documents <= 999999999, QStringLiteral("--documents de 0 a 999999999"));
-    check(o.suppliers >= 0 && o.suppliers <= 50000000, QStringLiteral("--suppliers de 0 (automático) a 50000000"));
+    check(o.documents >= 0 && o.documents <= 999999999,
+          QStringLiteral("--documents de 0 a 999999999"));
+    check(o.suppliers >= 0 && o.suppliers <= 50000000,
+          QStringLiteral("--suppliers de 0 (automático) a 50000000"));
     check(o.companies >= 1 && o.companies <= 99, QStringLiteral("--companies de 1 a 99"));
     check(o.branches >= 1 && o.branches <= 9999, QStringLiteral("--branches de 1 a 9999"));
     check(o.months >= 1 && o.months <= 600, QStringLiteral("--months de 1 a 600"));
@@ -132,22 +135,27 @@ DemoResult GenerateDemo(DBConnection &db, const DemoOptions &o,
 
     BulkLoad load(db);
     const int empresa = load.AddTable(QStringLiteral("EMPRESA"), {"CDEMPRESA", "NMEMPRESA"});
-    const int impostoNfe =
-        load.AddTable(QStringLiteral("IMPOSTONFE"), {"CDIMPOSTONFE", "SGIMPOSTONFE", "IDORGARRECADNFE"});
-    const int imposto = load.AddTable(QStringLiteral("IMPOSTO"), {"CDIMPOSTO", "NMIMPOSTO", "CDIMPOSTONFE"});
+    const int impostoNfe = load.AddTable(QStringLiteral("IMPOSTONFE"),
+                                         {"CDIMPOSTONFE", "SGIMPOSTONFE", "IDORGARRECADNFE"});
+    const int imposto =
+        load.AddTable(QStringLiteral("IMPOSTO"), {"CDIMPOSTO", "NMIMPOSTO", "CDIMPOSTONFE"});
     const int inscEstad = load.AddTable(QStringLiteral("INSCRESTAD"), {"CDEMPRESA", "CDINSCESTA"});
     const int inscMuni = load.AddTable(QStringLiteral("INSCRMUNICIP"), {"CDEMPRESA", "CDINSCMUNI"});
-    const int fornecedor =
-        load.AddTable(QStringLiteral("FORNECEDOR"), {"NRINSJURFORN", "NMRAZSOCFORN", "IDTPIJURFORN"});
-    const int filial = load.AddTable(QStringLiteral("FILIAL"), {"CDFILIAL", "NMFILIAL", "CDEMPRESA"});
-    const int mapa = load.AddTable(QStringLiteral("MAPAAPURACAO"), {"CDEMPRESA", "CDIMPOSTONFE", "CDINSCRICAO",
-                                                                   "DTINIPERIODO", "DTFIMPERIODO"});
-    const int doc = load.AddTable(QStringLiteral("DOCENTRADA"),
-                                  {"CDEMPRESA", "CDFILIAL", "NRINSJURFORN", "CDSERIE", "NRDOCUMENTO",
-                                   "DTEMISSAO", "DTENTRADA", "CDINSCRICAO", "VLCONTABIL"});
-    const int docImp = load.AddTable(QStringLiteral("DOCENTRADAIMP"),
-                                     {"CDEMPRESA", "CDFILIAL", "NRINSJURFORN", "CDSERIE", "NRDOCUMENTO",
-                                      "CDIMPOSTONFE", "VLBASE", "PCALIQUOTA", "VLIMPOSTO"});
+    const int fornecedor = load.AddTable(QStringLiteral("FORNECEDOR"),
+                                         {"NRINSJURFORN", "NMRAZSOCFORN", "IDTPIJURFORN"});
+    const int filial =
+        load.AddTable(QStringLiteral("FILIAL"), {"CDFILIAL", "NMFILIAL", "CDEMPRESA"});
+    const int mapa =
+        load.AddTable(QStringLiteral("MAPAAPURACAO"),
+                      {"CDEMPRESA", "CDIMPOSTONFE", "CDINSCRICAO", "DTINIPERIODO", "DTFIMPERIODO"});
+    const int doc =
+        load.AddTable(QStringLiteral("DOCENTRADA"),
+                      {"CDEMPRESA", "CDFILIAL", "NRINSJURFORN", "CDSERIE", "NRDOCUMENTO",
+                       "DTEMISSAO", "DTENTRADA", "CDINSCRICAO", "VLCONTABIL"});
+    const int docImp =
+        load.AddTable(QStringLiteral("DOCENTRADAIMP"),
+                      {"CDEMPRESA", "CDFILIAL", "NRINSJURFORN", "CDSERIE", "NRDOCUMENTO",
+                       "CDIMPOSTONFE", "VLBASE", "PCALIQUOTA", "VLIMPOSTO"});
     qint64 sinceCommit = 0;
     const auto add = [&](int table, const QVariantList &row) {
         load.Add(table, row);
@@ -165,11 +173,13 @@ DemoResult GenerateDemo(DBConnection &db, const DemoOptions &o,
             const QString cd = code(c + 1, 2);
             QString name = pick(companyNames, quint64(c));
             if (c >= int(std::size(companyNames)))
-                name = QStringLiteral("%1 %2 Ltda").arg(pick(trades, quint64(c)), pick(surnames, quint64(c)));
+                name = QStringLiteral("%1 %2 Ltda")
+                           .arg(pick(trades, quint64(c)), pick(surnames, quint64(c)));
             add(empresa, {cd, name.left(40)});
             const int states = qMin(2, o.branches);
             for (int s = 0; s < states; ++s) {
-                stateRegs[c] << QStringLiteral("%1%2").arg(110 + c * 7 + s).arg(code(below(1000000000), 9));
+                stateRegs[c]
+                    << QStringLiteral("%1%2").arg(110 + c * 7 + s).arg(code(below(1000000000), 9));
                 add(inscEstad, {cd, stateRegs[c].last()});
             }
             for (int m = 0; m < states; ++m) {
@@ -178,8 +188,10 @@ DemoResult GenerateDemo(DBConnection &db, const DemoOptions &o,
             }
             for (int b = 0; b < o.branches; ++b) {
                 branchesOf[c] << cd + code(b + 1, 4);
-                const QString nm = b == 0 ? QStringLiteral("Matriz %1").arg(pick(cities, quint64(c)))
-                                          : QStringLiteral("Filial %1 %2").arg(pick(cities, quint64(c + b))).arg(b);
+                const QString nm =
+                    b == 0
+                        ? QStringLiteral("Matriz %1").arg(pick(cities, quint64(c)))
+                        : QStringLiteral("Filial %1 %2").arg(pick(cities, quint64(c + b))).arg(b);
                 add(filial, {branchesOf[c].last(), nm.left(30), cd});
             }
         }
@@ -195,9 +207,10 @@ DemoResult GenerateDemo(DBConnection &db, const DemoOptions &o,
                 if (QByteArray(t.code) == "07")
                     continue;
                 const QString body = t.body ? QString::fromLatin1(t.body) : QString();
-                const QStringList regs = body == QLatin1String("E")   ? stateRegs[c]
-                                         : body == QLatin1String("M") ? cityRegs[c]
-                                                                       : QStringList{QStringLiteral("")};
+                const QStringList regs = body == QLatin1String("E") ? stateRegs[c]
+                                         : body == QLatin1String("M")
+                                             ? cityRegs[c]
+                                             : QStringList{QStringLiteral("")};
                 for (const QString &reg : regs)
                     for (int m = 0; m < o.months; ++m) {
                         const QDate first = o.start.addMonths(m);
@@ -226,7 +239,8 @@ DemoResult GenerateDemo(DBConnection &db, const DemoOptions &o,
                                 pick(regions, below(1000)), pick(kinds, below(1000)));
             }
             supplierIds << id;
-            add(fornecedor, {id, name.left(40), person ? QStringLiteral("F") : QStringLiteral("J")});
+            add(fornecedor,
+                {id, name.left(40), person ? QStringLiteral("F") : QStringLiteral("J")});
             if ((i + 1) % 200000 == 0)
                 say(QStringLiteral("%1 fornecedores gravados.").arg(i + 1));
         }
@@ -252,8 +266,8 @@ DemoResult GenerateDemo(DBConnection &db, const DemoOptions &o,
             add(doc, {cd, branch, supplier, serie, number, issued, entered, reg, money(total)});
             const auto tax = [&](const char *taxCode, double rate) {
                 const qint64 amount = qRound64(double(total) * rate / 100.0);
-                add(docImp, {cd, branch, supplier, serie, number, QLatin1String(taxCode), money(total),
-                             QString::number(rate, 'f', 4), money(amount)});
+                add(docImp, {cd, branch, supplier, serie, number, QLatin1String(taxCode),
+                             money(total), QString::number(rate, 'f', 4), money(amount)});
             };
             if (service) {
                 tax("03", 2.0 + double(below(4)));

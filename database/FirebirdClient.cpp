@@ -33,9 +33,10 @@ const FirebirdClient &FirebirdClient::get()
     static QLibrary lib;
     lib.setFileNameAndVersion(QStringLiteral("fbclient"), 2);
     if (!lib.load())
-        throw EDatabaseError(QStringLiteral("A biblioteca cliente do Firebird (libfbclient) não pôde "
-                                            "ser carregada: %1")
-                                 .arg(lib.errorString()));
+        throw EDatabaseError(
+            QStringLiteral("A biblioteca cliente do Firebird (libfbclient) não pôde "
+                           "ser carregada: %1")
+                .arg(lib.errorString()));
     FirebirdClient c;
     take(lib, c.executeImmediate, "isc_dsql_execute_immediate");
     take(lib, c.attach, "isc_attach_database");
@@ -62,7 +63,8 @@ QString FirebirdClient::message(const ISC_STATUS *status) const
     const ISC_STATUS *cursor = status;
     while (interpret(buffer, sizeof buffer, &cursor))
         parts << QString::fromUtf8(buffer);
-    return parts.isEmpty() ? QStringLiteral("erro desconhecido") : parts.join(QStringLiteral(" - "));
+    return parts.isEmpty() ? QStringLiteral("erro desconhecido")
+                           : parts.join(QStringLiteral(" - "));
 }
 
 QString FirebirdPath(const ConnectionSettings &s)

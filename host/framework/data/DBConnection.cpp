@@ -65,8 +65,7 @@ QString ConnectionSettings::describe() const
 DBConnection::DBConnection(const ConnectionSettings &settings, QObject *parent)
     : QObject(parent), m_settings(settings),
       m_name(QStringLiteral("velmora-%1").arg(++connectionCounter))
-{
-}
+{}
 
 DBConnection::~DBConnection()
 {
@@ -106,7 +105,8 @@ void DBConnection::configure()
     const bool fileDatabase =
         e == Engine::SQLite || (e == Engine::Firebird && m_settings.host.isEmpty());
     if (fileDatabase && !m_settings.createIfMissing && !QFileInfo::exists(m_settings.database))
-        fail(QStringLiteral("Arquivo de banco de dados '%1' não encontrado").arg(m_settings.database),
+        fail(QStringLiteral("Arquivo de banco de dados '%1' não encontrado")
+                 .arg(m_settings.database),
              {});
 
     if (!m_db.isValid())
@@ -286,9 +286,10 @@ QVariant ToEngineValue(const QVariant &value, Engine engine)
     if (value.metaType() == QMetaType::fromType<QString>())
         return value.toString().isNull() ? QVariant(QString::fromLatin1("")) : value;
     if (!value.isValid() || value.isNull()) {
-        const QMetaType type = value.isValid() && value.metaType() != QMetaType::fromType<TDateTime>()
-                                   ? value.metaType()
-                                   : QMetaType::fromType<QString>();
+        const QMetaType type =
+            value.isValid() && value.metaType() != QMetaType::fromType<TDateTime>()
+                ? value.metaType()
+                : QMetaType::fromType<QString>();
         return QVariant(type);
     }
     QDate date;

@@ -15,7 +15,6 @@ namespace Velmora::Internal {
 class Statement;
 }
 
-
 namespace Velmora {
 class DBConnection;
 }
