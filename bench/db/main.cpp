@@ -40,7 +40,7 @@ struct Options
     qint64 documents = 1000000;
     qint64 suppliers = 1000000;
     int iterations = 20000;
-    int listRuns = 5;
+    int listRuns = 3;
     QStringList engines{"sqlite", "postgresql", "firebird"};
 };
 
