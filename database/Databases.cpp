@@ -1,15 +1,14 @@
 #include "Databases.h"
 
+#include "FirebirdClient.h"
+
 #include "rtl/Exceptions.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLibrary>
 #include <QSqlError>
 #include <QSqlQuery>
-
-#include <ibase.h>
 
 namespace Velmora::Db {
 
@@ -50,85 +49,11 @@ void postgresql(const ConnectionSettings &settings, bool create)
                            .arg(quotedIdentifier(settings.database)));
 }
 
-// The Firebird client, loaded when first needed (after the environment names its folders).
-class FirebirdClient
-{
-public:
-    FirebirdClient()
-    {
-        PrepareFirebirdEnvironment();
-        m_lib.setFileNameAndVersion(QStringLiteral("fbclient"), 2);
-        if (!m_lib.load())
-            throw EDatabaseError(
-                QStringLiteral("A biblioteca cliente do Firebird (libfbclient) não pôde ser "
-                               "carregada: %1")
-                    .arg(m_lib.errorString()));
-        execute = resolve<decltype(execute)>("isc_dsql_execute_immediate");
-        attach = resolve<decltype(attach)>("isc_attach_database");
-        drop = resolve<decltype(drop)>("isc_drop_database");
-        detach = resolve<decltype(detach)>("isc_detach_database");
-        interpret = resolve<decltype(interpret)>("fb_interpret");
-    }
-
-    QString message(const ISC_STATUS *status) const
-    {
-        QStringList parts;
-        char buffer[512];
-        const ISC_STATUS *cursor = status;
-        while (interpret(buffer, sizeof buffer, &cursor))
-            parts << QString::fromUtf8(buffer);
-        return parts.join(QStringLiteral(" - "));
-    }
-
-    decltype(&isc_dsql_execute_immediate) execute = nullptr;
-    decltype(&isc_attach_database) attach = nullptr;
-    decltype(&isc_drop_database) drop = nullptr;
-    decltype(&isc_detach_database) detach = nullptr;
-    decltype(&fb_interpret) interpret = nullptr;
-
-private:
-    template <class F> F resolve(const char *name)
-    {
-        auto f = reinterpret_cast<F>(m_lib.resolve(name));
-        if (!f)
-            throw EDatabaseError(
-                QStringLiteral("A biblioteca cliente do Firebird não tem a função %1.")
-                    .arg(QLatin1String(name)));
-        return f;
-    }
-
-    QLibrary m_lib;
-};
-
-QString firebirdPath(const ConnectionSettings &s)
-{
-    if (s.host.isEmpty())
-        return QDir::cleanPath(QFileInfo(s.database).absoluteFilePath());
-    return s.port > 0 ? QStringLiteral("%1/%2:%3").arg(s.host).arg(s.port).arg(s.database)
-                      : QStringLiteral("%1:%2").arg(s.host, s.database);
-}
-
 QString sqlText(const QString &text)
 {
     QString q = text;
     q.replace(QLatin1Char('\''), QStringLiteral("''"));
     return QLatin1Char('\'') + q + QLatin1Char('\'');
-}
-
-// The attachment's parameters: user, password, and any further items.
-QByteArray firebirdDpb(const ConnectionSettings &s, const QByteArray &more)
-{
-    QByteArray dpb;
-    dpb.append(char(isc_dpb_version1));
-    const auto add = [&dpb](char tag, const QByteArray &value) {
-        dpb.append(tag);
-        dpb.append(char(value.size()));
-        dpb.append(value);
-    };
-    add(char(isc_dpb_user_name), (s.user.isEmpty() ? QStringLiteral("SYSDBA") : s.user).toUtf8());
-    if (!s.password.isEmpty())
-        add(char(isc_dpb_password), s.password.toUtf8());
-    return dpb + more;
 }
 
 void firebirdCreate(const ConnectionSettings &s, Durability durability)
@@ -137,10 +62,10 @@ void firebirdCreate(const ConnectionSettings &s, Durability durability)
         return;
     if (s.host.isEmpty())
         QDir().mkpath(QFileInfo(s.database).absolutePath());
-    FirebirdClient fb;
+    const FirebirdClient &fb = FirebirdClient::get();
     const QString user = s.user.isEmpty() ? QStringLiteral("SYSDBA") : s.user;
-    QString statement = QStringLiteral("CREATE DATABASE %1 USER %2")
-                            .arg(sqlText(firebirdPath(s)), sqlText(user));
+    QString statement =
+        QStringLiteral("CREATE DATABASE %1 USER %2").arg(sqlText(FirebirdPath(s)), sqlText(user));
     if (!s.password.isEmpty())
         statement += QStringLiteral(" PASSWORD %1").arg(sqlText(s.password));
     statement += QStringLiteral(" PAGE_SIZE 16384 DEFAULT CHARACTER SET UTF8");
@@ -148,45 +73,56 @@ void firebirdCreate(const ConnectionSettings &s, Durability durability)
     isc_db_handle db = 0;
     isc_tr_handle tr = 0;
     const QByteArray utf8 = statement.toUtf8();
-    if (fb.execute(status, &db, &tr, 0, utf8.constData(), SQL_DIALECT_V6, nullptr))
+    if (fb.executeImmediate(status, &db, &tr, 0, utf8.constData(), SQL_DIALECT_V6, nullptr))
         throw EDatabaseError(QStringLiteral("Não foi possível criar o banco de dados %1: %2")
                                  .arg(s.describe(), fb.message(status)));
     fb.detach(status, &db);
-    if (durability == Durability::Throwaway) {
-        // Forced writes are a flag of the database, set by an attachment that asks for it.
-        QByteArray noForcedWrites;
-        noForcedWrites.append(char(isc_dpb_force_write)).append(char(1)).append(char(0));
-        const QByteArray dpb = firebirdDpb(s, noForcedWrites);
-        const QByteArray path = firebirdPath(s).toUtf8();
-        if (fb.attach(status, 0, path.constData(), &db, static_cast<short>(dpb.size()), dpb.constData()))
-            throw EDatabaseError(QStringLiteral("Não foi possível configurar o banco de dados %1: %2")
-                                     .arg(s.describe(), fb.message(status)));
-        fb.detach(status, &db);
-    }
+    if (durability == Durability::Throwaway)
+        SetForcedWrites(s, false);
 }
 
 void firebirdDrop(const ConnectionSettings &s)
 {
     if (s.host.isEmpty() && !QFileInfo::exists(s.database))
         return;
-    FirebirdClient fb;
-    const QByteArray dpb = firebirdDpb(s, {});
+    const FirebirdClient &fb = FirebirdClient::get();
+    const QByteArray dpb = FirebirdDpb(s, {});
     ISC_STATUS_ARRAY status{};
     isc_db_handle db = 0;
-    const QByteArray path = firebirdPath(s).toUtf8();
-    if (fb.attach(status, 0, path.constData(), &db, static_cast<short>(dpb.size()), dpb.constData()))
+    const QByteArray path = FirebirdPath(s).toUtf8();
+    if (fb.attach(status, 0, path.constData(), &db, static_cast<short>(dpb.size()),
+                  dpb.constData()))
         throw EDatabaseError(QStringLiteral("Não foi possível abrir o banco de dados %1 para "
                                             "removê-lo: %2")
                                  .arg(s.describe(), fb.message(status)));
     if (fb.drop(status, &db)) {
         const QString why = fb.message(status);
         fb.detach(status, &db);
-        throw EDatabaseError(
-            QStringLiteral("Não foi possível remover o banco de dados %1: %2").arg(s.describe(), why));
+        throw EDatabaseError(QStringLiteral("Não foi possível remover o banco de dados %1: %2")
+                                 .arg(s.describe(), why));
     }
 }
 
 } // namespace
+
+void SetForcedWrites(const ConnectionSettings &s, bool on)
+{
+    if (s.engine() != Engine::Firebird)
+        return;
+    const FirebirdClient &fb = FirebirdClient::get();
+    // A flag in the database's header, set by an attachment that asks for it.
+    QByteArray item;
+    item.append(char(isc_dpb_force_write)).append(char(1)).append(char(on ? 1 : 0));
+    const QByteArray dpb = FirebirdDpb(s, item);
+    const QByteArray path = FirebirdPath(s).toUtf8();
+    ISC_STATUS_ARRAY status{};
+    isc_db_handle db = 0;
+    if (fb.attach(status, 0, path.constData(), &db, static_cast<short>(dpb.size()),
+                  dpb.constData()))
+        throw EDatabaseError(QStringLiteral("Não foi possível configurar o banco de dados %1: %2")
+                                 .arg(s.describe(), fb.message(status)));
+    fb.detach(status, &db);
+}
 
 void CreateDatabase(const ConnectionSettings &settings, Durability durability)
 {

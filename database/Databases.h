@@ -11,7 +11,11 @@ enum class Durability { Durable, Throwaway };
 // PostgreSQL database (through the server's "postgres" database), a Firebird file (UTF8).
 // Raises EDatabaseError with the engine's reason.
 // Throwaway: a Firebird file without forced writes, for tests and benchmarks.
-void CreateDatabase(const ConnectionSettings &settings, Durability durability = Durability::Durable);
+void CreateDatabase(const ConnectionSettings &settings,
+                    Durability durability = Durability::Durable);
+// Firebird writes each page through to the disk unless told otherwise; a bulk load runs
+// much faster without. No effect on the other engines.
+void SetForcedWrites(const ConnectionSettings &settings, bool on);
 // Removes it; a database that does not exist is no error.
 void DropDatabase(const ConnectionSettings &settings);
 

@@ -1,5 +1,6 @@
 #include "Demo.h"
 
+#include "BulkLoad.h"
 #include "Documents.h"
 #include "Schema.h"
 #include "framework/data/DBConnection.h"
@@ -15,124 +16,24 @@ namespace Velmora::Db {
 
 namespace {
 
-// Rows per INSERT: several rows per statement save round trips where the engine takes them.
-int rowsPerStatement(Engine engine, int columns)
-{
-    switch (engine) {
-    case Engine::PostgreSQL:
-        return 4000 / columns;
-    case Engine::SQLite:
-        return 200 / columns;
-    default:
-        return 1;
-    }
-}
-
-class Bulk
-{
-public:
-    Bulk(DBConnection &db, QString table, QStringList columns)
-        : m_db(db), m_table(std::move(table)), m_columns(std::move(columns)),
-          m_perStatement(rowsPerStatement(db.engine(), static_cast<int>(m_columns.size())))
-    {
-    }
-
-    void add(const QVariantList &row)
-    {
-        for (const QVariant &v : row)
-            m_pending << ToEngineValue(v, m_db.engine());
-        ++m_count;
-        if (m_pending.size() >= m_perStatement * m_columns.size())
-            flush();
-    }
-
-    // Tables are written in the schema's order, parents before children: a table's pending
-    // rows wait for those of every table before it.
-    void after(Bulk *previous) { m_parent = previous; }
-
-    void flush()
-    {
-        if (m_parent)
-            m_parent->flush();
-        const qsizetype width = m_columns.size();
-        qsizetype done = 0;
-        while (done < m_pending.size()) {
-            const int rows = static_cast<int>(qMin<qsizetype>(m_perStatement, (m_pending.size() - done) / width));
-            QSqlQuery *q = statement(rows);
-            for (qsizetype i = 0; i < rows * width; ++i)
-                q->bindValue(static_cast<int>(i), m_pending.at(done + i));
-            if (!q->exec())
-                throw EDatabaseError(
-                    QStringLiteral("Erro ao gravar a tabela %1 na demonstração: %2")
-                        .arg(m_table, q->lastError().text()));
-            done += rows * width;
-        }
-        m_pending.clear();
-    }
-
-    // Statements prepared in a finished transaction are not used again (Firebird's keep it).
-    void release()
-    {
-        m_full.reset();
-        m_tail.reset();
-    }
-
-    qint64 count() const { return m_count; }
-    const QString &table() const { return m_table; }
-
-private:
-    QSqlQuery *statement(int rows)
-    {
-        if (rows == m_perStatement && m_full)
-            return m_full.get();
-        auto q = std::make_unique<QSqlQuery>(m_db.Database());
-        QStringList marks;
-        for (int i = 0; i < m_columns.size(); ++i)
-            marks << QStringLiteral("?");
-        const QString one = QStringLiteral("(%1)").arg(marks.join(QStringLiteral(", ")));
-        QStringList values;
-        for (int r = 0; r < rows; ++r)
-            values << one;
-        if (!q->prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
-                            .arg(m_table, m_columns.join(QStringLiteral(", ")),
-                                 values.join(QStringLiteral(", ")))))
-            throw EDatabaseError(QStringLiteral("Erro ao preparar a gravação da tabela %1: %2")
-                                     .arg(m_table, q->lastError().text()));
-        if (rows != m_perStatement) {
-            m_tail = std::move(q);
-            return m_tail.get();
-        }
-        m_full = std::move(q);
-        return m_full.get();
-    }
-
-    DBConnection &m_db;
-    QString m_table;
-    QStringList m_columns;
-    int m_perStatement;
-    QVariantList m_pending;
-    std::unique_ptr<QSqlQuery> m_full, m_tail;
-    Bulk *m_parent = nullptr;
-    qint64 m_count = 0;
-};
-
-const char *const companyNames[] = {"Velmora Indústria e Comércio S.A.", "Atlântica Distribuidora Ltda",
-                                    "Serra Verde Alimentos Ltda", "Horizonte Metalúrgica S.A.",
-                                    "Rio Claro Têxtil Ltda"};
-const char *const cities[] = {"São Paulo", "Campinas", "Belo Horizonte", "Curitiba", "Porto Alegre",
-                              "Recife", "Salvador", "Goiânia", "Florianópolis", "Fortaleza"};
-const char *const trades[] = {"Comercial", "Distribuidora", "Indústria", "Transportes",
-                              "Agropecuária", "Metalúrgica", "Papelaria", "Construtora",
-                              "Atacadista", "Farmacêutica", "Têxtil", "Alimentos"};
-const char *const surnames[] = {"Silva", "Santos", "Oliveira", "Souza", "Rodrigues",
-                                "Ferreira", "Alves", "Pereira", "Lima", "Gomes",
-                                "Costa", "Ribeiro", "Martins", "Carvalho", "Almeida",
-                                "Lopes", "Soares", "Fernandes", "Vieira", "Barbosa"};
-const char *const regions[] = {"do Vale", "Paulista", "Mineira", "do Sul", "Nordeste",
-                               "Central", "Brasil", "do Norte", "Litorânea", "Serrana"};
+const char *const companyNames[] = {"Velmora Indústria e Comércio S.A.",
+                                    "Atlântica Distribuidora Ltda", "Serra Verde Alimentos Ltda",
+                                    "Horizonte Metalúrgica S.A.", "Rio Claro Têxtil Ltda"};
+const char *const cities[] = {"São Paulo",     "Campinas", "Belo Horizonte", "Curitiba",
+                              "Porto Alegre",  "Recife",   "Salvador",       "Goiânia",
+                              "Florianópolis", "Fortaleza"};
+const char *const trades[] = {"Comercial",    "Distribuidora", "Indústria", "Transportes",
+                              "Agropecuária", "Metalúrgica",   "Papelaria", "Construtora",
+                              "Atacadista",   "Farmacêutica",  "Têxtil",    "Alimentos"};
+const char *const surnames[] = {"Silva",    "Santos",  "Oliveira",  "Souza",    "Rodrigues",
+                                "Ferreira", "Alves",   "Pereira",   "Lima",     "Gomes",
+                                "Costa",    "Ribeiro", "Martins",   "Carvalho", "Almeida",
+                                "Lopes",    "Soares",  "Fernandes", "Vieira",   "Barbosa"};
+const char *const regions[] = {"do Vale", "Paulista", "Mineira",  "do Sul",    "Nordeste",
+                               "Central", "Brasil",   "do Norte", "Litorânea", "Serrana"};
 const char *const kinds[] = {"Ltda", "S.A.", "ME", "EIRELI"};
-const char *const firstNames[] = {"Maria", "José", "Ana", "João", "Francisca", "Antônio",
-                                  "Adriana", "Carlos", "Juliana", "Paulo", "Márcia", "Lucas"};
+const char *const firstNames[] = {"Maria",   "José",   "Ana",     "João",  "Francisca", "Antônio",
+                                  "Adriana", "Carlos", "Juliana", "Paulo", "Márcia",    "Lucas"};
 
 template <size_t N> QString pick(const char *const (&list)[N], quint64 n)
 {
@@ -146,8 +47,8 @@ struct Tax
 };
 
 // Codes 07 has no tax rows: the screen neither lists nor accepts it.
-const Tax taxes[] = {{"01", "ICMS", "E", 18.0},    {"02", "IPI", "F", 10.0},
-                     {"03", "ISS", "M", 5.0},      {"04", "PIS", "", 1.65},
+const Tax taxes[] = {{"01", "ICMS", "E", 18.0},      {"02", "IPI", "F", 10.0},
+                     {"03", "ISS", "M", 5.0},        {"04", "PIS", "", 1.65},
                      {"05", "COFINS", nullptr, 7.6}, {"06", "ICMS ST", "E", 12.0},
                      {"07", "II", "F", 14.0}};
 const struct
@@ -183,8 +84,8 @@ void requireEmpty(DBConnection &db)
     for (const TableDef &t : Tables()) {
         QSqlQuery q(db.Database());
         if (!q.exec(QStringLiteral("SELECT 1 FROM %1").arg(t.name)))
-            throw EDatabaseError(QStringLiteral("Erro ao ler a tabela %1: %2")
-                                     .arg(t.name, q.lastError().text()));
+            throw EDatabaseError(
+                QStringLiteral("Erro ao ler a tabela %1: %2").arg(t.name, q.lastError().text()));
         if (q.next())
             throw EDatabaseError(QStringLiteral("O banco de dados %1 já tem dados (tabela %2): a "
                                                 "demonstração pede um banco vazio.")
@@ -197,8 +98,10 @@ void requireEmpty(DBConnection &db)
 DemoResult GenerateDemo(DBConnection &db, const DemoOptions &o,
                         const std::function<void(const QString &)> &progress)
 {
-    check(o.documents >= 0 && o.documents <= 999999999, QStringLiteral("--documents de 0 a 999999999"));
-    check(o.suppliers >= 0 && o.suppliers <= 50000000, QStringLiteral("--suppliers de 1 a 50000000"));
+    check(o.documents >= 0 && o.documents <= 999999999,
+          QStringLiteral("--documents de 0 a 999999999"));
+    check(o.suppliers >= 0 && o.suppliers <= 50000000,
+          QStringLiteral("--suppliers de 0 (automático) a 50000000"));
     check(o.companies >= 1 && o.companies <= 99, QStringLiteral("--companies de 1 a 99"));
     check(o.branches >= 1 && o.branches <= 9999, QStringLiteral("--branches de 1 a 9999"));
     check(o.months >= 1 && o.months <= 600, QStringLiteral("--months de 1 a 600"));
@@ -230,42 +133,39 @@ DemoResult GenerateDemo(DBConnection &db, const DemoOptions &o,
         break;
     }
 
-    std::vector<std::unique_ptr<Bulk>> all;
-    const auto bulk = [&](const char *table, QStringList columns) {
-        auto b = std::make_unique<Bulk>(db, QLatin1String(table), std::move(columns));
-        if (!all.empty())
-            b->after(all.back().get());
-        all.push_back(std::move(b));
-        return all.back().get();
-    };
-    Bulk *empresa = bulk("EMPRESA", {"CDEMPRESA", "NMEMPRESA"});
-    Bulk *impostoNfe = bulk("IMPOSTONFE", {"CDIMPOSTONFE", "SGIMPOSTONFE", "IDORGARRECADNFE"});
-    Bulk *imposto = bulk("IMPOSTO", {"CDIMPOSTO", "NMIMPOSTO", "CDIMPOSTONFE"});
-    Bulk *inscEstad = bulk("INSCRESTAD", {"CDEMPRESA", "CDINSCESTA"});
-    Bulk *inscMuni = bulk("INSCRMUNICIP", {"CDEMPRESA", "CDINSCMUNI"});
-    Bulk *fornecedor = bulk("FORNECEDOR", {"NRINSJURFORN", "NMRAZSOCFORN", "IDTPIJURFORN"});
-    Bulk *filial = bulk("FILIAL", {"CDFILIAL", "NMFILIAL", "CDEMPRESA"});
-    Bulk *mapa = bulk("MAPAAPURACAO",
+    BulkLoad load(db);
+    const int empresa = load.AddTable(QStringLiteral("EMPRESA"), {"CDEMPRESA", "NMEMPRESA"});
+    const int impostoNfe = load.AddTable(QStringLiteral("IMPOSTONFE"),
+                                         {"CDIMPOSTONFE", "SGIMPOSTONFE", "IDORGARRECADNFE"});
+    const int imposto =
+        load.AddTable(QStringLiteral("IMPOSTO"), {"CDIMPOSTO", "NMIMPOSTO", "CDIMPOSTONFE"});
+    const int inscEstad = load.AddTable(QStringLiteral("INSCRESTAD"), {"CDEMPRESA", "CDINSCESTA"});
+    const int inscMuni = load.AddTable(QStringLiteral("INSCRMUNICIP"), {"CDEMPRESA", "CDINSCMUNI"});
+    const int fornecedor = load.AddTable(QStringLiteral("FORNECEDOR"),
+                                         {"NRINSJURFORN", "NMRAZSOCFORN", "IDTPIJURFORN"});
+    const int filial =
+        load.AddTable(QStringLiteral("FILIAL"), {"CDFILIAL", "NMFILIAL", "CDEMPRESA"});
+    const int mapa =
+        load.AddTable(QStringLiteral("MAPAAPURACAO"),
                       {"CDEMPRESA", "CDIMPOSTONFE", "CDINSCRICAO", "DTINIPERIODO", "DTFIMPERIODO"});
-    Bulk *doc = bulk("DOCENTRADA", {"CDEMPRESA", "CDFILIAL", "NRINSJURFORN", "CDSERIE", "NRDOCUMENTO",
-                                    "DTEMISSAO", "DTENTRADA", "CDINSCRICAO", "VLCONTABIL"});
-    Bulk *docImp = bulk("DOCENTRADAIMP", {"CDEMPRESA", "CDFILIAL", "NRINSJURFORN", "CDSERIE",
-                                          "NRDOCUMENTO", "CDIMPOSTONFE", "VLBASE", "PCALIQUOTA",
-                                          "VLIMPOSTO"});
-
+    const int doc =
+        load.AddTable(QStringLiteral("DOCENTRADA"),
+                      {"CDEMPRESA", "CDFILIAL", "NRINSJURFORN", "CDSERIE", "NRDOCUMENTO",
+                       "DTEMISSAO", "DTENTRADA", "CDINSCRICAO", "VLCONTABIL"});
+    const int docImp =
+        load.AddTable(QStringLiteral("DOCENTRADAIMP"),
+                      {"CDEMPRESA", "CDFILIAL", "NRINSJURFORN", "CDSERIE", "NRDOCUMENTO",
+                       "CDIMPOSTONFE", "VLBASE", "PCALIQUOTA", "VLIMPOSTO"});
     qint64 sinceCommit = 0;
-    const auto commitStep = [&]() {
-        for (auto &b : all)
-            b->flush();
-        for (auto &b : all)
-            b->release();
-        db.Commit();
-        db.StartTransaction();
-        sinceCommit = 0;
+    const auto add = [&](int table, const QVariantList &row) {
+        load.Add(table, row);
+        if (++sinceCommit >= 500000) {
+            load.Commit();
+            sinceCommit = 0;
+        }
     };
 
-    db.StartTransaction();
-    try {
+    {
         // Companies, their branches (one state registration per branch state) and
         // registrations.
         QVector<QStringList> branchesOf(o.companies), stateRegs(o.companies), cityRegs(o.companies);
@@ -273,29 +173,33 @@ DemoResult GenerateDemo(DBConnection &db, const DemoOptions &o,
             const QString cd = code(c + 1, 2);
             QString name = pick(companyNames, quint64(c));
             if (c >= int(std::size(companyNames)))
-                name = QStringLiteral("%1 %2 Ltda").arg(pick(trades, quint64(c)), pick(surnames, quint64(c)));
-            empresa->add({cd, name.left(40)});
+                name = QStringLiteral("%1 %2 Ltda")
+                           .arg(pick(trades, quint64(c)), pick(surnames, quint64(c)));
+            add(empresa, {cd, name.left(40)});
             const int states = qMin(2, o.branches);
             for (int s = 0; s < states; ++s) {
-                stateRegs[c] << QStringLiteral("%1%2").arg(110 + c * 7 + s).arg(code(below(1000000000), 9));
-                inscEstad->add({cd, stateRegs[c].last()});
+                stateRegs[c]
+                    << QStringLiteral("%1%2").arg(110 + c * 7 + s).arg(code(below(1000000000), 9));
+                add(inscEstad, {cd, stateRegs[c].last()});
             }
             for (int m = 0; m < states; ++m) {
                 cityRegs[c] << code(1000000 + (c * 37 + m) * 9173 % 8999999, 8);
-                inscMuni->add({cd, cityRegs[c].last()});
+                add(inscMuni, {cd, cityRegs[c].last()});
             }
             for (int b = 0; b < o.branches; ++b) {
                 branchesOf[c] << cd + code(b + 1, 4);
-                const QString nm = b == 0 ? QStringLiteral("Matriz %1").arg(pick(cities, quint64(c)))
-                                          : QStringLiteral("Filial %1 %2").arg(pick(cities, quint64(c + b))).arg(b);
-                filial->add({branchesOf[c].last(), nm.left(30), cd});
+                const QString nm =
+                    b == 0
+                        ? QStringLiteral("Matriz %1").arg(pick(cities, quint64(c)))
+                        : QStringLiteral("Filial %1 %2").arg(pick(cities, quint64(c + b))).arg(b);
+                add(filial, {branchesOf[c].last(), nm.left(30), cd});
             }
         }
         for (const Tax &t : taxes)
-            impostoNfe->add({QLatin1String(t.code), QLatin1String(t.acronym),
+            add(impostoNfe, {QLatin1String(t.code), QLatin1String(t.acronym),
                              t.body ? QVariant(QString::fromLatin1(t.body)) : QVariant()});
         for (const auto &t : taxRows)
-            imposto->add({QLatin1String(t.code), QString::fromUtf8(t.name), QLatin1String(t.tax)});
+            add(imposto, {QLatin1String(t.code), QString::fromUtf8(t.name), QLatin1String(t.tax)});
 
         // Monthly maps of every tax that has tax rows, for each registration it calls for.
         for (int c = 0; c < o.companies; ++c)
@@ -303,17 +207,17 @@ DemoResult GenerateDemo(DBConnection &db, const DemoOptions &o,
                 if (QByteArray(t.code) == "07")
                     continue;
                 const QString body = t.body ? QString::fromLatin1(t.body) : QString();
-                const QStringList regs = body == QLatin1String("E")   ? stateRegs[c]
-                                         : body == QLatin1String("M") ? cityRegs[c]
-                                                                       : QStringList{QString()};
+                const QStringList regs = body == QLatin1String("E") ? stateRegs[c]
+                                         : body == QLatin1String("M")
+                                             ? cityRegs[c]
+                                             : QStringList{QStringLiteral("")};
                 for (const QString &reg : regs)
                     for (int m = 0; m < o.months; ++m) {
                         const QDate first = o.start.addMonths(m);
-                        mapa->add({code(c + 1, 2), QLatin1String(t.code), reg, first,
+                        add(mapa, {code(c + 1, 2), QLatin1String(t.code), reg, first,
                                    first.addMonths(1).addDays(-1)});
                     }
             }
-        commitStep();
         say(QStringLiteral("Empresas, filiais, impostos, inscrições e mapas gravados."));
 
         // Suppliers: four companies for each person.
@@ -335,13 +239,11 @@ DemoResult GenerateDemo(DBConnection &db, const DemoOptions &o,
                                 pick(regions, below(1000)), pick(kinds, below(1000)));
             }
             supplierIds << id;
-            fornecedor->add({id, name.left(40), person ? QStringLiteral("F") : QStringLiteral("J")});
-            if (++sinceCommit >= 200000) {
-                commitStep();
+            add(fornecedor,
+                {id, name.left(40), person ? QStringLiteral("F") : QStringLiteral("J")});
+            if ((i + 1) % 200000 == 0)
                 say(QStringLiteral("%1 fornecedores gravados.").arg(i + 1));
-            }
         }
-        commitStep();
 
         // Documents: goods (ICMS, often IPI, PIS and COFINS) under the branch's state
         // registration, one in ten a service (ISS, PIS, COFINS) under the municipal one.
@@ -353,7 +255,7 @@ DemoResult GenerateDemo(DBConnection &db, const DemoOptions &o,
             const QString branch = branchesOf[c].at(b);
             const QString supplier = supplierIds.at(qsizetype(below(quint64(supplierCount))));
             const bool service = below(10) == 0;
-            const QString serie = service ? QString() : QString::number(1 + below(3));
+            const QString serie = service ? QStringLiteral("") : QString::number(1 + below(3));
             const QString number = QString::number(n + 1);
             const QDate month = o.start.addMonths(int(below(quint64(o.months))));
             const QDate issued = month.addDays(qint64(below(quint64(month.daysInMonth()))));
@@ -361,12 +263,11 @@ DemoResult GenerateDemo(DBConnection &db, const DemoOptions &o,
             const QString reg = service ? cityRegs[c].at(b % cityRegs[c].size())
                                         : stateRegs[c].at(b % stateRegs[c].size());
             const qint64 total = 5000 + qint64(below(4995000));
-            doc->add({cd, branch, supplier, serie, number, issued, entered, reg, money(total)});
+            add(doc, {cd, branch, supplier, serie, number, issued, entered, reg, money(total)});
             const auto tax = [&](const char *taxCode, double rate) {
                 const qint64 amount = qRound64(double(total) * rate / 100.0);
-                docImp->add({cd, branch, supplier, serie, number, QLatin1String(taxCode), money(total),
-                             QString::number(rate, 'f', 4), money(amount)});
-                ++sinceCommit;
+                add(docImp, {cd, branch, supplier, serie, number, QLatin1String(taxCode),
+                             money(total), QString::number(rate, 'f', 4), money(amount)});
             };
             if (service) {
                 tax("03", 2.0 + double(below(4)));
@@ -380,23 +281,10 @@ DemoResult GenerateDemo(DBConnection &db, const DemoOptions &o,
                 tax("04", 1.65);
                 tax("05", 7.6);
             }
-            if (++sinceCommit >= 200000)
-                commitStep();
             if ((n + 1) % reportEvery == 0)
                 say(QStringLiteral("%1 documentos gravados.").arg(n + 1));
         }
-        for (auto &b : all)
-            b->flush();
-        all.clear();
-        db.Commit();
-    } catch (...) {
-        all.clear();
-        try {
-            db.Rollback();
-        } catch (const EDatabaseError &) {
-            // The write that failed is the news.
-        }
-        throw;
+        load.Commit(true);
     }
 
     if (db.engine() == Engine::SQLite) {

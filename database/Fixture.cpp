@@ -76,13 +76,13 @@ QVariant valueOf(const ColumnDef &c, const QJsonValue &v, const QString &table, 
         const QString text = v.toString();
         const QDate date = QDate::fromString(text, Qt::ISODate);
         if (!v.isString() || !shape.match(text).hasMatch() || !date.isValid())
-            refuse.row(table, number,
-                       QStringLiteral("%1 não é uma data AAAA-MM-DD: %2")
-                           .arg(c.name,
-                                QString::fromUtf8(QJsonDocument(QJsonArray{v}).toJson(
-                                                      QJsonDocument::Compact))
-                                    .mid(1)
-                                    .chopped(1)));
+            refuse.row(
+                table, number,
+                QStringLiteral("%1 não é uma data AAAA-MM-DD: %2")
+                    .arg(c.name, QString::fromUtf8(
+                                     QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact))
+                                     .mid(1)
+                                     .chopped(1)));
         return date;
     }
     case ColumnType::Money:
@@ -131,8 +131,9 @@ QVector<Row> readRows(const QJsonObject &fixture, const Refusal &refuse)
             QStringList key;
             for (const ColumnDef &c : table.columns) {
                 if (c.notNull && !row.columns.contains(c.name))
-                    refuse.row(table.name, number,
-                               QStringLiteral("falta a coluna %1, que não pode ser nula").arg(c.name));
+                    refuse.row(
+                        table.name, number,
+                        QStringLiteral("falta a coluna %1, que não pode ser nula").arg(c.name));
             }
             for (const QString &k : table.key)
                 key << row.values.at(row.columns.indexOf(k)).toString();

@@ -27,21 +27,24 @@ ColumnDef money(const char *name)
 
 QVector<TableDef> define()
 {
-    const QStringList documentKey{"CDEMPRESA", "CDFILIAL", "NRINSJURFORN", "CDSERIE", "NRDOCUMENTO"};
+    const QStringList documentKey{"CDEMPRESA", "CDFILIAL", "NRINSJURFORN", "CDSERIE",
+                                  "NRDOCUMENTO"};
     QVector<TableDef> t;
-    t << TableDef{"EMPRESA", {text("CDEMPRESA", 2, true), text("NMEMPRESA", 40)}, {"CDEMPRESA"}, {}, {}};
+    t << TableDef{
+        "EMPRESA", {text("CDEMPRESA", 2, true), text("NMEMPRESA", 40)}, {"CDEMPRESA"}, {}, {}};
     // An empty or null collecting body means the tax has no registration.
-    t << TableDef{"IMPOSTONFE",
-                  {text("CDIMPOSTONFE", 2, true), text("SGIMPOSTONFE", 10),
-                   text("IDORGARRECADNFE", 1)},
-                  {"CDIMPOSTONFE"},
-                  {},
-                  {}};
-    t << TableDef{"IMPOSTO",
-                  {text("CDIMPOSTO", 4, true), text("NMIMPOSTO", 40), text("CDIMPOSTONFE", 2, true)},
-                  {"CDIMPOSTO"},
-                  {{"FK_IMPOSTO_IMPOSTONFE", {"CDIMPOSTONFE"}, "IMPOSTONFE", {"CDIMPOSTONFE"}}},
-                  {{"IX_IMPOSTO_IMPOSTONFE", {"CDIMPOSTONFE"}, true}}};
+    t << TableDef{
+        "IMPOSTONFE",
+        {text("CDIMPOSTONFE", 2, true), text("SGIMPOSTONFE", 10), text("IDORGARRECADNFE", 1)},
+        {"CDIMPOSTONFE"},
+        {},
+        {}};
+    t << TableDef{
+        "IMPOSTO",
+        {text("CDIMPOSTO", 4, true), text("NMIMPOSTO", 40), text("CDIMPOSTONFE", 2, true)},
+        {"CDIMPOSTO"},
+        {{"FK_IMPOSTO_IMPOSTONFE", {"CDIMPOSTONFE"}, "IMPOSTONFE", {"CDIMPOSTONFE"}}},
+        {{"IX_IMPOSTO_IMPOSTONFE", {"CDIMPOSTONFE"}, true}}};
     t << TableDef{"INSCRESTAD",
                   {text("CDEMPRESA", 2, true), text("CDINSCESTA", 16, true)},
                   {"CDEMPRESA", "CDINSCESTA"},
@@ -53,11 +56,12 @@ QVector<TableDef> define()
                   {{"FK_INSCRMUNICIP_EMPRESA", {"CDEMPRESA"}, "EMPRESA", {"CDEMPRESA"}}},
                   {}};
     // "J" a company (14-digit CNPJ), "F" a person (11-digit CPF).
-    t << TableDef{"FORNECEDOR",
-                  {text("NRINSJURFORN", 14, true), text("NMRAZSOCFORN", 40), text("IDTPIJURFORN", 1)},
-                  {"NRINSJURFORN"},
-                  {},
-                  {{"IX_FORNECEDOR_NOME", {"NMRAZSOCFORN"}, false}}};
+    t << TableDef{
+        "FORNECEDOR",
+        {text("NRINSJURFORN", 14, true), text("NMRAZSOCFORN", 40), text("IDTPIJURFORN", 1)},
+        {"NRINSJURFORN"},
+        {},
+        {{"IX_FORNECEDOR_NOME", {"NMRAZSOCFORN"}, false}}};
     t << TableDef{"FILIAL",
                   {text("CDFILIAL", 8, true), text("NMFILIAL", 30), text("CDEMPRESA", 2, true)},
                   {"CDFILIAL"},
@@ -65,16 +69,16 @@ QVector<TableDef> define()
                   {{"IX_FILIAL_EMPRESA", {"CDEMPRESA"}, true}}};
     // One assessment map per tax period of a company, registration and tax; a tax without
     // registration keeps the empty text in CDINSCRICAO.
-    t << TableDef{"MAPAAPURACAO",
-                  {text("CDEMPRESA", 2, true), text("CDIMPOSTONFE", 2, true),
-                   text("CDINSCRICAO", 16, true), date("DTINIPERIODO", true),
-                   date("DTFIMPERIODO", true)},
-                  {"CDEMPRESA", "CDIMPOSTONFE", "CDINSCRICAO", "DTINIPERIODO"},
-                  {{"FK_MAPAAPURACAO_EMPRESA", {"CDEMPRESA"}, "EMPRESA", {"CDEMPRESA"}},
-                   {"FK_MAPAAPURACAO_IMPOSTONFE", {"CDIMPOSTONFE"}, "IMPOSTONFE", {"CDIMPOSTONFE"}}},
-                  {{"IX_MAPAAPURACAO_FIM",
-                    {"CDEMPRESA", "CDIMPOSTONFE", "CDINSCRICAO", "DTFIMPERIODO"},
-                    false}}};
+    t << TableDef{
+        "MAPAAPURACAO",
+        {text("CDEMPRESA", 2, true), text("CDIMPOSTONFE", 2, true), text("CDINSCRICAO", 16, true),
+         date("DTINIPERIODO", true), date("DTFIMPERIODO", true)},
+        {"CDEMPRESA", "CDIMPOSTONFE", "CDINSCRICAO", "DTINIPERIODO"},
+        {{"FK_MAPAAPURACAO_EMPRESA", {"CDEMPRESA"}, "EMPRESA", {"CDEMPRESA"}},
+         {"FK_MAPAAPURACAO_IMPOSTONFE", {"CDIMPOSTONFE"}, "IMPOSTONFE", {"CDIMPOSTONFE"}}},
+        {{"IX_MAPAAPURACAO_FIM",
+          {"CDEMPRESA", "CDIMPOSTONFE", "CDINSCRICAO", "DTFIMPERIODO"},
+          false}}};
     t << TableDef{"DOCENTRADA",
                   {text("CDEMPRESA", 2, true), text("CDFILIAL", 8, true),
                    text("NRINSJURFORN", 14, true), text("CDSERIE", 3, true),
@@ -86,15 +90,21 @@ QVector<TableDef> define()
                    {"FK_DOCENTRADA_FORNECEDOR", {"NRINSJURFORN"}, "FORNECEDOR", {"NRINSJURFORN"}}},
                   // The report reads one company's entries of a period.
                   {{"IX_DOCENTRADA_ENTRADA", {"CDEMPRESA", "DTENTRADA"}, false}}};
-    t << TableDef{"DOCENTRADAIMP",
-                  {text("CDEMPRESA", 2, true), text("CDFILIAL", 8, true),
-                   text("NRINSJURFORN", 14, true), text("CDSERIE", 3, true),
-                   text("NRDOCUMENTO", 9, true), text("CDIMPOSTONFE", 2, true), money("VLBASE"),
-                   {QStringLiteral("PCALIQUOTA"), ColumnType::Rate, 0, false}, money("VLIMPOSTO")},
-                  documentKey + QStringList{"CDIMPOSTONFE"},
-                  {{"FK_DOCENTRADAIMP_DOCENTRADA", documentKey, "DOCENTRADA", documentKey},
-                   {"FK_DOCENTRADAIMP_IMPOSTONFE", {"CDIMPOSTONFE"}, "IMPOSTONFE", {"CDIMPOSTONFE"}}},
-                  {}};
+    t << TableDef{
+        "DOCENTRADAIMP",
+        {text("CDEMPRESA", 2, true),
+         text("CDFILIAL", 8, true),
+         text("NRINSJURFORN", 14, true),
+         text("CDSERIE", 3, true),
+         text("NRDOCUMENTO", 9, true),
+         text("CDIMPOSTONFE", 2, true),
+         money("VLBASE"),
+         {QStringLiteral("PCALIQUOTA"), ColumnType::Rate, 0, false},
+         money("VLIMPOSTO")},
+        documentKey + QStringList{"CDIMPOSTONFE"},
+        {{"FK_DOCENTRADAIMP_DOCENTRADA", documentKey, "DOCENTRADA", documentKey},
+         {"FK_DOCENTRADAIMP_IMPOSTONFE", {"CDIMPOSTONFE"}, "IMPOSTONFE", {"CDIMPOSTONFE"}}},
+        {}};
     return t;
 }
 
@@ -123,15 +133,17 @@ QString tableDdl(const TableDef &t, Engine engine)
         // SQLite takes any text in a DATE column: only a real "YYYY-MM-DD" may stay there
         // (a day the month lacks comes back from julianday() as another date).
         if (engine == Engine::SQLite && c.type == ColumnType::Date)
-            line += QStringLiteral(" CHECK (%1 IS NULL OR %1 IS strftime('%Y-%m-%d', julianday(%1)))")
-                        .arg(c.name);
+            line +=
+                QStringLiteral(" CHECK (%1 IS NULL OR %1 IS strftime('%Y-%m-%d', julianday(%1)))")
+                    .arg(c.name);
         parts << line;
     }
     parts << QStringLiteral("  CONSTRAINT PK_%1 PRIMARY KEY (%2)").arg(t.name, t.key.join(", "));
     for (const ReferenceDef &r : t.references)
         parts << QStringLiteral("  CONSTRAINT %1 FOREIGN KEY (%2) REFERENCES %3 (%4)")
                      .arg(r.name, r.columns.join(", "), r.table, r.referenced.join(", "));
-    return QStringLiteral("CREATE TABLE %1 (\n%2\n)").arg(t.name, parts.join(QStringLiteral(",\n")));
+    return QStringLiteral("CREATE TABLE %1 (\n%2\n)")
+        .arg(t.name, parts.join(QStringLiteral(",\n")));
 }
 
 } // namespace

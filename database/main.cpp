@@ -95,7 +95,8 @@ int run(const QStringList &all)
             continue;
         args << all.at(i);
     }
-    if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
+    if (args.isEmpty() || args.first() == QLatin1String("--help") ||
+        args.first() == QLatin1String("-h")) {
         out() << QString::fromUtf8(usage);
         return args.isEmpty() ? 2 : 0;
     }
@@ -124,22 +125,35 @@ int run(const QStringList &all)
         const Velmora::Db::FixtureResult r = Velmora::Db::LoadFixtureFile(db, args.at(1));
         for (auto it = r.rowsPerTable.begin(); it != r.rowsPerTable.end(); ++it)
             out() << QStringLiteral("%1: %2 linhas\n").arg(it.key()).arg(it.value());
-        out() << QStringLiteral("%1 linhas carregadas em %2.\n").arg(r.rows).arg(connection.describe());
+        out() << QStringLiteral("%1 linhas carregadas em %2.\n")
+                     .arg(r.rows)
+                     .arg(connection.describe());
     } else if (command == QLatin1String("demo")) {
         const Velmora::Db::DemoOptions options = demoOptions(args, 1);
         Velmora::Db::CreateDatabase(connection);
-        Velmora::DBConnection db(connection);
-        const auto r = Velmora::Db::GenerateDemo(db, options, [](const QString &line) {
-            out() << line << '\n';
-            out().flush();
-        });
+        // Firebird writes every page through to the disk unless told otherwise: off for the
+        // load, on again after it.
+        Velmora::Db::SetForcedWrites(connection, false);
+        Velmora::Db::DemoResult r;
+        try {
+            Velmora::DBConnection db(connection);
+            r = Velmora::Db::GenerateDemo(db, options, [](const QString &line) {
+                out() << line << '\n';
+                out().flush();
+            });
+        } catch (...) {
+            Velmora::Db::SetForcedWrites(connection, true);
+            throw;
+        }
+        Velmora::Db::SetForcedWrites(connection, true);
         for (auto it = r.rowsPerTable.begin(); it != r.rowsPerTable.end(); ++it)
             out() << QStringLiteral("%1: %2 linhas\n").arg(it.key()).arg(it.value());
         out() << QStringLiteral("Demonstração gerada em %1 em %2 s.\n")
                      .arg(connection.describe())
                      .arg(double(clock.elapsed()) / 1000.0, 0, 'f', 1);
     } else {
-        err() << QStringLiteral("Comando desconhecido: %1\n\n").arg(command) << QString::fromUtf8(usage);
+        err() << QStringLiteral("Comando desconhecido: %1\n\n").arg(command)
+              << QString::fromUtf8(usage);
         return 2;
     }
     return 0;

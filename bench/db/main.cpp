@@ -40,7 +40,7 @@ struct Options
     qint64 documents = 1000000;
     qint64 suppliers = 1000000;
     int iterations = 20000;
-    int listRuns = 5;
+    int listRuns = 3;
     QStringList engines{"sqlite", "postgresql", "firebird"};
 };
 
@@ -71,17 +71,22 @@ QString writeDescription(const QTemporaryDir &dir)
     for (const QString &file : data.entryList({QStringLiteral("qry*.json")}, QDir::Files)) {
         QFile f(data.filePath(file));
         f.open(QIODevice::ReadOnly);
-        for (const QJsonValue c :
-             QJsonDocument::fromJson(f.readAll()).object().value(QStringLiteral("components")).toArray()) {
-            components.append(QJsonObject{{"name", c[QStringLiteral("name")]}, {"from", f.fileName()}});
+        for (const QJsonValue c : QJsonDocument::fromJson(f.readAll())
+                                      .object()
+                                      .value(QStringLiteral("components"))
+                                      .toArray()) {
+            components.append(
+                QJsonObject{{"name", c[QStringLiteral("name")]}, {"from", f.fileName()}});
             for (const QJsonValue field : c[QStringLiteral("fields")].toArray())
-                components.append(QJsonObject{{"name", field[QStringLiteral("name")]}, {"from", f.fileName()}});
+                components.append(
+                    QJsonObject{{"name", field[QStringLiteral("name")]}, {"from", f.fileName()}});
         }
     }
     const QString path = dir.filePath(QStringLiteral("bench.json"));
     QFile out(path);
     out.open(QIODevice::WriteOnly);
-    out.write(QJsonDocument(QJsonObject{{"name", "frmBench"}, {"components", components}}).toJson());
+    out.write(
+        QJsonDocument(QJsonObject{{"name", "frmBench"}, {"components", components}}).toJson());
     return path;
 }
 
@@ -103,7 +108,8 @@ Latency measure(int iterations, const std::function<void()> &once)
     }
     std::sort(ns.begin(), ns.end());
     const auto at = [&](double q) {
-        return double(ns[std::min(ns.size() - 1, static_cast<size_t>(q * double(ns.size())))]) / 1000.0;
+        return double(ns[std::min(ns.size() - 1, static_cast<size_t>(q * double(ns.size())))]) /
+               1000.0;
     };
     return {at(0.50), at(0.99)};
 }
@@ -158,7 +164,8 @@ public:
     {
         for (const auto &p : m_params)
             m_query.bindValue(QLatin1Char(':') + p.first,
-                              p.second.isNull() ? QVariant(QMetaType::fromType<QString>()) : p.second);
+                              p.second.isNull() ? QVariant(QMetaType::fromType<QString>())
+                                                : p.second);
         if (!m_query.exec())
             throw Exception(QStringLiteral("exec: ") + m_query.lastError().text());
         int rows = 0;
@@ -220,9 +227,10 @@ void benchEngine(const QString &engine, const Options &o, TForm *form)
     bool available = false;
     const Velmora::ConnectionSettings settings = settingsFor(engine, dir, available);
     if (!available) {
-        note(QStringLiteral("%1: sem servidor (defina VELMORA_TEST_PG_HOST e _PORT, por exemplo com "
-                            "scripts/test-services); motor não medido.")
-                 .arg(engine));
+        note(
+            QStringLiteral("%1: sem servidor (defina VELMORA_TEST_PG_HOST e _PORT, por exemplo com "
+                           "scripts/test-services); motor não medido.")
+                .arg(engine));
         return;
     }
     Velmora::Db::CreateDatabase(settings, Velmora::Db::Durability::Throwaway);
@@ -246,7 +254,8 @@ void benchEngine(const QString &engine, const Options &o, TForm *form)
         Velmora::Db::DemoOptions demo;
         demo.documents = o.documents;
         demo.suppliers = o.suppliers;
-        Velmora::Db::GenerateDemo(loader, demo, [&](const QString &line) { note(engine + ": " + line); });
+        Velmora::Db::GenerateDemo(loader, demo,
+                                  [&](const QString &line) { note(engine + ": " + line); });
         figure(QStringLiteral("demo_load_%1").arg(engine), double(t.elapsed()) / 1000.0, "s");
     }
 
@@ -255,17 +264,21 @@ void benchEngine(const QString &engine, const Options &o, TForm *form)
     db->Open();
     // A company, a tax and a state registration that exist in the demonstration data.
     QSqlQuery pick(db->Database());
-    pick.exec(QStringLiteral("SELECT CDEMPRESA, CDINSCESTA FROM INSCRESTAD ORDER BY CDEMPRESA, CDINSCESTA"));
+    pick.exec(QStringLiteral(
+        "SELECT CDEMPRESA, CDINSCESTA FROM INSCRESTAD ORDER BY CDEMPRESA, CDINSCESTA"));
     pick.next();
     const QString company = pick.value(0).toString(), registration = pick.value(1).toString();
     pick.finish();
 
-    const auto query = [form](const char *name) { return form->findChild<TADOIBQuery *>(QLatin1String(name)); };
+    const auto query = [form](const char *name) {
+        return form->findChild<TADOIBQuery *>(QLatin1String(name));
+    };
     const QVariant null;
     const QList<Check> checks{
         {"empresa", query("qryEmpresa"), {{"P_CDEMPRESA", company}}},
         {"imposto", query("qryImposto"), {{"P_CDIMPOSTO", QStringLiteral("01")}}},
-        {"inscricao", query("qryInscEsta"),
+        {"inscricao",
+         query("qryInscEsta"),
          {{"P_CDEMPRESA", company}, {"P_CDINSCESTA", registration}, {"P_TCDINSCESTA", null}}},
     };
     double worstP99 = 0, worstBareP99 = 0;
@@ -350,7 +363,10 @@ int main(int argc, char **argv)
         DataForm::path = writeDescription(dir);
         TForm *form = TApplication::instance().CreateForm<DataForm>();
         for (const QString &engine : o.engines) {
-            note(QStringLiteral("%1: %2 documentos, %3 fornecedores").arg(engine).arg(o.documents).arg(o.suppliers));
+            note(QStringLiteral("%1: %2 documentos, %3 fornecedores")
+                     .arg(engine)
+                     .arg(o.documents)
+                     .arg(o.suppliers));
             benchEngine(engine, o, form);
         }
         delete form;

@@ -60,35 +60,55 @@ TEST(DemoTest, RealisticDataAndTheSameOnEveryEngine)
         EXPECT_EQ(result.rowsPerTable.value(QStringLiteral("FILIAL")), 6);
         EXPECT_GE(result.rowsPerTable.value(QStringLiteral("DOCENTRADAIMP")), 400);
 
-        for (const QStringList &s : Rows(c, QStringLiteral("SELECT NRINSJURFORN, IDTPIJURFORN FROM FORNECEDOR"))) {
+        for (const QStringList &s :
+             Rows(c, QStringLiteral("SELECT NRINSJURFORN, IDTPIJURFORN FROM FORNECEDOR"))) {
             const bool company = s.at(1) == QLatin1String("J");
             EXPECT_TRUE(company ? Velmora::Db::ValidCnpj(s.at(0)) : Velmora::Db::ValidCpf(s.at(0)))
                 << qPrintable(s.join(' '));
         }
         // Every collecting body, and a tax without tax rows.
-        EXPECT_EQ(Rows(c, QStringLiteral("SELECT CDIMPOSTONFE, IDORGARRECADNFE FROM IMPOSTONFE ORDER BY 1")),
-                  (Table{{"01", "E"}, {"02", "F"}, {"03", "M"}, {"04", ""}, {"05", "<null>"},
-                         {"06", "E"}, {"07", "F"}}));
+        EXPECT_EQ(Rows(c, QStringLiteral(
+                              "SELECT CDIMPOSTONFE, IDORGARRECADNFE FROM IMPOSTONFE ORDER BY 1")),
+                  (Table{{"01", "E"},
+                         {"02", "F"},
+                         {"03", "M"},
+                         {"04", ""},
+                         {"05", "<null>"},
+                         {"06", "E"},
+                         {"07", "F"}}));
         EXPECT_EQ(Rows(c, QStringLiteral("SELECT COUNT(*) FROM IMPOSTO WHERE CDIMPOSTONFE = '07'")),
                   (Table{{"0.0000"}}));
         // Per company and month: two state registrations for each state tax (01, 06), two
         // municipal ones for the municipal tax (03), the empty registration for 02, 04, 05.
-        EXPECT_EQ(Rows(c, QStringLiteral("SELECT COUNT(*), MIN(DTINIPERIODO), MAX(DTFIMPERIODO) FROM MAPAAPURACAO")),
-                  (Table{{QString::number(2 * 6 * (4 + 2 + 3)) + ".0000", "2024-01-01", "2024-06-30"}}));
-        EXPECT_EQ(Rows(c, QStringLiteral("SELECT COUNT(*) FROM MAPAAPURACAO M WHERE M.CDINSCRICAO <> '' AND "
-                                         "NOT EXISTS (SELECT 1 FROM INSCRESTAD E WHERE E.CDEMPRESA = M.CDEMPRESA "
-                                         "AND E.CDINSCESTA = M.CDINSCRICAO) AND NOT EXISTS (SELECT 1 FROM "
-                                         "INSCRMUNICIP I WHERE I.CDEMPRESA = M.CDEMPRESA AND I.CDINSCMUNI = "
-                                         "M.CDINSCRICAO)")),
-                  (Table{{"0.0000"}}))
+        EXPECT_EQ(
+            Rows(c, QStringLiteral(
+                        "SELECT COUNT(*), MIN(DTINIPERIODO), MAX(DTFIMPERIODO) FROM MAPAAPURACAO")),
+            (Table{{QString::number(2 * 6 * (4 + 2 + 3)) + ".0000", "2024-01-01", "2024-06-30"}}));
+        EXPECT_EQ(
+            Rows(c, QStringLiteral(
+                        "SELECT COUNT(*) FROM MAPAAPURACAO M WHERE M.CDINSCRICAO <> '' AND "
+                        "NOT EXISTS (SELECT 1 FROM INSCRESTAD E WHERE E.CDEMPRESA = M.CDEMPRESA "
+                        "AND E.CDINSCESTA = M.CDINSCRICAO) AND NOT EXISTS (SELECT 1 FROM "
+                        "INSCRMUNICIP I WHERE I.CDEMPRESA = M.CDEMPRESA AND I.CDINSCMUNI = "
+                        "M.CDINSCRICAO)")),
+            (Table{{"0.0000"}}))
             << "every map is of a registration of its company";
-        EXPECT_EQ(Rows(c, QStringLiteral("SELECT COUNT(*) FROM DOCENTRADA D JOIN FILIAL F ON F.CDFILIAL = "
-                                         "D.CDFILIAL WHERE F.CDEMPRESA <> D.CDEMPRESA OR D.DTENTRADA < "
-                                         "D.DTEMISSAO OR D.DTEMISSAO < '2024-01-01' OR D.DTEMISSAO > '2024-06-30'")),
-                  (Table{{"0.0000"}}));
-        EXPECT_GT(Rows(c, QStringLiteral("SELECT COUNT(DISTINCT NRINSJURFORN) FROM DOCENTRADA")).first().first().toDouble(), 40);
-        EXPECT_EQ(Rows(c, QStringLiteral("SELECT COUNT(*) FROM DOCENTRADAIMP WHERE VLIMPOSTO > VLBASE OR VLBASE <= 0")),
-                  (Table{{"0.0000"}}));
+        EXPECT_EQ(
+            Rows(c, QStringLiteral(
+                        "SELECT COUNT(*) FROM DOCENTRADA D JOIN FILIAL F ON F.CDFILIAL = "
+                        "D.CDFILIAL WHERE F.CDEMPRESA <> D.CDEMPRESA OR D.DTENTRADA < "
+                        "D.DTEMISSAO OR D.DTEMISSAO < '2024-01-01' OR D.DTEMISSAO > '2024-06-30'")),
+            (Table{{"0.0000"}}));
+        EXPECT_GT(Rows(c, QStringLiteral("SELECT COUNT(DISTINCT NRINSJURFORN) FROM DOCENTRADA"))
+                      .first()
+                      .first()
+                      .toDouble(),
+                  40);
+        EXPECT_EQ(
+            Rows(c,
+                 QStringLiteral(
+                     "SELECT COUNT(*) FROM DOCENTRADAIMP WHERE VLIMPOSTO > VLBASE OR VLBASE <= 0")),
+            (Table{{"0.0000"}}));
 
         const QByteArray d = digest(c);
         if (first.isEmpty())
@@ -99,7 +119,8 @@ TEST(DemoTest, RealisticDataAndTheSameOnEveryEngine)
             Velmora::Db::GenerateDemo(c, options);
             ADD_FAILURE() << "a database with data must be refused";
         } catch (const EDatabaseError &e) {
-            EXPECT_TRUE(e.Message().contains(QStringLiteral("já tem dados"))) << qPrintable(e.Message());
+            EXPECT_TRUE(e.Message().contains(QStringLiteral("já tem dados")))
+                << qPrintable(e.Message());
         }
     }
 }

@@ -24,7 +24,8 @@ QList<QStringList> everything(Velmora::DBConnection &db)
     QList<QStringList> all;
     for (const Velmora::Db::TableDef &t : Velmora::Db::Tables()) {
         all << QStringList{t.name};
-        all << Rows(db, QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(t.name, t.key.join(',')));
+        all << Rows(db,
+                    QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(t.name, t.key.join(',')));
     }
     return all;
 }
@@ -45,7 +46,8 @@ protected:
 TEST_P(FixtureTest, TheModulesFixtureLoadsWhole)
 {
     using Table = QList<QStringList>;
-    EXPECT_EQ(Rows(db->Connection(), QStringLiteral("SELECT CDEMPRESA, NMEMPRESA FROM EMPRESA ORDER BY CDEMPRESA")),
+    EXPECT_EQ(Rows(db->Connection(),
+                   QStringLiteral("SELECT CDEMPRESA, NMEMPRESA FROM EMPRESA ORDER BY CDEMPRESA")),
               (Table{{"01", "Velmora Indústria e Comércio S.A."},
                      {"02", "Atlântica Distribuidora Ltda"},
                      {"10", "Serra Verde Alimentos Ltda"}}));
@@ -54,9 +56,10 @@ TEST_P(FixtureTest, TheModulesFixtureLoadsWhole)
                                                     "ORDER BY CDIMPOSTONFE")),
               (Table{{"04", ""}, {"05", "<null>"}}))
         << "an empty collecting body stays empty, a null one null";
-    EXPECT_EQ(Rows(db->Connection(), QStringLiteral("SELECT COUNT(*), SUM(VLIMPOSTO), MAX(PCALIQUOTA) "
-                                                    "FROM DOCENTRADAIMP")),
-              (Table{{"5.0000", "708.4600", "18.0000"}}));
+    EXPECT_EQ(
+        Rows(db->Connection(), QStringLiteral("SELECT COUNT(*), SUM(VLIMPOSTO), MAX(PCALIQUOTA) "
+                                              "FROM DOCENTRADAIMP")),
+        (Table{{"5.0000", "708.4600", "18.0000"}}));
     EXPECT_EQ(Rows(db->Connection(), QStringLiteral("SELECT COUNT(*) FROM MAPAAPURACAO WHERE "
                                                     "CDINSCRICAO = ''")),
               (Table{{"1.0000"}}));
@@ -72,15 +75,20 @@ TEST_P(FixtureTest, BadFixturesAreRefusedWholeNamingTheRow)
 {
     const BadFixture cases[] = {
         {"invalid-unknown-table.json", "tabela 'CLIENTE' desconhecida"},
-        {"invalid-unknown-column.json", "tabela FORNECEDOR, linha 2: coluna 'NMFANTASIA' desconhecida"},
-        {"invalid-duplicate-key.json", "tabela EMPRESA, linha 3: chave (01) repetida, já dada na linha 1"},
+        {"invalid-unknown-column.json",
+         "tabela FORNECEDOR, linha 2: coluna 'NMFANTASIA' desconhecida"},
+        {"invalid-duplicate-key.json",
+         "tabela EMPRESA, linha 3: chave (01) repetida, já dada na linha 1"},
         {"invalid-date.json", "tabela MAPAAPURACAO, linha 2: DTFIMPERIODO não é uma data"},
         {"invalid-date-format.json", "tabela MAPAAPURACAO, linha 1: DTINIPERIODO não é uma data"},
-        {"invalid-text-too-long.json", "tabela EMPRESA, linha 3: o texto de CDEMPRESA tem 3 caracteres"},
-        {"invalid-money-as-text.json", "tabela DOCENTRADA, linha 1: a coluna VLCONTABIL pede um número"},
+        {"invalid-text-too-long.json",
+         "tabela EMPRESA, linha 3: o texto de CDEMPRESA tem 3 caracteres"},
+        {"invalid-money-as-text.json",
+         "tabela DOCENTRADA, linha 1: a coluna VLCONTABIL pede um número"},
         // Only the database knows these two: a key it already holds, a parent it lacks.
         {"existing-company.json", "tabela EMPRESA, linha 2: o banco de dados recusou a linha"},
-        {"invalid-missing-supplier.json", "tabela DOCENTRADA, linha 2: o banco de dados recusou a linha"},
+        {"invalid-missing-supplier.json",
+         "tabela DOCENTRADA, linha 2: o banco de dados recusou a linha"},
     };
     const QList<QStringList> before = everything(db->Connection());
     for (const BadFixture &c : cases) {

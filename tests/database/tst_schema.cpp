@@ -44,7 +44,8 @@ TEST_P(SchemaTest, EveryTableHasItsColumns)
 
 TEST_P(SchemaTest, KeysAndReferencesHold)
 {
-    const QString company = QStringLiteral("INSERT INTO EMPRESA (CDEMPRESA, NMEMPRESA) VALUES (?, ?)");
+    const QString company =
+        QStringLiteral("INSERT INTO EMPRESA (CDEMPRESA, NMEMPRESA) VALUES (?, ?)");
     c().Execute(company, {QStringLiteral("01"), QStringLiteral("Velmora")});
     EXPECT_TRUE(refused(company, {QStringLiteral("01"), QStringLiteral("Repetida")}));
     EXPECT_TRUE(refused(QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL, CDEMPRESA) "
@@ -54,10 +55,11 @@ TEST_P(SchemaTest, KeysAndReferencesHold)
                                        "VALUES ('0101', 'ICMS', '01')")))
         << "a tax row of no tax";
     // A tax without registration keeps the empty text, which is a value, not a null.
-    c().Execute(QStringLiteral("INSERT INTO IMPOSTONFE (CDIMPOSTONFE, SGIMPOSTONFE) VALUES ('02', 'IPI')"));
+    c().Execute(
+        QStringLiteral("INSERT INTO IMPOSTONFE (CDIMPOSTONFE, SGIMPOSTONFE) VALUES ('02', 'IPI')"));
     c().Execute(QStringLiteral("INSERT INTO MAPAAPURACAO VALUES (?, ?, ?, ?, ?)"),
-                {QStringLiteral("01"), QStringLiteral("02"), QString(),
-                 QDate(2024, 1, 1), QDate(2024, 1, 31)});
+                {QStringLiteral("01"), QStringLiteral("02"), QString(), QDate(2024, 1, 1),
+                 QDate(2024, 1, 31)});
     EXPECT_EQ(Rows(c(), QStringLiteral("SELECT CDINSCRICAO, DTFIMPERIODO FROM MAPAAPURACAO")),
               (QList<QStringList>{{"", "2024-01-31"}}));
     EXPECT_TRUE(refused(QStringLiteral("INSERT INTO MAPAAPURACAO VALUES ('01', '02', NULL, ?, ?)"),
@@ -68,15 +70,18 @@ TEST_P(SchemaTest, IndexesForTheChecksTheServerAndTheReportExist)
 {
     QString sql;
     if (GetParam() == QLatin1String("sqlite"))
-        sql = QStringLiteral("SELECT UPPER(name) FROM sqlite_master WHERE type = 'index' AND name LIKE 'IX_%'");
+        sql = QStringLiteral(
+            "SELECT UPPER(name) FROM sqlite_master WHERE type = 'index' AND name LIKE 'IX_%'");
     else if (GetParam() == QLatin1String("postgresql"))
         sql = QStringLiteral("SELECT UPPER(indexname) FROM pg_indexes WHERE indexname LIKE 'ix_%'");
     else
-        sql = QStringLiteral("SELECT TRIM(RDB$INDEX_NAME) FROM RDB$INDICES WHERE RDB$INDEX_NAME LIKE 'IX_%'");
+        sql = QStringLiteral(
+            "SELECT TRIM(RDB$INDEX_NAME) FROM RDB$INDICES WHERE RDB$INDEX_NAME LIKE 'IX_%'");
     QStringList names;
     for (const QStringList &row : Rows(c(), sql))
         names << row.first();
-    for (const char *wanted : {"IX_DOCENTRADA_ENTRADA", "IX_FORNECEDOR_NOME", "IX_MAPAAPURACAO_FIM"})
+    for (const char *wanted :
+         {"IX_DOCENTRADA_ENTRADA", "IX_FORNECEDOR_NOME", "IX_MAPAAPURACAO_FIM"})
         EXPECT_TRUE(names.contains(QLatin1String(wanted))) << wanted;
 }
 
@@ -99,7 +104,8 @@ TEST(SqliteSchemaTest, DatesStayInTheYearMonthDayForm)
     Velmora::DBConnection &c = db.Connection();
     c.Execute(QStringLiteral("INSERT INTO EMPRESA VALUES ('01', 'Velmora')"));
     c.Execute(QStringLiteral("INSERT INTO IMPOSTONFE VALUES ('01', 'ICMS', 'E')"));
-    const QString map = QStringLiteral("INSERT INTO MAPAAPURACAO VALUES ('01', '01', '1', ?, '2024-01-31')");
+    const QString map =
+        QStringLiteral("INSERT INTO MAPAAPURACAO VALUES ('01', '01', '1', ?, '2024-01-31')");
     c.Execute(map, {QDate(2024, 1, 1)});
     for (const char *bad : {"31/01/2024", "2024-02-30", "2024-1-5", "amanhã"})
         EXPECT_THROW(c.Execute(map, {QString::fromUtf8(bad)}), EDatabaseError) << bad;

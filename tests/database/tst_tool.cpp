@@ -23,7 +23,8 @@ ToolRun tool(const QStringList &args)
     if (!p.waitForFinished(300000))
         p.kill();
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+            QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
 }
 
 class ToolTest : public ::testing::TestWithParam<QString>
@@ -47,10 +48,11 @@ TEST_P(ToolTest, CreatesLoadsAndRefusesOnTheConfiguredEngine)
     r = tool({QStringLiteral("--config"), config, QStringLiteral("load"),
               QStringLiteral(VELMORA_FIXTURES "/invalid-date.json")});
     EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("tabela MAPAAPURACAO, linha 2"))) << qPrintable(r.err);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("tabela MAPAAPURACAO, linha 2")))
+        << qPrintable(r.err);
 
-    r = tool({QStringLiteral("--config"), config, QStringLiteral("demo"), QStringLiteral("--documents"),
-              QStringLiteral("10")});
+    r = tool({QStringLiteral("--config"), config, QStringLiteral("demo"),
+              QStringLiteral("--documents"), QStringLiteral("10")});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("já tem dados"))) << qPrintable(r.err);
 
@@ -61,9 +63,10 @@ TEST_P(ToolTest, CreatesLoadsAndRefusesOnTheConfiguredEngine)
 TEST_P(ToolTest, GeneratesDemoDataOnAnEmptyDatabase)
 {
     ScratchDatabase db(GetParam(), false);
-    const ToolRun r = tool({QStringLiteral("--config"), db.WriteSettingsFile(), QStringLiteral("demo"),
-                        QStringLiteral("--documents"), QStringLiteral("50"), QStringLiteral("--suppliers"),
-                        QStringLiteral("20")});
+    const ToolRun r =
+        tool({QStringLiteral("--config"), db.WriteSettingsFile(), QStringLiteral("demo"),
+              QStringLiteral("--documents"), QStringLiteral("50"), QStringLiteral("--suppliers"),
+              QStringLiteral("20")});
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
     EXPECT_TRUE(r.out.contains(QStringLiteral("DOCENTRADA: 50 linhas"))) << qPrintable(r.out);
 }
@@ -79,7 +82,8 @@ TEST(ToolUsageTest, BadCommandLinesGetUsageOrAClearMessage)
     r = tool({QStringLiteral("apagar-tudo")});
     EXPECT_EQ(r.code, 2);
     EXPECT_TRUE(r.err.contains(QStringLiteral("Comando desconhecido: apagar-tudo")));
-    r = tool({QStringLiteral("--config"), QStringLiteral("/nao/existe.ini"), QStringLiteral("create")});
+    r = tool(
+        {QStringLiteral("--config"), QStringLiteral("/nao/existe.ini"), QStringLiteral("create")});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("/nao/existe.ini"))) << qPrintable(r.err);
     r = tool({QStringLiteral("demo"), QStringLiteral("--documents"), QStringLiteral("muitos")});

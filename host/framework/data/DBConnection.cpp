@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 
 #include <atomic>
+#include <cstdio>
 
 namespace Velmora {
 
@@ -64,8 +65,7 @@ QString ConnectionSettings::describe() const
 DBConnection::DBConnection(const ConnectionSettings &settings, QObject *parent)
     : QObject(parent), m_settings(settings),
       m_name(QStringLiteral("velmora-%1").arg(++connectionCounter))
-{
-}
+{}
 
 DBConnection::~DBConnection()
 {
@@ -105,7 +105,8 @@ void DBConnection::configure()
     const bool fileDatabase =
         e == Engine::SQLite || (e == Engine::Firebird && m_settings.host.isEmpty());
     if (fileDatabase && !m_settings.createIfMissing && !QFileInfo::exists(m_settings.database))
-        fail(QStringLiteral("Arquivo de banco de dados '%1' não encontrado").arg(m_settings.database),
+        fail(QStringLiteral("Arquivo de banco de dados '%1' não encontrado")
+                 .arg(m_settings.database),
              {});
 
     if (!m_db.isValid())
@@ -269,31 +270,50 @@ void DBConnection::Rollback()
              errorText(m_db.lastError()));
 }
 
+namespace {
+// "YYYY-MM-DD" without the locale and time-zone work of QDateTime::toString.
+QString isoDate(const QDate &date)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year(), date.month(), date.day());
+    return QString::fromLatin1(text);
+}
+} // namespace
+
 QVariant ToEngineValue(const QVariant &value, Engine engine)
 {
     // The drivers bind a null QString as NULL; a text that was given is a text, even empty.
     if (value.metaType() == QMetaType::fromType<QString>())
         return value.toString().isNull() ? QVariant(QString::fromLatin1("")) : value;
     if (!value.isValid() || value.isNull()) {
-        const QMetaType type = value.isValid() && value.metaType() != QMetaType::fromType<TDateTime>()
-                                   ? value.metaType()
-                                   : QMetaType::fromType<QString>();
+        const QMetaType type =
+            value.isValid() && value.metaType() != QMetaType::fromType<TDateTime>()
+                ? value.metaType()
+                : QMetaType::fromType<QString>();
         return QVariant(type);
     }
+    QDate date;
     QDateTime moment;
-    if (value.metaType() == QMetaType::fromType<TDateTime>())
-        moment = value.value<TDateTime>().toDateTime();
-    else if (value.metaType() == QMetaType::fromType<QDate>())
-        moment = value.toDate().startOfDay();
-    else if (value.metaType() == QMetaType::fromType<QDateTime>())
+    if (value.metaType() == QMetaType::fromType<TDateTime>()) {
+        const TDateTime t = value.value<TDateTime>();
+        if (t.datePart() == t)
+            date = t.toDate();
+        else
+            moment = t.toDateTime();
+    } else if (value.metaType() == QMetaType::fromType<QDate>()) {
+        date = value.toDate();
+    } else if (value.metaType() == QMetaType::fromType<QDateTime>()) {
         moment = value.toDateTime();
-    else
+        if (moment.time() == QTime(0, 0))
+            date = moment.date();
+    } else {
         return value;
-    const bool hasTime = moment.time() != QTime(0, 0);
+    }
+    if (date.isValid())
+        return engine == Engine::SQLite ? QVariant(isoDate(date)) : QVariant(date);
     if (engine == Engine::SQLite)
-        return moment.toString(hasTime ? QStringLiteral("yyyy-MM-dd HH:mm:ss")
-                                       : QStringLiteral("yyyy-MM-dd"));
-    return hasTime ? QVariant(moment) : QVariant(moment.date());
+        return isoDate(moment.date()) + moment.time().toString(QStringLiteral(" HH:mm:ss"));
+    return moment;
 }
 
 } // namespace Velmora

@@ -164,10 +164,11 @@ QJsonObject FromDataSet(const TDataSet &dataSet)
         const TDataSet::Column &column = columns.at(c);
         types << typeName(column, rows, c);
         int size = column.size;
-        if (const TField *f = dataSet.FindField(column.name); f && size == 0 &&
-                                                             types.last() == QLatin1String("string"))
+        if (const TField *f = dataSet.FindField(column.name);
+            f && size == 0 && types.last() == QLatin1String("string"))
             size = f->Size();
-        QJsonObject field{{QStringLiteral("name"), column.name}, {QStringLiteral("type"), types.last()}};
+        QJsonObject field{{QStringLiteral("name"), column.name},
+                          {QStringLiteral("type"), types.last()}};
         if (size > 0)
             field.insert(QStringLiteral("size"), size);
         fields.append(field);

@@ -33,9 +33,10 @@ const FirebirdApi &FirebirdApi::get()
     static QLibrary lib;
     lib.setFileNameAndVersion(QStringLiteral("fbclient"), 2);
     if (!lib.load())
-        throw EDatabaseError(QStringLiteral("A biblioteca cliente do Firebird (libfbclient) não pôde "
-                                            "ser carregada: %1")
-                                 .arg(lib.errorString()));
+        throw EDatabaseError(
+            QStringLiteral("A biblioteca cliente do Firebird (libfbclient) não pôde "
+                           "ser carregada: %1")
+                .arg(lib.errorString()));
     FirebirdApi a;
     take(lib, a.startTransaction, "isc_start_transaction");
     take(lib, a.commitTransaction, "isc_commit_transaction");
@@ -64,7 +65,8 @@ QString FirebirdApi::message(const ISC_STATUS *status) const
     const ISC_STATUS *cursor = status;
     while (interpret(buffer, sizeof buffer, &cursor))
         parts << QString::fromUtf8(buffer);
-    return parts.isEmpty() ? QStringLiteral("erro desconhecido") : parts.join(QStringLiteral(" - "));
+    return parts.isEmpty() ? QStringLiteral("erro desconhecido")
+                           : parts.join(QStringLiteral(" - "));
 }
 
 } // namespace Velmora::Internal

@@ -122,8 +122,7 @@ class FirebirdStatement : public Statement
 public:
     FirebirdStatement(const FirebirdApi &api, FirebirdSession &session, bool exactDecimals)
         : m_api(api), m_session(session), m_exactDecimals(exactDecimals)
-    {
-    }
+    {}
 
     ~FirebirdStatement() override
     {

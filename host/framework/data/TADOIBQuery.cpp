@@ -40,8 +40,8 @@ QString firstWord(const QString &sql)
 // read-only query refuses a text that holds one (PostgreSQL would run a DELETE inside WITH).
 bool mentionsWrite(const QString &sql)
 {
-    static const QStringList writes{"INSERT", "UPDATE", "DELETE", "MERGE", "TRUNCATE", "ALTER",
-                                    "CREATE", "DROP", "GRANT", "REVOKE", "EXECUTE", "CALL"};
+    static const QStringList writes{"INSERT", "UPDATE", "DELETE", "MERGE",  "TRUNCATE", "ALTER",
+                                    "CREATE", "DROP",   "GRANT",  "REVOKE", "EXECUTE",  "CALL"};
     QChar quote;
     qsizetype i = 0;
     const qsizetype n = sql.size();
@@ -222,8 +222,9 @@ const TADOIBQuery::Plan &TADOIBQuery::planFor(DatabaseKind kind)
                            .arg(objectName());
     else if ((verb != QLatin1String("SELECT") && verb != QLatin1String("WITH")) ||
              mentionsWrite(plan.text))
-        plan.refusal = QStringLiteral("A consulta '%1' é somente leitura: o texto deve ser um SELECT.")
-                           .arg(objectName());
+        plan.refusal =
+            QStringLiteral("A consulta '%1' é somente leitura: o texto deve ser um SELECT.")
+                .arg(objectName());
     plan.parameters = ParameterNames(plan.text);
     plan.ready = true;
     m_plan = plan;
@@ -277,8 +278,7 @@ bool TADOIBQuery::run(DBConnection *connection, QVector<TDataSet::Column> &colum
         return false;
     };
     const bool fresh = m_statement && m_statementConnection == connection &&
-                       m_statementGeneration == connection->Generation() &&
-                       m_statementText == text;
+                       m_statementGeneration == connection->Generation() && m_statementText == text;
     if (!fresh) {
         releaseStatement();
         QString why;
@@ -288,7 +288,8 @@ bool TADOIBQuery::run(DBConnection *connection, QVector<TDataSet::Column> &colum
             return failed(why);
         if (statement->Writes())
             throw EDatabaseError(
-                QStringLiteral("A consulta '%1' é somente leitura: o texto altera o banco de dados.")
+                QStringLiteral(
+                    "A consulta '%1' é somente leitura: o texto altera o banco de dados.")
                     .arg(objectName()));
         m_statement = std::move(statement);
         m_statementConnection = connection;

@@ -15,17 +15,18 @@ namespace Velmora::Internal {
 class Statement;
 }
 
-
 namespace Velmora {
 class DBConnection;
 }
 
 // The multi-dialect read-only query. It carries one text per database kind (each a list of
 // lines) and runs the text of its connection's kind, or the generic SQL where that kind has
-// none. Every parameter value is bound to its placeholder, never written into the text. The
-// statement stays prepared between opens where the engine allows it. An Open whose statement
-// fails because the connection was lost connects again once and retries before it raises
-// EDatabaseError, so the screen works again as soon as the database is back.
+// none. Every parameter value is bound to its placeholder, never written into the text; a
+// text that would change data is refused (and on SQLite and Firebird the engine itself is
+// asked). The statement stays prepared between opens, and each open sees what others
+// committed. An Open whose statement fails because the connection was lost connects again
+// once and retries before it raises EDatabaseError, so the screen works again as soon as the
+// database is back.
 class VELMORA_FRAMEWORK_EXPORT TADOIBQuery : public TDataSet
 {
     Q_OBJECT

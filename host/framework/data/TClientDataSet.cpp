@@ -27,10 +27,10 @@ void TClientDataSet::checkFields(const Velmora::DataPacket::Content &content) co
         TDataSet::Column expected;
         expected.kind = field->DataKind();
         if (match->kind != expected.kind || match->numeric)
-            throw EDatabaseError(QStringLiteral("Pacote de dados inválido para '%1': o campo '%2' "
-                                                "é %3 e o pacote o traz como %4.")
-                                     .arg(objectName(), field->FieldName(), kindName(expected),
-                                          kindName(*match)));
+            throw EDatabaseError(
+                QStringLiteral("Pacote de dados inválido para '%1': o campo '%2' "
+                               "é %3 e o pacote o traz como %4.")
+                    .arg(objectName(), field->FieldName(), kindName(expected), kindName(*match)));
     }
 }
 

@@ -105,7 +105,8 @@ QStringList scanPlaceholders(const QString &sql, Qt::CaseSensitivity sameName)
             continue;
         }
         qsizetype end = i + 1;
-        while (end < sql.size() && (sql.at(end).isLetterOrNumber() || sql.at(end) == QLatin1Char('_')))
+        while (end < sql.size() &&
+               (sql.at(end).isLetterOrNumber() || sql.at(end) == QLatin1Char('_')))
             ++end;
         if (end == i + 1)
             continue;

@@ -21,7 +21,10 @@ public:
     const QVariant &Value() const { return m_value; }
     // A TDateTime value is a date; anything else keeps its type. A null QVariant clears.
     void SetAsVariant(const QVariant &value) { m_value = value; }
-    void SetAsString(const QString &text) { m_value = QVariant(text.isNull() ? QString::fromLatin1("") : text); }
+    void SetAsString(const QString &text)
+    {
+        m_value = QVariant(text.isNull() ? QString::fromLatin1("") : text);
+    }
     void SetAsDate(TDateTime date) { m_value = QVariant::fromValue(date); }
     void Clear() { m_value = QVariant(); }
     bool IsDate() const { return m_value.metaType() == QMetaType::fromType<TDateTime>(); }

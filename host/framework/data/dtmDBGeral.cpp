@@ -42,10 +42,9 @@ Velmora::DBConnection *TdtmDBGeral::Resolve(const QString &connectionName,
 {
     const QString name = connectionName.trimmed();
     if (!name.isEmpty() && !names(name, "adcGeral") && !names(name, "dtbGeral"))
-        throw EDatabaseError(
-            QStringLiteral("Conexão de banco de dados '%1' desconhecida (use "
-                           "dtmDBGeral.adcGeral ou dtmDBGeral.dtbGeral).")
-                .arg(connectionName));
+        throw EDatabaseError(QStringLiteral("Conexão de banco de dados '%1' desconhecida (use "
+                                            "dtmDBGeral.adcGeral ou dtmDBGeral.dtbGeral).")
+                                 .arg(connectionName));
     if (!transactionName.trimmed().isEmpty() && !names(transactionName.trimmed(), "ibtGeral"))
         throw EDatabaseError(
             QStringLiteral("Transação '%1' desconhecida (use dtmDBGeral.ibtGeral).")

@@ -42,7 +42,8 @@ void loadServiceEnvironment()
             continue;
         const QByteArray key = line.left(eq).toLatin1();
         QString value = line.mid(eq + 1);
-        if (value.size() >= 2 && value.startsWith(QLatin1Char('\'')) && value.endsWith(QLatin1Char('\'')))
+        if (value.size() >= 2 && value.startsWith(QLatin1Char('\'')) &&
+            value.endsWith(QLatin1Char('\'')))
             value = value.mid(1, value.size() - 2);
         if (qEnvironmentVariableIsEmpty(key.constData()))
             qputenv(key.constData(), value.toUtf8());
@@ -119,8 +120,9 @@ ScratchDatabase::ScratchDatabase(const QString &engine, bool withSchema)
         m_settings.password = qEnvironmentVariable("VELMORA_TEST_PG_PASSWORD");
         m_settings.database = uniqueName();
         if (m_settings.host.isEmpty() || m_settings.port <= 0)
-            unavailable(QStringLiteral("PostgreSQL"),
-                        QStringLiteral("VELMORA_TEST_PG_HOST e VELMORA_TEST_PG_PORT não definidos"));
+            unavailable(
+                QStringLiteral("PostgreSQL"),
+                QStringLiteral("VELMORA_TEST_PG_HOST e VELMORA_TEST_PG_PORT não definidos"));
     } else if (engine == QLatin1String("firebird")) {
         m_settings.driver = QStringLiteral("QIBASE");
         const QString dir = qEnvironmentVariable("VELMORA_TEST_FB_DIR");

@@ -1,11 +1,11 @@
 // The module's query and in-memory dataset definitions: loaded as the screen loads them
 // (through the form loader), checked against the definitions as written, and run on every
 // engine over a fixture that holds the lookups' edge cases.
+#include "Fixture.h"
+#include "TestDatabases.h"
 #include "framework/ComponentRegistry.h"
 #include "framework/TApplication.h"
 #include "framework/TForm.h"
-#include "TestDatabases.h"
-#include "Fixture.h"
 #include "framework/data/TADOIBQuery.h"
 #include "framework/data/TClientDataSet.h"
 #include "framework/data/TDataSource.h"
@@ -35,22 +35,28 @@ QString writeDescription(const QTemporaryDir &dir)
 {
     QJsonArray components;
     const QDir data(QStringLiteral(VELMORA_MODULE_DATA));
-    for (const QString &file : data.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
+    for (const QString &file :
+         data.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
         QFile f(data.filePath(file));
         EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << qPrintable(file);
-        const QJsonArray list = QJsonDocument::fromJson(f.readAll()).object().value(QStringLiteral("components")).toArray();
+        const QJsonArray list = QJsonDocument::fromJson(f.readAll())
+                                    .object()
+                                    .value(QStringLiteral("components"))
+                                    .toArray();
         EXPECT_FALSE(list.isEmpty()) << qPrintable(file);
         for (const QJsonValue c : list) {
             const QString from = data.filePath(file);
             components.append(QJsonObject{{"name", c[QStringLiteral("name")]}, {"from", from}});
             for (const QJsonValue field : c[QStringLiteral("fields")].toArray())
-                components.append(QJsonObject{{"name", field[QStringLiteral("name")]}, {"from", from}});
+                components.append(
+                    QJsonObject{{"name", field[QStringLiteral("name")]}, {"from", from}});
         }
     }
     const QString path = dir.filePath(QStringLiteral("dados.json"));
     QFile out(path);
     out.open(QIODevice::WriteOnly);
-    out.write(QJsonDocument(QJsonObject{{"name", "frmDados"}, {"components", components}}).toJson());
+    out.write(
+        QJsonDocument(QJsonObject{{"name", "frmDados"}, {"components", components}}).toJson());
     return path;
 }
 
@@ -96,22 +102,20 @@ const char *const str = "TADOIBStringField";
 // As the definitions give them, line by line.
 QVector<QueryDef> queries()
 {
-    const QStringList impostoSql{
-        "SELECT IE.CDIMPOSTONFE, IE.SGIMPOSTONFE, IE.IDORGARRECADNFE",
-        "  FROM IMPOSTONFE IE",
-        " WHERE IE.CDIMPOSTONFE = NVL(:P_CDIMPOSTO, CDIMPOSTONFE)",
-        "   AND EXISTS(SELECT IE.CDIMPOSTONFE",
-        "                FROM IMPOSTO I",
-        "               WHERE I.CDIMPOSTONFE = IE.CDIMPOSTONFE)",
-        " ORDER BY IE.CDIMPOSTONFE"};
-    const QStringList impostoMssql{
-        "SELECT IE.CDIMPOSTONFE, IE.SGIMPOSTONFE, IE.IDORGARRECADNFE",
-        "  FROM IMPOSTONFE IE",
-        " WHERE IE.CDIMPOSTONFE = ISNULL(:P_CDIMPOSTO, CDIMPOSTONFE)",
-        "   AND EXISTS(SELECT IE.CDIMPOSTONFE",
-        "                FROM IMPOSTO I",
-        "               WHERE I.CDIMPOSTONFE = IE.CDIMPOSTONFE)",
-        " ORDER BY IE.CDIMPOSTONFE"};
+    const QStringList impostoSql{"SELECT IE.CDIMPOSTONFE, IE.SGIMPOSTONFE, IE.IDORGARRECADNFE",
+                                 "  FROM IMPOSTONFE IE",
+                                 " WHERE IE.CDIMPOSTONFE = NVL(:P_CDIMPOSTO, CDIMPOSTONFE)",
+                                 "   AND EXISTS(SELECT IE.CDIMPOSTONFE",
+                                 "                FROM IMPOSTO I",
+                                 "               WHERE I.CDIMPOSTONFE = IE.CDIMPOSTONFE)",
+                                 " ORDER BY IE.CDIMPOSTONFE"};
+    const QStringList impostoMssql{"SELECT IE.CDIMPOSTONFE, IE.SGIMPOSTONFE, IE.IDORGARRECADNFE",
+                                   "  FROM IMPOSTONFE IE",
+                                   " WHERE IE.CDIMPOSTONFE = ISNULL(:P_CDIMPOSTO, CDIMPOSTONFE)",
+                                   "   AND EXISTS(SELECT IE.CDIMPOSTONFE",
+                                   "                FROM IMPOSTO I",
+                                   "               WHERE I.CDIMPOSTONFE = IE.CDIMPOSTONFE)",
+                                   " ORDER BY IE.CDIMPOSTONFE"};
     const QStringList impostoIb{
         "SELECT IE.CDIMPOSTONFE, IE.SGIMPOSTONFE, IE.IDORGARRECADNFE",
         "  FROM IMPOSTONFE IE, PARAM(:P_CDIMPOSTO) P_CDIMPOSTO",
@@ -126,71 +130,100 @@ QVector<QueryDef> queries()
     const QStringList empresaMssql{"SELECT CDEMPRESA, NMEMPRESA", "FROM EMPRESA",
                                    "WHERE (CDEMPRESA = ISNULL(:P_CDEMPRESA, CDEMPRESA))",
                                    "ORDER BY CDEMPRESA"};
-    const QStringList empresaIb{"SELECT CDEMPRESA, NMEMPRESA",
-                                "FROM EMPRESA, PARAM(:P_CDEMPRESA) P_CDEMPRESA",
-                                "WHERE (CDEMPRESA = NVLSTR(P_CDEMPRESA.PARAM, CDEMPRESA))",
-                                "ORDER BY CDEMPRESA"};
-    const QStringList estaSql{"SELECT CDINSCESTA", "  FROM INSCRESTAD",
-                              " WHERE (CDEMPRESA  = :P_CDEMPRESA) AND",
-                              "       (CDINSCESTA = :P_CDINSCESTA OR :P_TCDINSCESTA = 'T')",
-                              " ORDER BY CDINSCESTA"};
-    const QStringList estaOracle{"SELECT CDINSCESTA", "  FROM INSCRESTAD",
-                                 " WHERE CDEMPRESA   = :P_CDEMPRESA AND",
-                                 "       (CDINSCESTA = :P_CDINSCESTA OR :P_TCDINSCESTA = 'T')",
-                                 " ORDER BY CDINSCESTA"};
-    const QStringList estaIb{"SELECT CDINSCESTA",
-                             "  FROM INSCRESTAD,",
-                             "       PARAM(:P_CDEMPRESA)P_CDEMPRESA,",
-                             "       PARAM(:P_CDINSCESTA)P_CDINSCESTA,",
-                             "       PARAM(:P_TCDINSCESTA)P_TCDINSCESTA",
-                             " WHERE (CDEMPRESA  = P_CDEMPRESA.PARAM) AND",
-                             "       (CDINSCESTA = P_CDINSCESTA.PARAM OR P_TCDINSCESTA.PARAM = 'T')",
-                             " ORDER BY CDINSCESTA"};
-    const QStringList muniSql{"SELECT CDINSCMUNI", "  FROM INSCRMUNICIP",
-                              " WHERE (CDEMPRESA  = :P_CDEMPRESA) AND",
-                              "       (CDINSCMUNI = :P_CDINSCMUNI OR :P_TCDINSCMUNI = 'T')",
-                              " ORDER BY CDINSCMUNI"};
-    const QStringList muniIb{"SELECT CDINSCMUNI",
-                             "  FROM INSCRMUNICIP,",
-                             "       PARAM(:P_CDEMPRESA)P_CDEMPRESA,",
-                             "       PARAM(:P_CDINSCMUNI)P_CDINSCMUNI,",
-                             "       PARAM(:P_TCDINSCMUNI)P_TCDINSCMUNI",
-                             " WHERE (CDEMPRESA  = P_CDEMPRESA.PARAM) AND",
-                             "       (CDINSCMUNI = P_CDINSCMUNI.PARAM OR P_TCDINSCMUNI.PARAM = 'T')",
-                             " ORDER BY CDINSCMUNI"};
+    const QStringList empresaIb{
+        "SELECT CDEMPRESA, NMEMPRESA", "FROM EMPRESA, PARAM(:P_CDEMPRESA) P_CDEMPRESA",
+        "WHERE (CDEMPRESA = NVLSTR(P_CDEMPRESA.PARAM, CDEMPRESA))", "ORDER BY CDEMPRESA"};
+    const QStringList estaSql{
+        "SELECT CDINSCESTA", "  FROM INSCRESTAD", " WHERE (CDEMPRESA  = :P_CDEMPRESA) AND",
+        "       (CDINSCESTA = :P_CDINSCESTA OR :P_TCDINSCESTA = 'T')", " ORDER BY CDINSCESTA"};
+    const QStringList estaOracle{
+        "SELECT CDINSCESTA", "  FROM INSCRESTAD", " WHERE CDEMPRESA   = :P_CDEMPRESA AND",
+        "       (CDINSCESTA = :P_CDINSCESTA OR :P_TCDINSCESTA = 'T')", " ORDER BY CDINSCESTA"};
+    const QStringList estaIb{
+        "SELECT CDINSCESTA",
+        "  FROM INSCRESTAD,",
+        "       PARAM(:P_CDEMPRESA)P_CDEMPRESA,",
+        "       PARAM(:P_CDINSCESTA)P_CDINSCESTA,",
+        "       PARAM(:P_TCDINSCESTA)P_TCDINSCESTA",
+        " WHERE (CDEMPRESA  = P_CDEMPRESA.PARAM) AND",
+        "       (CDINSCESTA = P_CDINSCESTA.PARAM OR P_TCDINSCESTA.PARAM = 'T')",
+        " ORDER BY CDINSCESTA"};
+    const QStringList muniSql{
+        "SELECT CDINSCMUNI", "  FROM INSCRMUNICIP", " WHERE (CDEMPRESA  = :P_CDEMPRESA) AND",
+        "       (CDINSCMUNI = :P_CDINSCMUNI OR :P_TCDINSCMUNI = 'T')", " ORDER BY CDINSCMUNI"};
+    const QStringList muniIb{
+        "SELECT CDINSCMUNI",
+        "  FROM INSCRMUNICIP,",
+        "       PARAM(:P_CDEMPRESA)P_CDEMPRESA,",
+        "       PARAM(:P_CDINSCMUNI)P_CDINSCMUNI,",
+        "       PARAM(:P_TCDINSCMUNI)P_TCDINSCMUNI",
+        " WHERE (CDEMPRESA  = P_CDEMPRESA.PARAM) AND",
+        "       (CDINSCMUNI = P_CDINSCMUNI.PARAM OR P_TCDINSCMUNI.PARAM = 'T')",
+        " ORDER BY CDINSCMUNI"};
     return {
-        {"qryImposto", {"P_CDIMPOSTO"}, impostoSql, impostoSql, impostoMssql, impostoIb,
+        {"qryImposto",
+         {"P_CDIMPOSTO"},
+         impostoSql,
+         impostoSql,
+         impostoMssql,
+         impostoIb,
          {{"qryImpostoCDIMPOSTONFE", str, "CDIMPOSTONFE", "Código", 2, true},
           {"qryImpostoSGIMPOSTONFE", str, "SGIMPOSTONFE", "Sigla", 10, true},
           {"qryImpostoIDORGARRECADNFE", str, "IDORGARRECADNFE", none, 1, false}},
          "dtsImposto"},
-        {"qryEmpresa", {"P_CDEMPRESA"}, empresaSql, empresaSql, empresaMssql, empresaIb,
+        {"qryEmpresa",
+         {"P_CDEMPRESA"},
+         empresaSql,
+         empresaSql,
+         empresaMssql,
+         empresaIb,
          {{"qryEmpresaCDEMPRESA", str, "CDEMPRESA", "Código", 2, true, true},
           {"qryEmpresaNMEMPRESA", str, "NMEMPRESA", "Nome", 40, true}},
          "dtsEmpresa"},
-        {"qryInscEsta", {"P_CDEMPRESA", "P_CDINSCESTA", "P_TCDINSCESTA"}, estaSql, estaOracle,
-         estaSql, estaIb, {{"qryInscEstaCDINSCESTA", str, "CDINSCESTA", "Código", 16, true}},
+        {"qryInscEsta",
+         {"P_CDEMPRESA", "P_CDINSCESTA", "P_TCDINSCESTA"},
+         estaSql,
+         estaOracle,
+         estaSql,
+         estaIb,
+         {{"qryInscEstaCDINSCESTA", str, "CDINSCESTA", "Código", 16, true}},
          "dtsInscrEstad"},
-        {"qryInscrMuni", {"P_CDEMPRESA", "P_CDINSCMUNI", "P_TCDINSCMUNI"}, muniSql, muniSql,
-         muniSql, muniIb, {{"qryInscrMuniCDINSCMUNI", str, "CDINSCMUNI", "Código", 16, true}},
+        {"qryInscrMuni",
+         {"P_CDEMPRESA", "P_CDINSCMUNI", "P_TCDINSCMUNI"},
+         muniSql,
+         muniSql,
+         muniSql,
+         muniIb,
+         {{"qryInscrMuniCDINSCMUNI", str, "CDINSCMUNI", "Código", 16, true}},
          "dtsInscrMuni"},
-        {"qryFornecedor", {},
-         {"SELECT NRINSJURFORN, NMRAZSOCFORN, IDTPIJURFORN", "FROM FORNECEDOR", "ORDER BY NMRAZSOCFORN"},
-         {}, {}, {},
+        {"qryFornecedor",
+         {},
+         {"SELECT NRINSJURFORN, NMRAZSOCFORN, IDTPIJURFORN", "FROM FORNECEDOR",
+          "ORDER BY NMRAZSOCFORN"},
+         {},
+         {},
+         {},
          // The width of NRINSJURFORN is the string field's default (20): it holds a CNPJ.
          {{"qryFornecedorNRINSJURFORN", str, "NRINSJURFORN", "C.N.P.J", 20, true},
           {"qryFornecedorNMRAZSOCFORN", str, "NMRAZSOCFORN", "Nome", 40, true},
           {"qryFornecedorIDTPIJURFORN", str, "IDTPIJURFORN", none, 1, false}},
          "dtsFornecedor"},
-        {"qryFiliOrig", {}, {"SELECT CDFILIAL, NMFILIAL", "FROM FILIAL", "ORDER BY CDFILIAL"}, {}, {}, {},
+        {"qryFiliOrig",
+         {},
+         {"SELECT CDFILIAL, NMFILIAL", "FROM FILIAL", "ORDER BY CDFILIAL"},
+         {},
+         {},
+         {},
          {{"qryFiliOrigCDFILIAL", str, "CDFILIAL", "Código", 8, true},
           {"qryFiliOrigNMFILIAL", str, "NMFILIAL", "Nome", 30, true}},
          "dtsFiliOrig"},
-        {"qryOrgaoArrecadador", {"P_CDIMPOSTO"},
+        {"qryOrgaoArrecadador",
+         {"P_CDIMPOSTO"},
          {"SELECT MAX(DECODE(IDORGARRECADNFE, 'M', 1, 0)) AS MUNICIP,",
           "       MAX(DECODE(IDORGARRECADNFE, 'E', 1, 0)) AS ESTAD", "  FROM IMPOSTONFE",
           "WHERE INSTR(:P_CDIMPOSTO, CDIMPOSTONFE) >0"},
-         {}, {},
+         {},
+         {},
          {"SELECT MAX(NVLSTR(CASE(IDORGARRECADNFE, 'M', '1'), '0')) AS MUNICIP,",
           "       MAX(NVLSTR(CASE(IDORGARRECADNFE, 'E', '1'), '0')) AS ESTAD",
           "  FROM IMPOSTONFE, PARAM(:P_CDIMPOSTO)P_CDIMPOSTO",
@@ -198,10 +231,15 @@ QVector<QueryDef> queries()
          {{"qryOrgaoArrecadadorESTAD", str, "ESTAD", none, 1, true},
           {"qryOrgaoArrecadadorMUNICIP", str, "MUNICIP", none, 1, true}},
          "dtsOrgaoArrecadador"},
-        {"qryVdInscrMuni", {"P_EMPRESA", "P_INSCMUNI"},
+        {"qryVdInscrMuni",
+         {"P_EMPRESA", "P_INSCMUNI"},
          {"SELECT CDEMPRESA, CDINSCMUNI", "FROM INSCRMUNICIP", "WHERE CDEMPRESA   = :P_EMPRESA AND",
           "      CDINSCMUNI = :P_INSCMUNI", "ORDER BY CDINSCMUNI"},
-         {}, {}, {}, {}, nullptr},
+         {},
+         {},
+         {},
+         {},
+         nullptr},
     };
 }
 
@@ -276,14 +314,18 @@ TEST(ModuleDataTest, QueriesAreDefinedAsWritten)
         // The settings every query shares.
         EXPECT_FALSE(q->Active());
         EXPECT_EQ(q->ADOLockType(), TADOIBQuery::ReadOnly);
-        EXPECT_EQ(q->property("ADOCursorLocation").value<TADOIBQuery::CursorLocation>(), TADOIBQuery::Client);
-        EXPECT_EQ(q->property("ADOCursorType").value<TADOIBQuery::CursorType>(), TADOIBQuery::Keyset);
+        EXPECT_EQ(q->property("ADOCursorLocation").value<TADOIBQuery::CursorLocation>(),
+                  TADOIBQuery::Client);
+        EXPECT_EQ(q->property("ADOCursorType").value<TADOIBQuery::CursorType>(),
+                  TADOIBQuery::Keyset);
         EXPECT_EQ(q->property("ADOCacheSize").toInt(), 1);
         EXPECT_EQ(q->ADOMaxRecords(), 0);
-        for (const char *off : {"ADOPrepared", "ADOEnableBCD", "ADOFiltered", "CachedUpdates", "ObjectView"})
+        for (const char *off :
+             {"ADOPrepared", "ADOEnableBCD", "ADOFiltered", "CachedUpdates", "ObjectView"})
             EXPECT_FALSE(q->property(off).toBool()) << off;
         EXPECT_TRUE(q->property("ADOExecuteOptions").toStringList().isEmpty());
-        EXPECT_EQ(q->property("ADOMarshalOptions").value<TADOIBQuery::MarshalOptions>(), TADOIBQuery::MarshalAll);
+        EXPECT_EQ(q->property("ADOMarshalOptions").value<TADOIBQuery::MarshalOptions>(),
+                  TADOIBQuery::MarshalAll);
         EXPECT_TRUE(q->ParamCheck());
         EXPECT_TRUE(q->property("AutoCalcFields").toBool());
         EXPECT_TRUE(q->property("Constraints").toStringList().isEmpty());
@@ -329,7 +371,8 @@ TEST(ModuleDataTest, InMemoryDataSetsTakeTheServersAnswersAndRefuseOthers)
         {"name":"DTFINAL","type":"string","size":13},{"name":"DTINIPERIODO","type":"datetime"},
         {"name":"DTFIMPERIODO","type":"datetime"}],
         "rows":[["01/01/2024","31/01/2024",45292,45322]],"status":0,"message":""})"));
-    EXPECT_EQ(cds->FieldByName(QStringLiteral("DTFINAL"))->AsString(), QStringLiteral("31/01/2024"));
+    EXPECT_EQ(cds->FieldByName(QStringLiteral("DTFINAL"))->AsString(),
+              QStringLiteral("31/01/2024"));
     QStringList visible;
     for (TField *f : cds->VisibleFields())
         visible << f->DisplayName();
@@ -347,7 +390,8 @@ TEST(ModuleDataTest, InMemoryDataSetsTakeTheServersAnswersAndRefuseOthers)
 // The handlers' sequence: Close, parameters by name (a text, or cleared to null), Open, then
 // the rows through the declared fields (or the result's own columns).
 using Table = QList<QStringList>;
-Table run(TADOIBQuery *q, const QList<QPair<QString, QVariant>> &params, QStringList *columns = nullptr)
+Table run(TADOIBQuery *q, const QList<QPair<QString, QVariant>> &params,
+          QStringList *columns = nullptr)
 {
     q->Close();
     for (const auto &p : params) {
@@ -380,7 +424,8 @@ protected:
     void SetUp() override
     {
         db = std::make_unique<Velmora::Test::ScratchDatabase>(GetParam());
-        Velmora::Db::LoadFixtureFile(db->Connection(), QStringLiteral(VELMORA_SHARED_FIXTURES "/fis01400.json"));
+        Velmora::Db::LoadFixtureFile(db->Connection(),
+                                     QStringLiteral(VELMORA_SHARED_FIXTURES "/fis01400.json"));
         // The queries name the shared objects; here they point at this engine's database.
         shared = std::make_unique<TdtmDBGeral>(db->Settings());
     }
@@ -399,9 +444,12 @@ TEST_P(ModuleQueryTest, TaxesListedAndCheckedOnlyWithTaxRows)
 {
     auto *q = component<TADOIBQuery>("qryImposto");
     QStringList columns;
-    EXPECT_EQ(run(q, {{"P_CDIMPOSTO", null}}, &columns),
-              (Table{{"01", "ICMS", "E"}, {"02", "IPI", "F"}, {"03", "ISS", "M"}, {"04", "PIS", ""},
-                     {"05", "COFINS", ""}, {"06", "ICMS ST", "E"}}))
+    EXPECT_EQ(run(q, {{"P_CDIMPOSTO", null}}, &columns), (Table{{"01", "ICMS", "E"},
+                                                                {"02", "IPI", "F"},
+                                                                {"03", "ISS", "M"},
+                                                                {"04", "PIS", ""},
+                                                                {"05", "COFINS", ""},
+                                                                {"06", "ICMS ST", "E"}}))
         << "07 has no tax rows: not listed";
     EXPECT_EQ(columns, (QStringList{"CDIMPOSTONFE", "SGIMPOSTONFE", "IDORGARRECADNFE"}));
     EXPECT_EQ(run(q, {{"P_CDIMPOSTO", "03"}}), (Table{{"03", "ISS", "M"}}));
@@ -415,7 +463,8 @@ TEST_P(ModuleQueryTest, CompaniesListedInCodeOrderAndChecked)
     auto *q = component<TADOIBQuery>("qryEmpresa");
     QStringList columns;
     EXPECT_EQ(run(q, {{"P_CDEMPRESA", null}}, &columns),
-              (Table{{"01", "Velmora Indústria e Comércio S.A."}, {"02", "Atlântica Distribuidora Ltda"},
+              (Table{{"01", "Velmora Indústria e Comércio S.A."},
+                     {"02", "Atlântica Distribuidora Ltda"},
                      {"10", "Serra Verde Alimentos Ltda"}}));
     EXPECT_EQ(columns, (QStringList{"CDEMPRESA", "NMEMPRESA"}));
     EXPECT_EQ(run(q, {{"P_CDEMPRESA", "02"}}), (Table{{"02", "Atlântica Distribuidora Ltda"}}));
@@ -430,22 +479,34 @@ TEST_P(ModuleQueryTest, RegistrationsInListAndCheckMode)
     EXPECT_EQ(run(state, {{"P_CDEMPRESA", "01"}, {"P_CDINSCESTA", null}, {"P_TCDINSCESTA", "T"}}),
               (Table{{"110042490114"}, {"206001234567"}}))
         << "every registration of the company and no other company's";
-    EXPECT_EQ(run(state, {{"P_CDEMPRESA", "01"}, {"P_CDINSCESTA", "206001234567"}, {"P_TCDINSCESTA", null}}),
-              (Table{{"206001234567"}}));
-    EXPECT_TRUE(run(state, {{"P_CDEMPRESA", "01"}, {"P_CDINSCESTA", "110099887766"}, {"P_TCDINSCESTA", null}})
-                    .isEmpty())
+    EXPECT_EQ(
+        run(state,
+            {{"P_CDEMPRESA", "01"}, {"P_CDINSCESTA", "206001234567"}, {"P_TCDINSCESTA", null}}),
+        (Table{{"206001234567"}}));
+    EXPECT_TRUE(
+        run(state,
+            {{"P_CDEMPRESA", "01"}, {"P_CDINSCESTA", "110099887766"}, {"P_TCDINSCESTA", null}})
+            .isEmpty())
         << "a registration of another company";
-    EXPECT_EQ(run(state, {{"P_CDEMPRESA", "02"}, {"P_CDINSCESTA", "110099887766"}, {"P_TCDINSCESTA", null}}),
-              (Table{{"110099887766"}}));
-    EXPECT_TRUE(run(state, {{"P_CDEMPRESA", "10"}, {"P_CDINSCESTA", null}, {"P_TCDINSCESTA", "T"}}).isEmpty());
+    EXPECT_EQ(
+        run(state,
+            {{"P_CDEMPRESA", "02"}, {"P_CDINSCESTA", "110099887766"}, {"P_TCDINSCESTA", null}}),
+        (Table{{"110099887766"}}));
+    EXPECT_TRUE(run(state, {{"P_CDEMPRESA", "10"}, {"P_CDINSCESTA", null}, {"P_TCDINSCESTA", "T"}})
+                    .isEmpty());
 
     auto *city = component<TADOIBQuery>("qryInscrMuni");
     EXPECT_EQ(run(city, {{"P_CDEMPRESA", "01"}, {"P_CDINSCMUNI", null}, {"P_TCDINSCMUNI", "T"}}),
               (Table{{"12345678"}, {"87654321"}}));
-    EXPECT_EQ(run(city, {{"P_CDEMPRESA", "01"}, {"P_CDINSCMUNI", "87654321"}, {"P_TCDINSCMUNI", null}}),
-              (Table{{"87654321"}}));
-    EXPECT_TRUE(run(city, {{"P_CDEMPRESA", "01"}, {"P_CDINSCMUNI", "55554444"}, {"P_TCDINSCMUNI", null}}).isEmpty());
-    EXPECT_TRUE(run(city, {{"P_CDEMPRESA", "02"}, {"P_CDINSCMUNI", "55554444"}, {"P_TCDINSCMUNI", ""}}).size() == 1);
+    EXPECT_EQ(
+        run(city, {{"P_CDEMPRESA", "01"}, {"P_CDINSCMUNI", "87654321"}, {"P_TCDINSCMUNI", null}}),
+        (Table{{"87654321"}}));
+    EXPECT_TRUE(
+        run(city, {{"P_CDEMPRESA", "01"}, {"P_CDINSCMUNI", "55554444"}, {"P_TCDINSCMUNI", null}})
+            .isEmpty());
+    EXPECT_TRUE(
+        run(city, {{"P_CDEMPRESA", "02"}, {"P_CDINSCMUNI", "55554444"}, {"P_TCDINSCMUNI", ""}})
+            .size() == 1);
 }
 
 TEST_P(ModuleQueryTest, SuppliersInNameOrderBranchesInCodeOrder)
@@ -458,7 +519,9 @@ TEST_P(ModuleQueryTest, SuppliersInNameOrderBranchesInCodeOrder)
                      {"52998224725", "Maria das Graças Souza", "F"},
                      {"11222333000181", "Zeta Comércio de Papéis Ltda", "J"}}));
     EXPECT_EQ(run(component<TADOIBQuery>("qryFiliOrig"), {}),
-              (Table{{"0001", "Matriz São Paulo"}, {"0002", "Filial Campinas"}, {"0101", "Matriz Recife"},
+              (Table{{"0001", "Matriz São Paulo"},
+                     {"0002", "Filial Campinas"},
+                     {"0101", "Matriz Recife"},
                      {"10", "Centro de Distribuição Goiânia"}}));
 }
 
@@ -466,7 +529,8 @@ TEST_P(ModuleQueryTest, OneMunicipalRegistrationWithTheResultsOwnColumns)
 {
     auto *q = component<TADOIBQuery>("qryVdInscrMuni");
     QStringList columns;
-    EXPECT_EQ(run(q, {{"P_EMPRESA", "01"}, {"P_INSCMUNI", "12345678"}}, &columns), (Table{{"01", "12345678"}}));
+    EXPECT_EQ(run(q, {{"P_EMPRESA", "01"}, {"P_INSCMUNI", "12345678"}}, &columns),
+              (Table{{"01", "12345678"}}));
     EXPECT_EQ(columns, (QStringList{"CDEMPRESA", "CDINSCMUNI"}));
     EXPECT_EQ(q->FieldByName(QStringLiteral("CDINSCMUNI"))->AsString(), QStringLiteral("12345678"));
     EXPECT_TRUE(run(q, {{"P_EMPRESA", "02"}, {"P_INSCMUNI", "12345678"}}).isEmpty());
@@ -493,11 +557,13 @@ TEST_P(ModuleQueryTest, CollectingBodiesOfASetOfTaxes)
     EXPECT_EQ(run(q, {{"P_CDIMPOSTO", "'01','03'"}}, &columns), (Table{{"1", "1"}}));
     EXPECT_EQ(columns, (QStringList{"MUNICIP", "ESTAD"}));
     EXPECT_EQ(run(q, {{"P_CDIMPOSTO", "'02','04'"}}), (Table{{"0", "0"}}));
-    EXPECT_EQ(run(q, {{"P_CDIMPOSTO", "'06'"}}), (Table{{"1", "0"}})) << "fields are ESTAD, MUNICIP";
+    EXPECT_EQ(run(q, {{"P_CDIMPOSTO", "'06'"}}), (Table{{"1", "0"}}))
+        << "fields are ESTAD, MUNICIP";
     EXPECT_EQ(run(q, {{"P_CDIMPOSTO", "'99'"}}), (Table{{"", ""}})) << "no tax occurs: both null";
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, ModuleQueryTest, ::testing::ValuesIn(Velmora::Test::EngineNames()),
+INSTANTIATE_TEST_SUITE_P(Engines, ModuleQueryTest,
+                         ::testing::ValuesIn(Velmora::Test::EngineNames()),
                          [](const auto &info) { return Velmora::Test::EngineLabel(info.param); });
 
 } // namespace

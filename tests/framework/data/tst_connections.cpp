@@ -47,8 +47,9 @@ TEST_P(ConnectionTest, DialectRoutinesAnswerAsTheTextsExpect)
     DBConnection &c = db.Connection();
     using Table = QList<QStringList>;
     if (GetParam() == QLatin1String("firebird")) {
-        EXPECT_EQ(Rows(c, QStringLiteral("SELECT P.PARAM, NVLSTR(P.PARAM, 'x') FROM PARAM(NULL) P")),
-                  (Table{{"<null>", "x"}}));
+        EXPECT_EQ(
+            Rows(c, QStringLiteral("SELECT P.PARAM, NVLSTR(P.PARAM, 'x') FROM PARAM(NULL) P")),
+            (Table{{"<null>", "x"}}));
         EXPECT_EQ(Rows(c, QStringLiteral("SELECT P.PARAM, NVLSTR(P.PARAM, 'x') FROM PARAM('T') P")),
                   (Table{{"T", "T"}}));
         EXPECT_EQ(Rows(c, QStringLiteral("SELECT INSTR('''01'',''03''', '03'), INSTR('01', '02') "
@@ -57,17 +58,20 @@ TEST_P(ConnectionTest, DialectRoutinesAnswerAsTheTextsExpect)
         return;
     }
     // Typed as the query texts type them: beside a column, never two bare literals.
-    EXPECT_EQ(Rows(c, QStringLiteral("SELECT NVL(CAST(NULL AS VARCHAR(1)), 'b'), NVL(CAST('a' AS "
-                                     "VARCHAR(1)), 'b'), INSTR('''01'',''03''', '03'), INSTR('01', '02')")),
+    EXPECT_EQ(Rows(c, QStringLiteral(
+                          "SELECT NVL(CAST(NULL AS VARCHAR(1)), 'b'), NVL(CAST('a' AS "
+                          "VARCHAR(1)), 'b'), INSTR('''01'',''03''', '03'), INSTR('01', '02')")),
               (Table{{"b", "a", "7.0000", "0.0000"}}));
-    EXPECT_EQ(Rows(c, QStringLiteral("SELECT DECODE(CAST('M' AS VARCHAR(1)), 'M', 1, 0), DECODE(CAST('E' "
-                                     "AS VARCHAR(1)), 'M', 1, 0), DECODE(CAST('E' AS VARCHAR(1)), 'M', 1), "
-                                     "DECODE(CAST(NULL AS VARCHAR(1)), NULL, 'n', 'd')")),
+    EXPECT_EQ(Rows(c, QStringLiteral(
+                          "SELECT DECODE(CAST('M' AS VARCHAR(1)), 'M', 1, 0), DECODE(CAST('E' "
+                          "AS VARCHAR(1)), 'M', 1, 0), DECODE(CAST('E' AS VARCHAR(1)), 'M', 1), "
+                          "DECODE(CAST(NULL AS VARCHAR(1)), NULL, 'n', 'd')")),
               (Table{{"1.0000", "0.0000", "<null>", "n"}}));
     if (GetParam() == QLatin1String("sqlite")) {
-        EXPECT_EQ(Rows(c, QStringLiteral("SELECT NVLSTR(NULL, 'x'), DECODE('z', 'a', 1, 'z', 2, 9), "
-                                         "DECODE('q', 'a', 1, 9)")),
-                  (Table{{"x", "2.0000", "9.0000"}}));
+        EXPECT_EQ(
+            Rows(c, QStringLiteral("SELECT NVLSTR(NULL, 'x'), DECODE('z', 'a', 1, 'z', 2, 9), "
+                                   "DECODE('q', 'a', 1, 9)")),
+            (Table{{"x", "2.0000", "9.0000"}}));
     }
 }
 
@@ -80,8 +84,10 @@ TEST_P(ConnectionTest, TransactionOfTheSharedObjectsIsAllOrNothing)
     c.Execute(QStringLiteral("INSERT INTO EMPRESA (CDEMPRESA, NMEMPRESA) VALUES (?, ?)"),
               {QStringLiteral("01"), QStringLiteral("Desfeita")});
     c.Rollback();
-    EXPECT_EQ(Rows(c, QStringLiteral("SELECT COUNT(*) FROM EMPRESA")), QList<QStringList>{{"0.0000"}});
-    EXPECT_THROW(c.Execute(QStringLiteral("INSERT INTO TABELA_QUE_NAO_HA VALUES (1)")), EDatabaseError);
+    EXPECT_EQ(Rows(c, QStringLiteral("SELECT COUNT(*) FROM EMPRESA")),
+              QList<QStringList>{{"0.0000"}});
+    EXPECT_THROW(c.Execute(QStringLiteral("INSERT INTO TABELA_QUE_NAO_HA VALUES (1)")),
+                 EDatabaseError);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ConnectionTest, ::testing::ValuesIn(Velmora::Test::EngineNames()),
@@ -103,7 +109,8 @@ TEST(ConnectionFailureTest, MissingOrForeignFilesAreClearErrors)
     text.close();
     sqlite.database = text.fileName();
     error = connectError(sqlite);
-    EXPECT_TRUE(error.contains(QStringLiteral("não é um banco de dados SQLite"))) << qPrintable(error);
+    EXPECT_TRUE(error.contains(QStringLiteral("não é um banco de dados SQLite")))
+        << qPrintable(error);
 
     ConnectionSettings firebird;
     firebird.driver = QStringLiteral("QIBASE");

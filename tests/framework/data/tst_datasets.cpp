@@ -119,7 +119,8 @@ TEST(ClientDataSetTest, PacketThatDoesNotFitIsRefusedNamingTheFieldAndKeepsTheOl
     PeriodsDataSet d;
     d.cds.SetDataPacket(packet(periods));
 
-    const QString missing = refusal(d.cds, packet(R"({"fields":[{"name":"DTINICIAL","type":"string"},
+    const QString missing =
+        refusal(d.cds, packet(R"({"fields":[{"name":"DTINICIAL","type":"string"},
         {"name":"DTINIPERIODO","type":"datetime"}],"rows":[["x",1]],"status":0})"));
     EXPECT_TRUE(missing.contains(QStringLiteral("DTFIMPERIODO"))) << qPrintable(missing);
     EXPECT_TRUE(missing.contains(QStringLiteral("cdsDtIni"))) << qPrintable(missing);
@@ -127,12 +128,14 @@ TEST(ClientDataSetTest, PacketThatDoesNotFitIsRefusedNamingTheFieldAndKeepsTheOl
     const QString kind = refusal(d.cds, packet(R"({"fields":[{"name":"DTINICIAL","type":"string"},
         {"name":"DTINIPERIODO","type":"string"},{"name":"DTFIMPERIODO","type":"datetime"}],
         "rows":[],"status":0})"));
-    EXPECT_TRUE(kind.contains(QStringLiteral("DTINIPERIODO"), Qt::CaseInsensitive)) << qPrintable(kind);
+    EXPECT_TRUE(kind.contains(QStringLiteral("DTINIPERIODO"), Qt::CaseInsensitive))
+        << qPrintable(kind);
 
     const QString cell = refusal(d.cds, packet(R"({"fields":[{"name":"DTINICIAL","type":"string"},
         {"name":"DTINIPERIODO","type":"datetime"},{"name":"DTFIMPERIODO","type":"datetime"}],
         "rows":[["01/01/2024",45292,45322],["01/02/2024","amanhã",45351]],"status":0})"));
-    EXPECT_TRUE(cell.contains(QStringLiteral("DTINIPERIODO")) && cell.contains(QStringLiteral("linha 2")))
+    EXPECT_TRUE(cell.contains(QStringLiteral("DTINIPERIODO")) &&
+                cell.contains(QStringLiteral("linha 2")))
         << qPrintable(cell);
 
     const QString width = refusal(d.cds, packet(R"({"fields":[{"name":"DTINICIAL","type":"string"},
@@ -142,7 +145,8 @@ TEST(ClientDataSetTest, PacketThatDoesNotFitIsRefusedNamingTheFieldAndKeepsTheOl
 
     const QString failed = refusal(d.cds, packet(R"({"fields":[],"rows":[],"status":3,
         "message":"Mapa de apuração não encontrado"})"));
-    EXPECT_TRUE(failed.contains(QStringLiteral("Mapa de apuração não encontrado"))) << qPrintable(failed);
+    EXPECT_TRUE(failed.contains(QStringLiteral("Mapa de apuração não encontrado")))
+        << qPrintable(failed);
 
     EXPECT_EQ(d.cds.RecordCount(), 2) << "a refused packet leaves the data as it was";
     EXPECT_EQ(d.text.AsString(), QStringLiteral("01/01/2024"));
@@ -167,9 +171,18 @@ TEST(ClientDataSetTest, WithoutDeclaredFieldsTakesThePacketsColumnsAndRoundTrips
               packet(R"({"rows":[["01",3,10.5,45292.5],[null,null,null,null]]})")
                   .value(QStringLiteral("rows"))
                   .toArray());
-    EXPECT_EQ(back.value(QStringLiteral("fields")).toArray().at(1).toObject().value(QStringLiteral("type")),
+    EXPECT_EQ(back.value(QStringLiteral("fields"))
+                  .toArray()
+                  .at(1)
+                  .toObject()
+                  .value(QStringLiteral("type")),
               QStringLiteral("integer"));
-    EXPECT_EQ(back.value(QStringLiteral("fields")).toArray().at(0).toObject().value(QStringLiteral("size")), 2);
+    EXPECT_EQ(back.value(QStringLiteral("fields"))
+                  .toArray()
+                  .at(0)
+                  .toObject()
+                  .value(QStringLiteral("size")),
+              2);
 
     // A packet with other columns replaces the fields taken from the earlier one.
     cds.SetDataPacket(packet(R"({"fields":[{"name":"OUTRO","type":"string"}],"rows":[["x"]]})"));

@@ -105,7 +105,8 @@ TEST_P(QueryTest, ValuesAreBoundNeverWrittenIntoTheText)
     query.ParamByName(QStringLiteral("P_NOME"))
         ->SetAsString(QStringLiteral("D'Ávila & Filhos'; DROP TABLE EMPRESA--"));
     query.Open();
-    EXPECT_EQ(column(QStringLiteral("NRINSJURFORN")), QStringList{QStringLiteral("11222333000181")});
+    EXPECT_EQ(column(QStringLiteral("NRINSJURFORN")),
+              QStringList{QStringLiteral("11222333000181")});
     EXPECT_EQ(Velmora::Test::Rows(db->Connection(), QStringLiteral("SELECT COUNT(*) FROM EMPRESA")),
               QList<QStringList>{{QStringLiteral("2.0000")}});
 }
@@ -189,9 +190,10 @@ TEST_P(QueryTest, OnlyReads)
         const QString error = openError();
         EXPECT_TRUE(error.contains(QStringLiteral("somente leitura"))) << qPrintable(text);
     }
-    EXPECT_EQ(Velmora::Test::Rows(db->Connection(),
-                                  QStringLiteral("SELECT NMEMPRESA FROM EMPRESA ORDER BY CDEMPRESA")),
-              (QList<QStringList>{{"Velmora Indústria"}, {"Atlântica"}}));
+    EXPECT_EQ(
+        Velmora::Test::Rows(db->Connection(),
+                            QStringLiteral("SELECT NMEMPRESA FROM EMPRESA ORDER BY CDEMPRESA")),
+        (QList<QStringList>{{"Velmora Indústria"}, {"Atlântica"}}));
 }
 
 TEST_P(QueryTest, DatesBindAndReadAsDates)
@@ -206,7 +208,8 @@ TEST_P(QueryTest, DatesBindAndReadAsDates)
     TField *start = query.FieldByName(QStringLiteral("DTINIPERIODO"));
     EXPECT_EQ(start->DataKind(), TField::Kind::DateTime);
     EXPECT_EQ(start->AsDateTime().toDate(), QDate(2024, 2, 1));
-    EXPECT_EQ(query.FieldByName(QStringLiteral("DTFIMPERIODO"))->AsString(), QStringLiteral("29/02/2024"));
+    EXPECT_EQ(query.FieldByName(QStringLiteral("DTFIMPERIODO"))->AsString(),
+              QStringLiteral("29/02/2024"));
     if (GetParam() == QLatin1String("sqlite")) {
         EXPECT_EQ(Velmora::Test::Rows(db->Connection(),
                                       QStringLiteral("SELECT MIN(DTFIMPERIODO) FROM MAPAAPURACAO")),
