@@ -134,7 +134,7 @@ int main(int argc, char **argv)
         check(shown == QStringLiteral("Data inicial deve ser menor ou igual à data final."),
               "a impressão não foi recusada com a mensagem da ordem das datas");
         host.Window().activateWindow();
-        QTest::qWaitForWindowActive(&host.Window());
+        (void)QTest::qWaitForWindowActive(&host.Window());
         QWidget *focus = QApplication::focusWidget();
         check(focus && focus->objectName() == QStringLiteral("depDtInicial"),
               "o foco não voltou à data inicial");

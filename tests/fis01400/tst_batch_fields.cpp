@@ -26,7 +26,7 @@ TEST(BatchTaxAndCompany, CodesArePaddedAndNamed)
     EXPECT_EQ(r.text("edtNmImposto"), "ISS");
     EXPECT_EQ(r.text("medCdEmpresa"), "05");
     EXPECT_EQ(r.text("edtNmEmpresa"), "Cinco Irmãos Comércio Ltda");
-    EXPECT_EQ(r.focusAfter(2), "depDtInicial") << "the registration is on the path now";
+    EXPECT_EQ(r.focusAfter(2), "edtInscricao") << "the registration is on the path now";
 }
 
 TEST(BatchTaxAndCompany, UnknownCodesKeepTheFocus)
