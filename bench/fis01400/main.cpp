@@ -84,16 +84,19 @@ void runTool(const QString &settings, const QStringList &args)
 {
     QProcess tool;
     tool.setProcessChannelMode(QProcess::MergedChannels);
-    tool.start(QStringLiteral(VELMORA_DB_TOOL), QStringList{QStringLiteral("--config"), settings} + args);
+    tool.start(QStringLiteral(VELMORA_DB_TOOL),
+               QStringList{QStringLiteral("--config"), settings} + args);
     if (!tool.waitForFinished(600000) || tool.exitCode() != 0)
-        fail(QStringLiteral("velmora-db %1: %2").arg(args.join(' '), QString::fromUtf8(tool.readAll())));
+        fail(QStringLiteral("velmora-db %1: %2")
+                 .arg(args.join(' '), QString::fromUtf8(tool.readAll())));
 }
 
 int startServer(QProcess &server, const QString &settings)
 {
     server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start(QStringLiteral(VELMORA_APPSERVER),
-                 {QStringLiteral("--config"), settings, QStringLiteral("--port"), QStringLiteral("0")});
+    server.start(
+        QStringLiteral(VELMORA_APPSERVER),
+        {QStringLiteral("--config"), settings, QStringLiteral("--port"), QStringLiteral("0")});
     QByteArray out;
     while (!out.contains('\n') && server.waitForReadyRead(30000))
         out += server.readAllStandardOutput();
@@ -157,7 +160,8 @@ int main(int argc, char *argv[])
     const QString settingsFile = work.filePath(QStringLiteral("velmora.ini"));
     writeSettings(settingsFile, 0);
     runTool(settingsFile, {QStringLiteral("create")});
-    runTool(settingsFile, {QStringLiteral("demo"), QStringLiteral("--documents"), QString::number(documents)});
+    runTool(settingsFile,
+            {QStringLiteral("demo"), QStringLiteral("--documents"), QString::number(documents)});
     QProcess server;
     writeSettings(settingsFile, startServer(server, settingsFile));
     Velmora::installSettings(Velmora::Settings::load(settingsFile));
@@ -207,7 +211,8 @@ int main(int argc, char *argv[])
         part<TDateEditPlus>("depDtFinal")->SetDate(TDateTime::fromDate(key.end));
         frmDocForne->Vd_ValidaCampos(true);
     } catch (const Exception &e) {
-        fail(QStringLiteral("a verificação falhou: %1 %2").arg(e.Message(), services.messages().join(' ')));
+        fail(QStringLiteral("a verificação falhou: %1 %2")
+                 .arg(e.Message(), services.messages().join(' ')));
     }
     std::vector<double> checkMs;
     try {
@@ -217,7 +222,8 @@ int main(int argc, char *argv[])
             checkMs.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
         }
     } catch (const Exception &e) {
-        fail(QStringLiteral("a verificação falhou: %1 %2").arg(e.Message(), services.messages().join(' ')));
+        fail(QStringLiteral("a verificação falhou: %1 %2")
+                 .arg(e.Message(), services.messages().join(' ')));
     }
     if (!services.messages().isEmpty())
         fail(services.messages().join(' '));

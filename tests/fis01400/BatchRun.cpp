@@ -41,7 +41,8 @@ QStringList JobRun::messages() const
 {
     QStringList shown;
     for (const QJsonObject &m : events(QStringLiteral("message")))
-        shown << At(m.value(QLatin1String("text")).toString(), m.value(QLatin1String("focus")).toString());
+        shown << At(m.value(QLatin1String("text")).toString(),
+                    m.value(QLatin1String("focus")).toString());
     return shown;
 }
 
@@ -96,8 +97,8 @@ JobRun RunJob(const QByteArray &steps)
     QProcess velmora;
     velmora.setProcessChannelMode(QProcess::SeparateChannels);
     velmora.start(QStringLiteral(VELMORA_EXE),
-                  {QStringLiteral("--config"), environment->settingsFile(), QStringLiteral("--batch"),
-                   QStringLiteral("-")});
+                  {QStringLiteral("--config"), environment->settingsFile(),
+                   QStringLiteral("--batch"), QStringLiteral("-")});
     velmora.write(QJsonDocument(job).toJson(QJsonDocument::Compact));
     velmora.closeWriteChannel();
     if (!velmora.waitForFinished(60000)) {

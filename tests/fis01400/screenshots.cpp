@@ -56,10 +56,11 @@ void clickAt(QWidget *control)
     settle();
 }
 
-// Clicks into the field, types, and leaves it with Tab, as a clerk does.
+// Clicks into the field, selects what it holds, types, and leaves it with Tab, as a clerk does.
 void type(TForm *screen, const char *name, const QString &text)
 {
     clickAt(screen->findChild<QWidget *>(QLatin1String(name)));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(QApplication::focusWidget(), text);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     settle();
@@ -105,18 +106,24 @@ int main(int argc, char **argv)
         check(screen->SubWindow()->grab().save(out.filePath(QStringLiteral("fis01400.png"))),
               "fis01400.png não foi gravada");
 
-        type(screen, "medCdImposto", QStringLiteral("01"));
-        type(screen, "medCdEmpresa", QStringLiteral("01"));
-        type(screen, "edtInscricao", QStringLiteral("110042490114"));
-        type(screen, "depDtInicial", QStringLiteral("01022024"));
-        type(screen, "depDtFinal", QStringLiteral("31012024"));
-
-        // The message box is modal: it is pictured over the main window while it is up.
+        // The message box is modal: it is pictured over the main window while it is up. Any
+        // other box is closed and counted as a fault, so the tool never waits for a person.
         QString shown;
-        QTimer::singleShot(300, [&] {
+        QTimer boxes;
+        boxes.setInterval(100);
+        QObject::connect(&boxes, &QTimer::timeout, [&] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (!box)
                 return;
+            if (!shown.isEmpty() ||
+                box->text() !=
+                    QStringLiteral("Data inicial deve ser menor ou igual à data final.")) {
+                std::fprintf(stderr, "fis01400-screenshots: mensagem inesperada: %s\n",
+                             qPrintable(box->text()));
+                failed = true;
+                box->accept();
+                return;
+            }
             shown = box->text();
             QImage picture = host.Window().grab().toImage();
             QPainter painter(&picture);
@@ -129,6 +136,13 @@ int main(int argc, char **argv)
                   "fis01400-falha.png não foi gravada");
             box->accept();
         });
+        boxes.start();
+        type(screen, "medCdImposto", QStringLiteral("01"));
+        type(screen, "medCdEmpresa", QStringLiteral("01"));
+        type(screen, "edtInscricao", QStringLiteral("110042490114"));
+        type(screen, "depDtInicial", QStringLiteral("01022024"));
+        type(screen, "depDtFinal", QStringLiteral("31012024"));
+
         clickAt(screen->findChild<QWidget *>(QStringLiteral("sbtPrint")));
         settle();
         check(shown == QStringLiteral("Data inicial deve ser menor ou igual à data final."),

@@ -53,11 +53,14 @@ TEST(BatchTaxAndCompany, CollectingBodiesAndTheRegistrationRow)
     {
         const char *tax, *name;
         bool row;
-    } cases[] = {{"01", "ICMS", true},  {"03", "ISS", true},     {"02", "IPI", false},
-                 {"04", "PIS", false},  {"05", "COFINS", false}, {"08", "TAXA X", true}};
+    } cases[] = {{"01", "ICMS", true}, {"03", "ISS", true},     {"02", "IPI", false},
+                 {"04", "PIS", false}, {"05", "COFINS", false}, {"08", "TAXA X", true}};
     for (const auto &c : cases) {
-        const QByteArray job = QStringLiteral(R"([{"do":"enter","control":"medCdImposto","text":"%1"},
-            {"do":"dump"}])").arg(QLatin1String(c.tax)).toUtf8();
+        const QByteArray job =
+            QStringLiteral(R"([{"do":"enter","control":"medCdImposto","text":"%1"},
+            {"do":"dump"}])")
+                .arg(QLatin1String(c.tax))
+                .toUtf8();
         const JobRun r = RunJob(job);
         EXPECT_EQ(r.status, 0) << c.tax;
         EXPECT_EQ(r.text("edtNmImposto"), QLatin1String(c.name)) << c.tax;
@@ -182,7 +185,8 @@ TEST(BatchTaxAndCompany, AnEmptyCompanyPassesItsExitNotTheChecks)
         {"do":"action","name":"print"},
         {"do":"action","name":"edit"}])");
     EXPECT_TRUE(r.ok(2));
-    EXPECT_EQ(r.messages(), (QStringList{At(companyInf, "medCdEmpresa"), At(companyInf, "medCdEmpresa")}));
+    EXPECT_EQ(r.messages(),
+              (QStringList{At(companyInf, "medCdEmpresa"), At(companyInf, "medCdEmpresa")}));
     EXPECT_TRUE(r.reports().isEmpty());
 }
 

@@ -68,7 +68,8 @@ TEST(BatchLists, SuppliersAreCheckedBeforeBranches)
         {"do":"action","name":"print","file":"$DIR/x.pdf"},
         {"do":"list","control":"btnPesqForne","pick":["52998224725"]},
         {"do":"action","name":"print","file":"$DIR/x.pdf"}])");
-    EXPECT_EQ(r.messages(), (QStringList{At(supplierInf, "rdbListaFor"), At(branchInf, "rdbListaFil")}));
+    EXPECT_EQ(r.messages(),
+              (QStringList{At(supplierInf, "rdbListaFor"), At(branchInf, "rdbListaFil")}));
 }
 
 TEST(BatchLists, TodosEndsAListAndListaDoesNotBringItBack)

@@ -71,8 +71,10 @@ TEST(BatchPeriod, ALookupWithoutPeriodsKeepsTheDate)
         {"do":"lookup","control":"btnDataFim","pick":0},
         {"do":"dump"}])");
     ASSERT_EQ(r.events(QStringLiteral("message")).size(), 2);
-    EXPECT_EQ(r.events(QStringLiteral("message"))[0]["text"].toString(), "Não há data inicial cadastrada.");
-    EXPECT_EQ(r.events(QStringLiteral("message"))[1]["text"].toString(), "Não há data final cadastrada.");
+    EXPECT_EQ(r.events(QStringLiteral("message"))[0]["text"].toString(),
+              "Não há data inicial cadastrada.");
+    EXPECT_EQ(r.events(QStringLiteral("message"))[1]["text"].toString(),
+              "Não há data final cadastrada.");
     EXPECT_EQ(r.text("depDtInicial"), "01/01/2024");
     EXPECT_EQ(r.text("depDtFinal"), "");
 }

@@ -48,31 +48,36 @@ TEST(BatchWholeForm, TheOrderOfTheChecks)
             {"do":"enter","control":"medCdEmpresa","text":"01"},
             {"do":"click","control":"rdbListaFor"},
             {"do":"enter","control":"depDtFinal","text":"31012024"})",
-         At(initialInf, "depDtInicial"), {}},
+         At(initialInf, "depDtInicial"),
+         {}},
         {R"({"do":"enter","control":"medCdImposto","text":"02"},
             {"do":"enter","control":"medCdEmpresa","text":"01"},
             {"do":"click","control":"rdbListaFor"},
             {"do":"enter","control":"depDtInicial","text":"31032024"},
             {"do":"enter","control":"depDtFinal","text":"31032024"})",
-         At(noMap, "depDtInicial"), {}},
+         At(noMap, "depDtInicial"),
+         {}},
         {R"({"do":"enter","control":"medCdImposto","text":"02"},
             {"do":"enter","control":"medCdEmpresa","text":"01"},
             {"do":"click","control":"rdbListaFor"},
             {"do":"enter","control":"depDtInicial","text":"31012024"},
             {"do":"enter","control":"depDtFinal","text":"31012024"})",
-         At(supplierInf, "rdbListaFor"), {}},
+         At(supplierInf, "rdbListaFor"),
+         {}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.steps);
         const QByteArray steps(c.steps);
-        const JobRun full = RunJob("[" + steps + R"(,{"do":"action","name":"print","file":"$DIR/x.pdf"}])");
+        const JobRun full =
+            RunJob("[" + steps + R"(,{"do":"action","name":"print","file":"$DIR/x.pdf"}])");
         EXPECT_EQ(full.messages().value(full.messages().size() - 1), c.full);
         EXPECT_TRUE(full.reports().isEmpty());
         const JobRun light = RunJob("[" + steps + R"(,{"do":"action","name":"edit"}])");
         const QStringList lightMessages = light.messages();
         // Messages of the typing steps come first; the action's is the last one, if any.
         const qsizetype typed = full.messages().size() - 1;
-        EXPECT_EQ(lightMessages.mid(typed), c.light.isEmpty() ? QStringList() : QStringList{c.light});
+        EXPECT_EQ(lightMessages.mid(typed),
+                  c.light.isEmpty() ? QStringList() : QStringList{c.light});
         EXPECT_EQ(light.reports().size(), c.light.isEmpty() ? 1 : 0);
     }
 }

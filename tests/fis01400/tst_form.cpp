@@ -183,31 +183,87 @@ const QStringList messageRows{
     "Estad|Inscrição Estadual",
 };
 
-const QStringList declarationOrder{
-    "dtsEmpresa", "lblEmpresa", "btpEmpresa", "medCdEmpresa", "edtNmEmpresa", "Label2",
-    "Label3", "depDtInicial", "depDtFinal", "lblInscricao", "edtInscricao", "btpInscricao",
-    "qryEmpresa", "qryEmpresaCDEMPRESA", "qryEmpresaNMEMPRESA", "btnDataIni", "btnDataFim",
-    "qryFornecedor", "qryFiliOrig", "qryFornecedorNRINSJURFORN", "qryFornecedorNMRAZSOCFORN",
-    "dtsFornecedor", "dtsFiliOrig", "qryFiliOrigCDFILIAL", "qryFiliOrigNMFILIAL", "netDocForne",
-    "cdsDtFim", "dtsDtFim", "cdsDtIni", "dtsDtIni", "grbFornecedor", "btnPesqForne",
-    "rdbTodosFor", "rdbListaFor", "grbFilial", "btnFilial", "rdbTodosFil", "rdbListaFil",
-    "qryFornecedorIDTPIJURFORN", "qryImposto", "dtsImposto", "qryImpostoCDIMPOSTONFE",
-    "qryImpostoSGIMPOSTONFE", "qryImpostoIDORGARRECADNFE", "qryOrgaoArrecadador",
-    "dtsOrgaoArrecadador", "qryVdInscrMuni", "qryOrgaoArrecadadorESTAD",
-    "qryOrgaoArrecadadorMUNICIP", "dtsDataInicial", "cdsVdDataIni", "cdsVdDataFinal",
-    "dtsDataFinal", "cdsVdDataIniDTINIPERIODO", "cdsVdDataIniDTINICIAL",
-    "cdsVdDataFinalDTFIMPERIODO", "cdsVdDataFinalDTFINAL", "cdsDtIniDTINIPERIODO",
-    "cdsDtIniDTFIMPERIODO", "cdsDtIniDTINICIAL", "cdsDtFimDTINIPERIODO", "cdsDtFimDTFIMPERIODO",
-    "cdsDtFimDTINICIAL", "cdsDtFimDTFINAL", "lblImposto", "medCdImposto", "btpImposto",
-    "edtNmImposto", "qryInscEsta", "dtsInscrEstad", "dtsInscrMuni", "qryInscrMuni",
-    "qryInscrMuniCDINSCMUNI", "qryInscEstaCDINSCESTA"};
+const QStringList declarationOrder{"dtsEmpresa",
+                                   "lblEmpresa",
+                                   "btpEmpresa",
+                                   "medCdEmpresa",
+                                   "edtNmEmpresa",
+                                   "Label2",
+                                   "Label3",
+                                   "depDtInicial",
+                                   "depDtFinal",
+                                   "lblInscricao",
+                                   "edtInscricao",
+                                   "btpInscricao",
+                                   "qryEmpresa",
+                                   "qryEmpresaCDEMPRESA",
+                                   "qryEmpresaNMEMPRESA",
+                                   "btnDataIni",
+                                   "btnDataFim",
+                                   "qryFornecedor",
+                                   "qryFiliOrig",
+                                   "qryFornecedorNRINSJURFORN",
+                                   "qryFornecedorNMRAZSOCFORN",
+                                   "dtsFornecedor",
+                                   "dtsFiliOrig",
+                                   "qryFiliOrigCDFILIAL",
+                                   "qryFiliOrigNMFILIAL",
+                                   "netDocForne",
+                                   "cdsDtFim",
+                                   "dtsDtFim",
+                                   "cdsDtIni",
+                                   "dtsDtIni",
+                                   "grbFornecedor",
+                                   "btnPesqForne",
+                                   "rdbTodosFor",
+                                   "rdbListaFor",
+                                   "grbFilial",
+                                   "btnFilial",
+                                   "rdbTodosFil",
+                                   "rdbListaFil",
+                                   "qryFornecedorIDTPIJURFORN",
+                                   "qryImposto",
+                                   "dtsImposto",
+                                   "qryImpostoCDIMPOSTONFE",
+                                   "qryImpostoSGIMPOSTONFE",
+                                   "qryImpostoIDORGARRECADNFE",
+                                   "qryOrgaoArrecadador",
+                                   "dtsOrgaoArrecadador",
+                                   "qryVdInscrMuni",
+                                   "qryOrgaoArrecadadorESTAD",
+                                   "qryOrgaoArrecadadorMUNICIP",
+                                   "dtsDataInicial",
+                                   "cdsVdDataIni",
+                                   "cdsVdDataFinal",
+                                   "dtsDataFinal",
+                                   "cdsVdDataIniDTINIPERIODO",
+                                   "cdsVdDataIniDTINICIAL",
+                                   "cdsVdDataFinalDTFIMPERIODO",
+                                   "cdsVdDataFinalDTFINAL",
+                                   "cdsDtIniDTINIPERIODO",
+                                   "cdsDtIniDTFIMPERIODO",
+                                   "cdsDtIniDTINICIAL",
+                                   "cdsDtFimDTINIPERIODO",
+                                   "cdsDtFimDTFIMPERIODO",
+                                   "cdsDtFimDTINICIAL",
+                                   "cdsDtFimDTFINAL",
+                                   "lblImposto",
+                                   "medCdImposto",
+                                   "btpImposto",
+                                   "edtNmImposto",
+                                   "qryInscEsta",
+                                   "dtsInscrEstad",
+                                   "dtsInscrMuni",
+                                   "qryInscrMuni",
+                                   "qryInscrMuniCDINSCMUNI",
+                                   "qryInscEstaCDINSCESTA"};
 
 // The base report screen's components.
 const QStringList baseComponents{
-    "lblCodTela", "grbDadosRel", "bvlSeparator", "panRelat", "lblRelat", "cbbReportNames",
-    "panMenu", "lblCodRel", "msgPadrao", "msgMensagens", "rpddPadrao", "svdSaveReport",
-    "ppmEditReport", "ppmSalvarRelatorio", "netQRDesign", "sbtPrint", "sbtPreview",
-    "sbtSalvarComo", "sbtReportEdit"};
+    "lblCodTela",     "grbDadosRel",   "bvlSeparator",  "panRelat",           "lblRelat",
+    "cbbReportNames", "panMenu",       "lblCodRel",     "msgPadrao",          "msgMensagens",
+    "rpddPadrao",     "svdSaveReport", "ppmEditReport", "ppmSalvarRelatorio", "netQRDesign",
+    "sbtPrint",       "sbtPreview",    "sbtSalvarComo", "sbtReportEdit"};
 
 class FormTest : public ScreenTest
 {
@@ -282,8 +338,8 @@ TEST_F(FormTest, LayoutOfItsOwnControls)
             EXPECT_EQ(Velmora::StateOf(w)->tabOrder(), p.tabOrder);
         else
             EXPECT_EQ(w->focusPolicy(), Qt::NoFocus);
-        const QString shown = w->property(qobject_cast<TBtnPesquisa *>(w) ? "Hint" : "Caption")
-                                  .toString();
+        const QString shown =
+            w->property(qobject_cast<TBtnPesquisa *>(w) ? "Hint" : "Caption").toString();
         EXPECT_EQ(shown, p.caption ? QString::fromUtf8(p.caption) : QString());
         EXPECT_FALSE(shown.contains(QLatin1Char('&'))) << "no accelerator keys";
     }
@@ -463,8 +519,8 @@ TEST_F(FormTest, DeclarationOrder)
 TEST_F(FormTest, FocusChainInTabOrder)
 {
     // Every control that can take the focus, disabled ones included, in chain order.
-    const QStringList inChain{"medCdImposto", "edtNmEmpresa", "medCdEmpresa", "edtInscricao",
-                              "depDtInicial", "depDtFinal",   "rdbTodosFor",  "rdbListaFor",
+    const QStringList inChain{"medCdImposto", "edtNmEmpresa", "medCdEmpresa",   "edtInscricao",
+                              "depDtInicial", "depDtFinal",   "rdbTodosFor",    "rdbListaFor",
                               "rdbTodosFil",  "rdbListaFil",  "cbbReportNames", "edtNmImposto"};
     QStringList seen;
     QWidget *w = control("medCdImposto");

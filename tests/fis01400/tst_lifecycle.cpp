@@ -29,7 +29,10 @@ protected:
         screen()->Close();
         settle();
     }
-    int windows() const { return static_cast<int>(host->Window().MdiArea()->subWindowList().size()); }
+    int windows() const
+    {
+        return static_cast<int>(host->Window().MdiArea()->subWindowList().size());
+    }
 };
 
 TEST_F(Lifecycle, IniProcTwiceShowsTheSameScreenWithItsValuesAtItsNormalSize)

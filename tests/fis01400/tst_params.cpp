@@ -11,8 +11,9 @@
 
 namespace {
 
-const QStringList nine{"P_CDEMPRESA", "P_CDFILIAL",    "P_TCDFILIAL",   "P_CDFORNECED", "P_TCDFORNECED",
-                       "P_DTINICIAL", "P_DTFINAL", "P_CDINSCRICAO", "P_CDIMPOSTO"};
+const QStringList nine{"P_CDEMPRESA",  "P_CDFILIAL",    "P_TCDFILIAL",
+                       "P_CDFORNECED", "P_TCDFORNECED", "P_DTINICIAL",
+                       "P_DTFINAL",    "P_CDINSCRICAO", "P_CDIMPOSTO"};
 
 class Params : public ScreenTest
 {
@@ -59,7 +60,8 @@ TEST_F(Params, EveryCombinationOfListsHeld)
     const QString suppliers = QStringLiteral(" '52998224725', '04252011000110' ");
     for (const bool branchHeld : {false, true}) {
         for (const bool supplierHeld : {false, true}) {
-            SCOPED_TRACE(::testing::Message() << "branches " << branchHeld << ", suppliers " << supplierHeld);
+            SCOPED_TRACE(::testing::Message()
+                         << "branches " << branchHeld << ", suppliers " << supplierHeld);
             global<QString>("stFilial") = branchHeld ? branches : QString();
             global<QString>("stFornecedor") = supplierHeld ? suppliers : QString();
             const TParams p = ask(nine + QStringList{QStringLiteral("P_OUTRO")});
@@ -69,12 +71,15 @@ TEST_F(Params, EveryCombinationOfListsHeld)
             EXPECT_EQ(textOf(p, "P_CDFORNECED"), supplierHeld ? suppliers : QString());
             EXPECT_EQ(textOf(p, "P_TCDFORNECED"), supplierHeld ? QString() : QStringLiteral("T"));
             ASSERT_TRUE(p.FindParam(QStringLiteral("P_DTINICIAL"))->IsDate());
-            EXPECT_EQ(p.FindParam(QStringLiteral("P_DTINICIAL"))->AsDate().toDate(), QDate(2024, 1, 1));
+            EXPECT_EQ(p.FindParam(QStringLiteral("P_DTINICIAL"))->AsDate().toDate(),
+                      QDate(2024, 1, 1));
             ASSERT_TRUE(p.FindParam(QStringLiteral("P_DTFINAL"))->IsDate());
-            EXPECT_EQ(p.FindParam(QStringLiteral("P_DTFINAL"))->AsDate().toDate(), QDate(2024, 1, 31));
+            EXPECT_EQ(p.FindParam(QStringLiteral("P_DTFINAL"))->AsDate().toDate(),
+                      QDate(2024, 1, 31));
             EXPECT_EQ(textOf(p, "P_CDINSCRICAO"), QStringLiteral("110042490114"));
             EXPECT_EQ(textOf(p, "P_CDIMPOSTO"), QStringLiteral("01"));
-            EXPECT_EQ(p.FindParam(QStringLiteral("P_OUTRO"))->Value(), QVariant(QStringLiteral("antes")))
+            EXPECT_EQ(p.FindParam(QStringLiteral("P_OUTRO"))->Value(),
+                      QVariant(QStringLiteral("antes")))
                 << "a name of its own is left alone";
             EXPECT_EQ(p.Count(), 10);
             // The strings themselves are untouched.
@@ -107,7 +112,8 @@ TEST_F(Params, EmptyFieldsGiveEmptyTexts)
 {
     // A fresh screen: nothing typed (report edit lets an empty tax and registration through).
     const TParams p = ask(nine);
-    for (const char *name : {"P_CDEMPRESA", "P_CDFILIAL", "P_CDFORNECED", "P_CDINSCRICAO", "P_CDIMPOSTO"})
+    for (const char *name :
+         {"P_CDEMPRESA", "P_CDFILIAL", "P_CDFORNECED", "P_CDINSCRICAO", "P_CDIMPOSTO"})
         EXPECT_EQ(textOf(p, name), QString()) << name;
     EXPECT_EQ(textOf(p, "P_TCDFILIAL"), QStringLiteral("T"));
     EXPECT_EQ(textOf(p, "P_TCDFORNECED"), QStringLiteral("T"));

@@ -32,7 +32,10 @@ protected:
         recorder.clear();
         click("sbtPrint"); // no file is chosen: a check that passes prints nothing
     }
-    int rows(const char *dataSet) const { return component<TClientDataSet>(dataSet)->RecordCount(); }
+    int rows(const char *dataSet) const
+    {
+        return component<TClientDataSet>(dataSet)->RecordCount();
+    }
 
     int m_ini = 0, m_fin = 0;
 };
@@ -144,6 +147,44 @@ TEST_F(Period, ATaxWithoutRegistrationSendsTheEmptyRegistration)
     lookupRow("btnDataIni", 0);
     EXPECT_EQ(rows("cdsDtIni"), 2) << "the maps kept under the empty registration";
     EXPECT_EQ(text("depDtInicial"), QStringLiteral("01/02/2024"));
+    EXPECT_TRUE(messages().isEmpty()) << qPrintable(messages().join('\n'));
+}
+
+// A server that went away: its failure is reported once, as it is, and no date is blamed.
+TEST_F(Period, AFailedServerCallIsReportedAsItIsWithoutMovingTheFocus)
+{
+    ASSERT_TRUE(enter("depDtInicial", QStringLiteral("15012024")));
+    ASSERT_TRUE(enter("depDtFinal", QStringLiteral("15032024")));
+    click("medCdEmpresa");
+    ASSERT_EQ(focusName(), QStringLiteral("medCdEmpresa"));
+    const int port = Environment().serverPort();
+    Environment().stopServer();
+    print();
+    Environment().startServer(); // the next tests' server, on a new port
+    ASSERT_EQ(messages().size(), 1);
+    EXPECT_TRUE(messages()[0].contains(QStringLiteral("127.0.0.1:%1").arg(port)))
+        << qPrintable(messages()[0]);
+    EXPECT_NE(messages()[0], QStringLiteral("Não existe mapa de apuração para a data informada."));
+    EXPECT_EQ(focusName(), QStringLiteral("medCdEmpresa"));
+    EXPECT_TRUE(recorder.of(QStringLiteral("report")).isEmpty());
+}
+
+// A tax that asks for no registration: whatever the disabled field holds is not checked.
+TEST_F(Period, TheFullCheckSkipsADisabledRegistration)
+{
+    // The kind stays on state registrations, so a check of it could only fail.
+    ASSERT_TRUE(enter("medCdImposto", QStringLiteral("02")));
+    ASSERT_TRUE(enter("depDtInicial", QStringLiteral("15012024")));
+    ASSERT_TRUE(enter("depDtFinal", QStringLiteral("15022024")));
+    ASSERT_FALSE(enabled("edtInscricao"));
+    control("edtInscricao")->setProperty("Text", QStringLiteral("não é inscrição"));
+    print();
+    // The period check ran with the text as it stands: no map under that registration.
+    EXPECT_EQ(messages(),
+              QStringList{QStringLiteral("Não existe mapa de apuração para a data informada.")});
+    EXPECT_EQ(focusName(), QStringLiteral("depDtInicial"));
+    control("edtInscricao")->setProperty("Text", QString());
+    print();
     EXPECT_TRUE(messages().isEmpty()) << qPrintable(messages().join('\n'));
 }
 

@@ -6,7 +6,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 
+#include <csignal>
 #include <stdexcept>
+#include <sys/prctl.h>
 
 namespace {
 
@@ -78,6 +80,8 @@ void ModuleEnvironment::startServer()
 {
     stopServer();
     m_server = std::make_unique<QProcess>();
+    // The server ends with the test, however the test ends.
+    m_server->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     // The log goes to a file so the tests can count the answered calls at any moment.
     m_server->setStandardErrorFile(m_dir.filePath(QStringLiteral("servidor.log")),
                                    QIODevice::Append);
@@ -94,7 +98,8 @@ void ModuleEnvironment::startServer()
     }
     const QByteArray line = out.left(out.indexOf('\n')).trimmed();
     if (!line.startsWith("porta: "))
-        fail(QStringLiteral("velmora-appserver não informou a porta: %1").arg(QString::fromUtf8(out)));
+        fail(QStringLiteral("velmora-appserver não informou a porta: %1")
+                 .arg(QString::fromUtf8(out)));
     m_port = line.mid(7).toInt();
     writeSettings();
 }
@@ -115,7 +120,8 @@ int ModuleEnvironment::answeredCalls(const QString &method) const
     QFile log(m_dir.filePath(QStringLiteral("servidor.log")));
     if (!log.open(QIODevice::ReadOnly))
         return 0;
-    const QByteArray target = (QStringLiteral(" Fis01400.rdmDocForne.") + method + QStringLiteral(" ")).toUtf8();
+    const QByteArray target =
+        (QStringLiteral(" Fis01400.rdmDocForne.") + method + QStringLiteral(" ")).toUtf8();
     int count = 0;
     for (const QByteArray &line : log.readAll().split('\n'))
         if (line.contains(target) && line.contains(" ms ok"))
