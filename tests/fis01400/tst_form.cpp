@@ -5,6 +5,7 @@
 #include "framework/ComponentRegistry.h"
 #include "framework/ControlState.h"
 #include "framework/Events.h"
+#include "framework/HelpViewer.h"
 #include "framework/TMessages.h"
 #include "framework/TNetConnection.h"
 #include "framework/controls/TBtnPesquisa.h"
@@ -15,6 +16,7 @@
 #include "framework/data/TDataSource.h"
 
 #include <QAbstractButton>
+#include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -563,6 +565,12 @@ TEST_F(FormTest, F1AsksForTheScreensHelp)
     ASSERT_EQ(help.size(), 1);
     EXPECT_EQ(help[0].value(QLatin1String("file")).toString(), QStringLiteral("FisHelp.Hlp"));
     EXPECT_EQ(help[0].value(QLatin1String("context")).toInt(), 11500900);
+    // The package ships the page of that context, in Portuguese.
+    QFile page(HelpViewer::PagePath(QStringLiteral("FisHelp.Hlp"), 11500900));
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << qPrintable(page.fileName());
+    const QString html = QString::fromUtf8(page.readAll());
+    EXPECT_TRUE(html.contains(QStringLiteral("lang=\"pt-BR\"")));
+    EXPECT_TRUE(html.contains(QStringLiteral("Documentos por Fornecedor")));
 }
 
 } // namespace

@@ -168,6 +168,23 @@ TEST_F(Lifecycle, AFreshScreenShowsTheListsTheModuleStillHolds)
     EXPECT_TRUE(messages().isEmpty()) << qPrintable(messages().join('\n'));
 }
 
+// The unit initialises on the first of nested loads and finalises on the last unload only.
+TEST_F(Lifecycle, NestedLoadsLeaveTheScreenAndTheListsAlone)
+{
+    click("rdbListaFor");
+    pickList("btnPesqForne", {QStringLiteral("11222333000181")});
+    host->Packages().Load(QLatin1String(package));
+    EXPECT_EQ(host->Packages().LoadCount(QLatin1String(package)), 2);
+    EXPECT_TRUE(global<bool>("boStCriado"));
+    host->Packages().Unload(QLatin1String(package));
+    settle();
+    ASSERT_NE(screen(), nullptr);
+    EXPECT_TRUE(global<bool>("boStCriado"));
+    EXPECT_EQ(global<QString>("stFornecedor"), QStringLiteral("'11222333000181'"));
+    ASSERT_TRUE(open());
+    EXPECT_EQ(windows(), 1);
+}
+
 TEST_F(Lifecycle, UnitFinalisationEmptiesTheModulesStrings)
 {
     click("rdbListaFor");
