@@ -213,6 +213,8 @@ int BatchJob::run(const QJsonObject &job)
             return CannotRun;
         }
         settle();
+        // A step's answers are its own: what a stopped action left must not answer the next.
+        services.discardAnswers();
         const bool messaged = services.messages().size() > messagesBefore;
         ok = ok && !messaged && Velmora::FailedEvents() == failuresBefore;
         flush();

@@ -17,6 +17,14 @@ void ScriptedServices::clear()
     m_files.clear();
 }
 
+void ScriptedServices::discardAnswers()
+{
+    m_rowPicks.clear();
+    m_listPicks.clear();
+    m_texts.clear();
+    m_files.clear();
+}
+
 void ScriptedServices::emitEvent(const QJsonObject &event)
 {
     if (onEvent)

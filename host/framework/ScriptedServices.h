@@ -41,6 +41,8 @@ public:
     // Every message shown, in order.
     const QStringList &messages() const { return m_messages; }
     void clear();
+    // Drops the answers no question took (an action that a check stopped before it asked).
+    void discardAnswers();
 
     // Called for each thing shown: {"event":"message","text":...},
     // {"event":"dialog","kind":"search"|"list","title":...,"rows":N}, {"event":"help",...}.

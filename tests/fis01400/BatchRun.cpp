@@ -1,0 +1,132 @@
+#include "BatchRun.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <QProcess>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+std::unique_ptr<ModuleEnvironment> environment;
+
+} // namespace
+
+ModuleEnvironment &BatchEnvironment()
+{
+    return *environment;
+}
+
+QList<QJsonObject> JobRun::events(const QString &kind) const
+{
+    QList<QJsonObject> found;
+    for (const QJsonObject &e : trace)
+        if (e.value(QLatin1String("event")).toString() == kind)
+            found << e;
+    return found;
+}
+
+QJsonObject JobRun::step(int n) const
+{
+    for (const QJsonObject &e : events(QStringLiteral("step")))
+        if (e.value(QLatin1String("n")).toInt() == n)
+            return e;
+    ADD_FAILURE() << "no step " << n;
+    return {};
+}
+
+QStringList JobRun::messages() const
+{
+    QStringList shown;
+    for (const QJsonObject &m : events(QStringLiteral("message")))
+        shown << At(m.value(QLatin1String("text")).toString(),
+                    m.value(QLatin1String("focus")).toString());
+    return shown;
+}
+
+QJsonObject JobRun::state(int n) const
+{
+    const QList<QJsonObject> dumps = events(QStringLiteral("state"));
+    if (n >= dumps.size()) {
+        ADD_FAILURE() << "no dump " << n;
+        return {};
+    }
+    return dumps.at(n).value(QLatin1String("controls")).toObject();
+}
+
+QString JobRun::text(const QString &control, int dump) const
+{
+    return state(dump).value(control).toObject().value(QLatin1String("text")).toString();
+}
+
+bool JobRun::enabled(const QString &control, int dump) const
+{
+    return state(dump).value(control).toObject().value(QLatin1String("enabled")).toBool();
+}
+
+bool JobRun::checked(const QString &control, int dump) const
+{
+    return state(dump).value(control).toObject().value(QLatin1String("checked")).toBool();
+}
+
+QJsonObject JobRun::params(int n) const
+{
+    const QList<QJsonObject> asked = events(QStringLiteral("params"));
+    if (n >= asked.size()) {
+        ADD_FAILURE() << "the report query was asked " << asked.size() << " time(s)";
+        return {};
+    }
+    return asked.at(n).value(QLatin1String("values")).toObject();
+}
+
+JobRun RunJob(const QByteArray &steps)
+{
+    JobRun r;
+    // "$DIR" stands for the environment's folder, where reports may be written.
+    QByteArray text = steps;
+    text.replace("$DIR", environment->folder().toUtf8());
+    const QJsonDocument parsed = QJsonDocument::fromJson(text);
+    if (!parsed.isArray()) {
+        ADD_FAILURE() << "steps are no JSON array: " << steps.constData();
+        return r;
+    }
+    const QJsonObject job{{QStringLiteral("screen"), QStringLiteral("FIS01400")},
+                          {QStringLiteral("steps"), parsed.array()}};
+    QProcess velmora;
+    velmora.setProcessChannelMode(QProcess::SeparateChannels);
+    velmora.start(QStringLiteral(VELMORA_EXE),
+                  {QStringLiteral("--config"), environment->settingsFile(),
+                   QStringLiteral("--batch"), QStringLiteral("-")});
+    velmora.write(QJsonDocument(job).toJson(QJsonDocument::Compact));
+    velmora.closeWriteChannel();
+    if (!velmora.waitForFinished(60000)) {
+        velmora.kill();
+        velmora.waitForFinished();
+        ADD_FAILURE() << "the job did not end";
+        return r;
+    }
+    r.status = velmora.exitCode();
+    r.errors = QString::fromUtf8(velmora.readAllStandardError());
+    for (const QByteArray &line : velmora.readAllStandardOutput().split('\n'))
+        if (!line.trimmed().isEmpty())
+            r.trace << QJsonDocument::fromJson(line).object();
+    EXPECT_NE(r.status, 2) << qPrintable(r.errors);
+    return r;
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    try {
+        environment = std::make_unique<ModuleEnvironment>(QStringLiteral(FIS01400_FIXTURE));
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "ambiente de teste: %s\n", e.what());
+        return 1;
+    }
+    const int status = RUN_ALL_TESTS();
+    environment.reset();
+    return status;
+}

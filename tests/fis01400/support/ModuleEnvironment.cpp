@@ -1,0 +1,130 @@
+#include "ModuleEnvironment.h"
+
+#include "rtl/Settings.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <csignal>
+#include <stdexcept>
+#include <sys/prctl.h>
+
+namespace {
+
+[[noreturn]] void fail(const QString &what)
+{
+    throw std::runtime_error(what.toStdString());
+}
+
+} // namespace
+
+ModuleEnvironment::ModuleEnvironment(const QString &fixture)
+{
+    if (!m_dir.isValid())
+        fail(QStringLiteral("pasta temporária: %1").arg(m_dir.errorString()));
+    // The layouts are copied: the base screen may write new ones beside them.
+    QDir().mkpath(m_dir.filePath(QStringLiteral("layouts")));
+    const QDir layouts(QStringLiteral(FIS01400_LAYOUTS));
+    for (const QString &file : layouts.entryList({QStringLiteral("*.json")}, QDir::Files))
+        QFile::copy(layouts.filePath(file), m_dir.filePath(QStringLiteral("layouts/") + file));
+    writeSettings(8211);
+    run({QStringLiteral("create")});
+    run({QStringLiteral("load"), fixture});
+    startServer();
+}
+
+ModuleEnvironment::~ModuleEnvironment()
+{
+    stopServer();
+}
+
+QString ModuleEnvironment::settingsFile() const
+{
+    return m_dir.filePath(QStringLiteral("velmora.ini"));
+}
+
+void ModuleEnvironment::writeSettings(int port)
+{
+    QFile ini(settingsFile());
+    if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        fail(QStringLiteral("não foi possível gravar %1").arg(settingsFile()));
+    ini.write(QStringLiteral("[Database]\nDriver=QSQLITE\nDatabase=tela.sqlite\n"
+                             "[AppServer]\nHost=127.0.0.1\nPort=%1\nThreads=8\nLogLevel=info\n"
+                             "ConnectTimeoutMs=2000\nCallTimeoutMs=5000\n"
+                             "[Reports]\nDirectory=layouts\n"
+                             "[Locale]\nShortDateFormat=dd/MM/yyyy\n"
+                             "[Packages]\nLoad=fis01400\n")
+                  .arg(port == 0 ? m_port : port)
+                  .toUtf8());
+}
+
+void ModuleEnvironment::installSettings() const
+{
+    Velmora::installSettings(Velmora::Settings::load(settingsFile()));
+}
+
+void ModuleEnvironment::run(const QStringList &arguments) const
+{
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(QStringLiteral(VELMORA_DB_TOOL),
+               QStringList{QStringLiteral("--config"), settingsFile()} + arguments);
+    if (!tool.waitForFinished(120000) || tool.exitStatus() != QProcess::NormalExit ||
+        tool.exitCode() != 0)
+        fail(QStringLiteral("velmora-db %1: %2")
+                 .arg(arguments.join(QLatin1Char(' ')), QString::fromUtf8(tool.readAll())));
+}
+
+void ModuleEnvironment::startServer()
+{
+    stopServer();
+    m_server = std::make_unique<QProcess>();
+    // The server ends with the test, however the test ends.
+    m_server->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    // The log goes to a file so the tests can count the answered calls at any moment.
+    m_server->setStandardErrorFile(m_dir.filePath(QStringLiteral("servidor.log")),
+                                   QIODevice::Append);
+    m_server->start(QStringLiteral(VELMORA_APPSERVER),
+                    {QStringLiteral("--config"), settingsFile(), QStringLiteral("--port"),
+                     QStringLiteral("0")});
+    QByteArray out;
+    QElapsedTimer clock;
+    clock.start();
+    while (!out.contains('\n') && clock.elapsed() < 30000 &&
+           m_server->state() != QProcess::NotRunning) {
+        m_server->waitForReadyRead(200);
+        out += m_server->readAllStandardOutput();
+    }
+    const QByteArray line = out.left(out.indexOf('\n')).trimmed();
+    if (!line.startsWith("porta: "))
+        fail(QStringLiteral("velmora-appserver não informou a porta: %1")
+                 .arg(QString::fromUtf8(out)));
+    m_port = line.mid(7).toInt();
+    writeSettings();
+}
+
+void ModuleEnvironment::stopServer()
+{
+    if (!m_server)
+        return;
+    m_server->terminate();
+    if (!m_server->waitForFinished(10000))
+        m_server->kill();
+    m_server->waitForFinished(5000);
+    m_server.reset();
+}
+
+int ModuleEnvironment::answeredCalls(const QString &method) const
+{
+    QFile log(m_dir.filePath(QStringLiteral("servidor.log")));
+    if (!log.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray target =
+        (QStringLiteral(" Fis01400.rdmDocForne.") + method + QStringLiteral(" ")).toUtf8();
+    int count = 0;
+    for (const QByteArray &line : log.readAll().split('\n'))
+        if (line.contains(target) && line.contains(" ms ok"))
+            ++count;
+    return count;
+}

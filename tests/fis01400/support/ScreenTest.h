@@ -1,0 +1,95 @@
+#pragma once
+
+#include "ModuleEnvironment.h"
+
+#include "app/Host.h"
+#include "app/MainWindow.h"
+#include "app/PackageLoader.h"
+#include "framework/ScriptedServices.h"
+#include "framework/TForm.h"
+
+#include <QApplication>
+#include <QJsonObject>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+// Readable texts in the test output.
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+#include <memory>
+
+// What the screen shows and asks, recorded; the dialogs answer from the test's script.
+class Recorder : public Velmora::ScriptedServices
+{
+public:
+    Recorder()
+    {
+        onEvent = [this](const QJsonObject &e) { events << e; };
+        Velmora::Services::install(this);
+    }
+    ~Recorder() override { Velmora::Services::install(nullptr); }
+    QList<QJsonObject> of(const QString &kind) const
+    {
+        QList<QJsonObject> found;
+        for (const QJsonObject &e : events)
+            if (e.value(QLatin1String("event")).toString() == kind)
+                found << e;
+        return found;
+    }
+    QList<QJsonObject> events;
+};
+
+// The shared environment of one test program: the database, the server and the host's
+// shared objects, made once.
+ModuleEnvironment &Environment();
+
+// The module loaded into a fresh host per test, its screen opened through IniProc, driven
+// as a user drives it: clicks through the window, keys to the control with the focus.
+class ScreenTest : public ::testing::Test
+{
+protected:
+    static constexpr const char *package = "fis01400";
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // IniProc through the host, as the menu calls it.
+    bool open();
+    TForm *screen() const;
+    QWidget *control(const char *name) const;
+    template <class T> T *component(const char *name) const
+    {
+        T *c = screen() ? screen()->findChild<T *>(QLatin1String(name)) : nullptr;
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+    QString text(const char *name) const;
+    bool enabled(const char *name) const;
+    bool checked(const char *name) const;
+    QString focusName() const;
+    template <class T> T &global(const char *name) const
+    {
+        return *host->Packages().Variable<T>(QLatin1String(package), QLatin1String(name));
+    }
+
+    // Clicks into the control, selects all, types the text and leaves with Tab. False when
+    // the focus could not get into the control (the exit of the control left failed).
+    bool enter(const char *name, const QString &typed);
+    void click(const char *name);
+    void lookup(const char *button, const QString &field, const QString &value);
+    void lookupRow(const char *button, int row);
+    void pickList(const char *button, const QStringList &keys);
+    // The window gets its activation back after a dialog, as it would on a desktop.
+    void settle();
+
+    QStringList messages() const { return recorder.messages(); }
+
+    Recorder recorder;
+    std::unique_ptr<Velmora::Host> host;
+};
