@@ -21,7 +21,7 @@ const char *const postgresql[] = {
 
 // PARAM(:P) joined in the FROM list gives the parameter a column of known type: a bare :P
 // would be typed from its first use (CHAR(1) beside 'T') and a null would compare wrongly.
-// 8191 characters is the widest VARCHAR in UTF8; selection strings of a report fit in it.
+// 8191 characters is the widest VARCHAR in UTF8.
 const char *const firebird[] = {
     R"(CREATE PROCEDURE PARAM (P VARCHAR(8191)) RETURNS (PARAM VARCHAR(8191))
 AS
@@ -34,7 +34,9 @@ AS
 BEGIN
   RETURN COALESCE(A, B);
 END)",
-    R"(CREATE FUNCTION INSTR (A VARCHAR(8191), B VARCHAR(8191)) RETURNS INTEGER
+    // The text searched is a BLOB: a report's selection string of thousands of keys passes
+    // CAST(:P AS BLOB SUB_TYPE TEXT) here, far beyond any VARCHAR; a VARCHAR converts to it.
+    R"(CREATE FUNCTION INSTR (A BLOB SUB_TYPE TEXT, B VARCHAR(8191)) RETURNS INTEGER
 AS
 BEGIN
   RETURN POSITION(B IN A);

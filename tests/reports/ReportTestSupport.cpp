@@ -2,6 +2,8 @@
 #include "TestReportScreen.h"
 
 #include "framework/ComponentRegistry.h"
+#include "framework/data/DBConnection.h"
+#include "reports/ReportConnection.h"
 #include "rtl/Settings.h"
 
 #include <QFile>
@@ -28,56 +30,36 @@ void RegisterTestMessages()
 
 QStringList TestDatabase::Engines()
 {
-    // PostgreSQL and Firebird join when the shared schema and their throw-away servers land.
-    return {QStringLiteral("sqlite")};
+    return Velmora::Test::EngineNames();
 }
 
 TestDatabase::TestDatabase(const QString &engine)
+    : m_scratch(std::make_unique<Velmora::Test::ScratchDatabase>(engine))
 {
-    if (engine != QLatin1String("sqlite"))
-        throw std::runtime_error("engine not available");
-    m_connection = QLatin1String(QSqlDatabase::defaultConnection);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-    db.setDatabaseName(m_dir.filePath(QStringLiteral("reports.sqlite")));
-    if (!db.open())
-        throw std::runtime_error(db.lastError().text().toStdString());
-    const QStringList ddl{
-        "CREATE TABLE EMPRESA (CDEMPRESA VARCHAR(2) PRIMARY KEY, NMEMPRESA VARCHAR(40))",
-        "CREATE TABLE FORNECEDOR (NRINSJURFORN VARCHAR(14) PRIMARY KEY, NMRAZSOCFORN "
-        "VARCHAR(40), IDTPIJURFORN VARCHAR(1))",
-        "CREATE TABLE FILIAL (CDFILIAL VARCHAR(8), NMFILIAL VARCHAR(30), CDEMPRESA VARCHAR(2), "
-        "PRIMARY KEY (CDFILIAL))",
-        "CREATE TABLE DOCENTRADA (CDEMPRESA VARCHAR(2), CDFILIAL VARCHAR(8), NRINSJURFORN "
-        "VARCHAR(14), CDSERIE VARCHAR(3), NRDOCUMENTO VARCHAR(9), DTEMISSAO DATE, DTENTRADA DATE, "
-        "CDINSCRICAO VARCHAR(16), VLCONTABIL NUMERIC(15,2), PRIMARY KEY (CDEMPRESA, CDFILIAL, "
-        "NRINSJURFORN, CDSERIE, NRDOCUMENTO))",
-        "CREATE TABLE DOCENTRADAIMP (CDEMPRESA VARCHAR(2), CDFILIAL VARCHAR(8), NRINSJURFORN "
-        "VARCHAR(14), CDSERIE VARCHAR(3), NRDOCUMENTO VARCHAR(9), CDIMPOSTONFE VARCHAR(2), VLBASE "
-        "NUMERIC(15,2), PCALIQUOTA NUMERIC(7,4), VLIMPOSTO NUMERIC(15,2), PRIMARY KEY (CDEMPRESA, "
-        "CDFILIAL, NRINSJURFORN, CDSERIE, NRDOCUMENTO, CDIMPOSTONFE))"};
-    for (const QString &s : ddl)
-        exec(s);
+    Velmora::DBConnection *connection = &m_scratch->Connection();
+    Velmora::Reports::SetReportConnectionProvider([connection] {
+        Velmora::Reports::ReportConnection report;
+        report.database = connection->Database();
+        report.kind = connection->Kind() == Velmora::DatabaseKind::InterBase
+                          ? Velmora::Reports::DatabaseKind::InterBase
+                          : Velmora::Reports::DatabaseKind::Generic;
+        return report;
+    });
 }
 
 TestDatabase::~TestDatabase()
 {
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(m_connection);
+    Velmora::Reports::SetReportConnectionProvider(nullptr);
 }
 
 QSqlDatabase TestDatabase::db() const
 {
-    return QSqlDatabase::database(m_connection);
+    return m_scratch->Connection().Database();
 }
 
 void TestDatabase::exec(const QString &sql)
 {
-    QSqlQuery q(db());
-    if (!q.exec(sql))
-        throw std::runtime_error((sql + QStringLiteral(": ") + q.lastError().text()).toStdString());
+    m_scratch->Connection().Execute(sql);
 }
 
 QVariantList TestDatabase::row(const QString &sql)
@@ -91,14 +73,58 @@ QVariantList TestDatabase::row(const QString &sql)
     return out;
 }
 
+void TestDatabase::insertTax(const EntryDocument &d)
+{
+    m_scratch->Connection().Execute(
+        QStringLiteral("INSERT INTO DOCENTRADAIMP (CDEMPRESA, CDFILIAL, NRINSJURFORN, CDSERIE, "
+                       "NRDOCUMENTO, CDIMPOSTONFE, VLBASE, PCALIQUOTA, VLIMPOSTO) VALUES "
+                       "(?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+        {d.empresa, d.filial, d.fornecedor, d.serie, d.documento, d.imposto, d.base, d.aliquota,
+         d.vlimposto});
+}
+
+void TestDatabase::addDocuments(const QList<EntryDocument> &documents)
+{
+    Velmora::DBConnection &c = m_scratch->Connection();
+    c.StartTransaction();
+    try {
+        for (const EntryDocument &d : documents) {
+            c.Execute(QStringLiteral("INSERT INTO DOCENTRADA (CDEMPRESA, CDFILIAL, NRINSJURFORN, "
+                                     "CDSERIE, NRDOCUMENTO, DTEMISSAO, DTENTRADA, CDINSCRICAO, "
+                                     "VLCONTABIL) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                      {d.empresa, d.filial, d.fornecedor, d.serie, d.documento, d.emissao,
+                       d.entrada, d.inscricao, d.valor});
+            insertTax(d);
+        }
+        c.Commit();
+    } catch (...) {
+        c.Rollback();
+        throw;
+    }
+}
+
 void TestDatabase::loadFixture()
 {
-    exec("INSERT INTO EMPRESA VALUES ('01', 'Velmora Matriz'), ('02', 'Outra Empresa')");
-    exec("INSERT INTO FORNECEDOR VALUES ('11111111000111', 'Alfa Comércio Ltda', 'J'), "
-         "('22222222000122', 'Beta Indústria S.A.', 'J'), ('33333333333', 'Carlos D''Ávila', 'F'), "
-         "('44444444000144', 'Delta Serviços', 'J')");
-    exec("INSERT INTO FILIAL VALUES ('1', 'Filial Um', '01'), ('10', 'Filial Dez', '01'), "
-         "('2', 'Filial Dois', '01')");
+    Velmora::DBConnection &c = m_scratch->Connection();
+    const auto insert = [&c](const char *table, const QVariantList &values) {
+        QStringList marks;
+        for (qsizetype i = 0; i < values.size(); ++i)
+            marks << QStringLiteral("?");
+        c.Execute(QStringLiteral("INSERT INTO %1 VALUES (%2)")
+                      .arg(QLatin1String(table), marks.join(QLatin1Char(','))),
+                  values);
+    };
+    insert("EMPRESA", {"01", "Velmora Matriz"});
+    insert("EMPRESA", {"02", "Outra Empresa"});
+    insert("IMPOSTONFE", {"01", "ICMS", "E"});
+    insert("IMPOSTONFE", {"02", "PIS", "F"});
+    insert("FORNECEDOR", {"11111111000111", "Alfa Comércio Ltda", "J"});
+    insert("FORNECEDOR", {"22222222000122", "Beta Indústria S.A.", "J"});
+    insert("FORNECEDOR", {"33333333333", "Carlos D'Ávila", "F"});
+    insert("FORNECEDOR", {"44444444000144", "Delta Serviços", "J"});
+    insert("FILIAL", {"1", "Filial Um", "01"});
+    insert("FILIAL", {"10", "Filial Dez", "01"});
+    insert("FILIAL", {"2", "Filial Dois", "01"});
     struct Doc
     {
         const char *empresa, *filial, *forn, *serie, *doc, *emissao, *entrada, *inscricao;
@@ -127,25 +153,33 @@ void TestDatabase::loadFixture()
         {"01", "1", "33333333333", "1", "000000021", "2023-12-31", "2024-01-01", "123456789", 10.10,
          "01", 10.10, 18, 1.82, nullptr},
     };
+    QList<EntryDocument> documents;
+    QList<EntryDocument> secondTaxes;
     for (const Doc &d : docs) {
-        exec(
-            QStringLiteral(
-                "INSERT INTO DOCENTRADA VALUES ('%1','%2','%3','%4','%5','%6','%7','%8',%9)")
-                .arg(d.empresa, d.filial, d.forn, d.serie, d.doc, d.emissao, d.entrada, d.inscricao)
-                .arg(d.valor, 0, 'f', 2));
-        exec(QStringLiteral(
-                 "INSERT INTO DOCENTRADAIMP VALUES ('%1','%2','%3','%4','%5','%6',%7,%8,%9)")
-                 .arg(d.empresa, d.filial, d.forn, d.serie, d.doc, d.imposto)
-                 .arg(d.base, 0, 'f', 2)
-                 .arg(d.aliquota, 0, 'f', 4)
-                 .arg(d.vlimposto, 0, 'f', 2));
-        if (d.imposto2)
-            exec(QStringLiteral(
-                     "INSERT INTO DOCENTRADAIMP VALUES ('%1','%2','%3','%4','%5','%6',%7,1.65,%8)")
-                     .arg(d.empresa, d.filial, d.forn, d.serie, d.doc, d.imposto2)
-                     .arg(d.base, 0, 'f', 2)
-                     .arg(d.base * 0.0165, 0, 'f', 2));
+        EntryDocument e{d.empresa,
+                        d.filial,
+                        d.forn,
+                        d.serie,
+                        d.doc,
+                        QDate::fromString(QLatin1String(d.emissao), Qt::ISODate),
+                        QDate::fromString(QLatin1String(d.entrada), Qt::ISODate),
+                        d.inscricao,
+                        d.valor,
+                        d.imposto,
+                        d.base,
+                        d.aliquota,
+                        d.vlimposto};
+        documents << e;
+        if (d.imposto2) {
+            e.imposto = QLatin1String(d.imposto2);
+            e.aliquota = 1.65;
+            e.vlimposto = std::round(d.base * 1.65) / 100;
+            secondTaxes << e;
+        }
     }
+    addDocuments(documents);
+    for (const EntryDocument &e : secondTaxes)
+        insertTax(e);
 }
 
 QVariantList TestDatabase::expectedTotals(const QString &extraWhere)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "TestDatabases.h" // also: readable QStrings in test failures
+
+#include <QDate>
 #include <QMap>
 #include <QSqlDatabase>
 #include <QString>
@@ -11,18 +14,23 @@
 #include <memory>
 #include <ostream>
 
-// Readable QStrings in test failures.
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
-
 // Registers a stand-in for the message table class under "TMessages" when the framework
 // offers none (the tests only need its Lines).
 void RegisterTestMessages();
 
-// A throw-away database with the report tables and a small fixture, on one of the engines
-// available here; the default Qt connection points at it while it lives.
+// An entry document and its tax row, as the report reads them.
+struct EntryDocument
+{
+    QString empresa, filial, fornecedor, serie, documento;
+    QDate emissao, entrada;
+    QString inscricao;
+    double valor = 0;
+    QString imposto;
+    double base = 0, aliquota = 0, vlimposto = 0;
+};
+
+// A throw-away database with the shared schema on one engine (sqlite, postgresql, firebird)
+// and the report connection pointed at it while it lives.
 class TestDatabase
 {
 public:
@@ -31,20 +39,24 @@ public:
     TestDatabase(const TestDatabase &) = delete;
     TestDatabase &operator=(const TestDatabase &) = delete;
 
-    // The engines the tests can run on in this environment.
+    // Every engine the database tests run on.
     static QStringList Engines();
 
     QSqlDatabase db() const;
     void exec(const QString &sql);
     QVariantList row(const QString &sql);
+    // Companies, branches (1, 10 and 2), suppliers, taxes 01 and 02 and nine documents.
     void loadFixture();
+    // Inserts the documents and their tax rows in one transaction.
+    void addDocuments(const QList<EntryDocument> &documents);
     // Sums of a filtered set of entry documents of tax 01, company 01, January 2024, computed
     // directly in SQL: count, accounting value, tax base, tax value.
     QVariantList expectedTotals(const QString &extraWhere);
 
 private:
-    QTemporaryDir m_dir;
-    QString m_connection;
+    void insertTax(const EntryDocument &d);
+
+    std::unique_ptr<Velmora::Test::ScratchDatabase> m_scratch;
 };
 
 // A reports directory holding the FIS014 layout, installed in the settings while it lives.

@@ -3,9 +3,9 @@
 #include "TestReportScreen.h"
 
 #include "framework/ScriptedServices.h"
-#include "framework/dialogs/SelectionString.h"
 #include "framework/TApplication.h"
 #include "framework/data/TParams.h"
+#include "framework/dialogs/SelectionString.h"
 #include "reports/ReportQuery.h"
 #include "reports/ReportSource.h"
 #include "reports/TReportDesignerDialog.h"
@@ -18,7 +18,7 @@ using namespace Velmora::Reports;
 
 namespace {
 
-// The FIS014 query's filters, on every engine available, against sums computed in SQL.
+// The FIS014 query's filters, on every engine, against sums computed in SQL.
 class Fis014Test : public ::testing::TestWithParam<QString>
 {
 protected:
@@ -34,6 +34,7 @@ protected:
     struct Result
     {
         QStringList documents; // in report order
+        QStringList details;   // each detail's values, as one text
         QStringList groups;
         QList<double> grand; // accounting value, base, tax
         qint64 rows = 0;
@@ -47,9 +48,10 @@ protected:
         Band band;
         const int doc = layout.columnIndex(QStringLiteral("NRDOCUMENTO"));
         while (source->next(band)) {
-            if (band.kind == Band::Detail)
+            if (band.kind == Band::Detail) {
                 r.documents << band.values.at(doc).toString();
-            else if (band.kind == Band::GroupHeader)
+                r.details << detailText(band);
+            } else if (band.kind == Band::GroupHeader)
                 r.groups << band.text;
             else if (band.kind == Band::Summary)
                 for (const char *f : {"VLCONTABIL", "VLBASE", "VLIMPOSTO"})
@@ -57,6 +59,27 @@ protected:
         }
         r.rows = source->rows();
         return r;
+    }
+
+    // Dates as YYYY-MM-DD and numbers with four decimals, whatever type the driver gave.
+    QString detailText(const Band &band) const
+    {
+        QStringList cells;
+        for (qsizetype i = 0; i < layout.columns.size(); ++i) {
+            const QVariant v = band.values.at(i);
+            switch (layout.columns.at(i).type) {
+            case ColumnType::Date:
+                cells << v.toDate().toString(Qt::ISODate);
+                break;
+            case ColumnType::Number:
+                cells << QString::number(v.toDouble(), 'f', 4);
+                break;
+            case ColumnType::Text:
+                cells << v.toString();
+                break;
+            }
+        }
+        return cells.join(QLatin1Char('|'));
     }
 
     void expectTotals(const Result &r, const QString &where)
@@ -86,6 +109,21 @@ TEST_P(Fis014Test, AllBranchesAndSuppliersGroupedBySupplierName)
                                      "Fornecedor: 22222222000122 - Beta Indústria S.A.",
                                      "Fornecedor: 33333333333 - Carlos D'Ávila"}));
     expectTotals(r, QString());
+}
+
+// The rows, not only their keys, are the same on every engine: no padding, dates as dates,
+// numbers with their scale.
+TEST_P(Fis014Test, SameRowsOnEveryEngine)
+{
+    const Result r = run();
+    EXPECT_EQ(
+        r.details,
+        (QStringList{"000000001|1|2024-01-02|2024-01-03|1|1000.0000|1000.0000|18.0000|180.0000",
+                     "000000002|1|2024-01-05|2024-01-06|10|2500.5000|2500.5000|12.0000|300.0600",
+                     "000000010|U|2024-01-10|2024-01-11|2|333.3300|333.3300|7.0000|23.3300",
+                     "000000011|1|2024-01-31|2024-01-31|10|150.0000|150.0000|18.0000|27.0000",
+                     "000000021|1|2023-12-31|2024-01-01|1|10.1000|10.1000|18.0000|1.8200",
+                     "000000020|1|2024-01-15|2024-01-16|1|99.9900|99.9900|4.0000|4.0000"}));
 }
 
 TEST_P(Fis014Test, BranchListMatchesWholeKeysOnly)
@@ -152,6 +190,6 @@ TEST_P(Fis014Test, UnassignedRegistrationFiltersNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, Fis014Test, ::testing::ValuesIn(TestDatabase::Engines()),
-                         [](const auto &info) { return info.param.toStdString(); });
+                         [](const auto &info) { return Velmora::Test::EngineLabel(info.param); });
 
 } // namespace

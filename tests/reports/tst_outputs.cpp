@@ -16,8 +16,9 @@ using namespace Velmora::Reports;
 
 namespace {
 
-// Every output of the FIS014 report is read back and its totals checked against SQL.
-class OutputTest : public ::testing::Test
+// Every output of the FIS014 report is read back and its totals checked against SQL, on
+// every engine.
+class OutputTest : public ::testing::TestWithParam<QString>
 {
 protected:
     void SetUp() override
@@ -48,7 +49,7 @@ protected:
         return text.remove(QLatin1Char('.')).replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
     }
 
-    TestDatabase db;
+    TestDatabase db{GetParam()};
     LayoutDirectory layouts;
     RecordingServices services;
     QTemporaryDir out;
@@ -56,7 +57,7 @@ protected:
     QVariantList totals; // count, accounting value, base, tax
 };
 
-TEST_F(OutputTest, CsvHoldsOneLinePerRowWithTheLocaleSeparator)
+TEST_P(OutputTest, CsvHoldsOneLinePerRowWithTheLocaleSeparator)
 {
     const QString path = save(QStringLiteral("fis014.csv"));
     EXPECT_TRUE(services.messages().isEmpty()) << services.messages().join('\n').toStdString();
@@ -77,7 +78,7 @@ TEST_F(OutputTest, CsvHoldsOneLinePerRowWithTheLocaleSeparator)
     EXPECT_EQ(lastReport().value(QStringLiteral("rows")).toInt(), totals.at(0).toInt());
 }
 
-TEST_F(OutputTest, XlsxWritesNumbersDatesTotalsAndTheParameters)
+TEST_P(OutputTest, XlsxWritesNumbersDatesTotalsAndTheParameters)
 {
     const QString path = save(QStringLiteral("fis014.xlsx"));
     const QString workbook = QString::fromUtf8(ZipEntry(path, QStringLiteral("xl/workbook.xml")));
@@ -118,7 +119,7 @@ TEST_F(OutputTest, XlsxWritesNumbersDatesTotalsAndTheParameters)
     EXPECT_TRUE(byName.contains("P_CDINSCRICAO"));
 }
 
-TEST_F(OutputTest, PdfShowsGroupsAndTotals)
+TEST_P(OutputTest, PdfShowsGroupsAndTotals)
 {
     const QString path = save(QStringLiteral("fis014.pdf"));
     const QString text = PdfText(path);
@@ -135,7 +136,7 @@ TEST_F(OutputTest, PdfShowsGroupsAndTotals)
     EXPECT_EQ(lastReport().value(QStringLiteral("pages")).toInt(), PdfPages(path));
 }
 
-TEST_F(OutputTest, HtmlCarriesTheReportShape)
+TEST_P(OutputTest, HtmlCarriesTheReportShape)
 {
     const QString html = ReadText(save(QStringLiteral("fis014.html")));
     EXPECT_TRUE(html.contains(QStringLiteral("<title>Documentos por Fornecedor</title>")));
@@ -149,7 +150,7 @@ TEST_F(OutputTest, HtmlCarriesTheReportShape)
     EXPECT_EQ(html.count(QStringLiteral("<tr class=\"total\">")), 3);
 }
 
-TEST_F(OutputTest, UnknownExtensionWritesNothingAndSaysWhy)
+TEST_P(OutputTest, UnknownExtensionWritesNothingAndSaysWhy)
 {
     const QString path = save(QStringLiteral("fis014.doc"));
     EXPECT_FALSE(QFileInfo::exists(path));
@@ -157,7 +158,7 @@ TEST_F(OutputTest, UnknownExtensionWritesNothingAndSaysWhy)
     EXPECT_TRUE(services.messages().at(0).contains(QStringLiteral("fis014.doc")));
 }
 
-TEST_F(OutputTest, NoRowGivesAPageThatSaysSo)
+TEST_P(OutputTest, NoRowGivesAPageThatSaysSo)
 {
     screen->imposto = QStringLiteral("99");
     const QString path = out.filePath(QStringLiteral("vazio.pdf"));
@@ -172,18 +173,24 @@ TEST_F(OutputTest, NoRowGivesAPageThatSaysSo)
 
 // Many rows: page breaks carry the open group over, and the preview pages the same way as
 // the PDF.
-TEST_F(OutputTest, LongReportBreaksPagesAlikeInPdfAndPreview)
+TEST_P(OutputTest, LongReportBreaksPagesAlikeInPdfAndPreview)
 {
-    for (int i = 0; i < 400; ++i) {
-        const QString doc = QStringLiteral("%1").arg(100000 + i, 9, 10, QLatin1Char('0'));
-        db.exec(QStringLiteral("INSERT INTO DOCENTRADA VALUES ('01','2','22222222000122','1','%1',"
-                               "'2024-01-20','2024-01-20','123456789',10.25)")
-                    .arg(doc));
-        db.exec(
-            QStringLiteral("INSERT INTO DOCENTRADAIMP VALUES ('01','2','22222222000122','1','%1',"
-                           "'01',10.25,18,1.85)")
-                .arg(doc));
-    }
+    QList<EntryDocument> many;
+    for (int i = 0; i < 400; ++i)
+        many << EntryDocument{"01",
+                              "2",
+                              "22222222000122",
+                              "1",
+                              QStringLiteral("%1").arg(100000 + i, 9, 10, QLatin1Char('0')),
+                              QDate(2024, 1, 20),
+                              QDate(2024, 1, 20),
+                              "123456789",
+                              10.25,
+                              "01",
+                              10.25,
+                              18,
+                              1.85};
+    db.addDocuments(many);
     totals = db.expectedTotals(QString());
     const QString path = save(QStringLiteral("longo.pdf"));
     const int pages = PdfPages(path);
@@ -213,5 +220,8 @@ TEST_F(OutputTest, LongReportBreaksPagesAlikeInPdfAndPreview)
         EXPECT_GT(ink, 100) << "page " << page;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, OutputTest, ::testing::ValuesIn(TestDatabase::Engines()),
+                         [](const auto &info) { return Velmora::Test::EngineLabel(info.param); });
 
 } // namespace

@@ -76,6 +76,7 @@ void expectNoOverlap(QWidget *form)
 class ScreenTest : public ::testing::Test
 {
 protected:
+    explicit ScreenTest(const QString &engine = QStringLiteral("sqlite")) : db(engine) {}
     void SetUp() override { services.record(); }
     std::unique_ptr<TestReportScreen> open()
     {
@@ -101,6 +102,13 @@ protected:
     QTemporaryDir out;
 };
 
+// The screen running the report's query, on every engine.
+class ScreenDataTest : public ::testing::WithParamInterface<QString>, public ScreenTest
+{
+protected:
+    ScreenDataTest() : ScreenTest(GetParam()) {}
+};
+
 TEST_F(ScreenTest, BaseLayoutLeavesTheParameterRowsFreeAndNothingOverlaps)
 {
     TfrmDadosGerRel base(&Application());
@@ -124,7 +132,7 @@ TEST_F(ScreenTest, BaseLayoutLeavesTheParameterRowsFreeAndNothingOverlaps)
               QStringLiteral("FIS01400"));
 }
 
-TEST_F(ScreenTest, OverridesRunBeforeTheBaseHandlers)
+TEST_P(ScreenDataTest, OverridesRunBeforeTheBaseHandlers)
 {
     db.loadFixture();
     auto screen = open();
@@ -150,7 +158,7 @@ TEST_F(ScreenTest, OverridesRunBeforeTheBaseHandlers)
     EXPECT_FALSE(QFileInfo::exists(out.filePath(QStringLiteral("b.pdf"))));
 }
 
-TEST_F(ScreenTest, KeysClickTheToolButtons)
+TEST_P(ScreenDataTest, KeysClickTheToolButtons)
 {
     db.loadFixture();
     auto screen = open();
@@ -251,7 +259,7 @@ TEST_F(ScreenTest, NovoAsksTheTitleAndListsTheNewLayoutAtOnce)
     EXPECT_EQ(QDir(layouts.path()).entryList(QDir::Files).size(), 2);
 }
 
-TEST_F(ScreenTest, ColumnRenamedInTheEditorIsPrintedUnderItsNewLabel)
+TEST_P(ScreenDataTest, ColumnRenamedInTheEditorIsPrintedUnderItsNewLabel)
 {
     db.loadFixture();
     InteractiveServices person;
@@ -294,18 +302,25 @@ TEST_F(ScreenTest, ColumnRenamedInTheEditorIsPrintedUnderItsNewLabel)
                     .contains(QStringLiteral("Imposto Devido")));
 }
 
-TEST_F(ScreenTest, PreviewWindowOutlivesTheScreen)
+TEST_P(ScreenDataTest, PreviewWindowOutlivesTheScreen)
 {
     db.loadFixture();
+    QList<EntryDocument> many;
     for (int i = 0; i < 300; ++i)
-        db.exec(QStringLiteral("INSERT INTO DOCENTRADA VALUES ('01','1','11111111000111','2','%1',"
-                               "'2024-01-20','2024-01-20','1',5) ")
-                    .arg(i));
-    for (int i = 0; i < 300; ++i)
-        db.exec(
-            QStringLiteral("INSERT INTO DOCENTRADAIMP VALUES ('01','1','11111111000111','2','%1',"
-                           "'01',5,18,0.9)")
-                .arg(i));
+        many << EntryDocument{"01",
+                              "1",
+                              "11111111000111",
+                              "2",
+                              QString::number(i),
+                              QDate(2024, 1, 20),
+                              QDate(2024, 1, 20),
+                              "1",
+                              5,
+                              "01",
+                              5,
+                              18,
+                              0.9};
+    db.addDocuments(many);
     InteractiveServices person;
     person.record();
     auto screen = open();
@@ -330,5 +345,8 @@ TEST_F(ScreenTest, PreviewWindowOutlivesTheScreen)
     preview->close();
     QTRY_VERIFY(preview.isNull());
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, ScreenDataTest, ::testing::ValuesIn(TestDatabase::Engines()),
+                         [](const auto &info) { return Velmora::Test::EngineLabel(info.param); });
 
 } // namespace
