@@ -23,7 +23,7 @@ bool WorkerConnection::reopen(QString *failure)
     try {
         m_connection.Reconnect();
         return true;
-    } catch (const Velmora::EDatabaseError &e) {
+    } catch (const EDatabaseError &e) {
         if (failure)
             *failure = e.Message();
         return false;
@@ -37,7 +37,7 @@ QSqlQuery &WorkerConnection::prepared(const QString &sql)
         std::unique_ptr<QSqlQuery> query;
         try {
             query = std::make_unique<QSqlQuery>(m_connection.Database());
-        } catch (const Velmora::EDatabaseError &e) {
+        } catch (const EDatabaseError &e) {
             throw DatabaseFailure(e.Message().toStdString());
         }
         query->setForwardOnly(true);
