@@ -2,44 +2,44 @@
 
 #include "RequestLog.h"
 #include "RpcError.h"
-#include "ServerDatabase.h"
+#include "rtl/Exceptions.h"
 
 #include <QSqlError>
-
-#include <atomic>
 
 namespace AppServer {
 
 namespace {
 const char *const unavailable = "Banco de dados indisponível no momento; tente novamente.";
 const char *const failed = "Falha ao consultar o banco de dados.";
-std::atomic<int> connectionCount{0};
 } // namespace
 
-WorkerConnection::WorkerConnection(const Velmora::Settings &settings, QString name)
-    : m_settings(settings), m_name(std::move(name))
+WorkerConnection::WorkerConnection(const Velmora::Settings &settings)
+    : m_connection(Velmora::ConnectionSettings::fromSettings(settings))
 {}
-
-WorkerConnection::~WorkerConnection()
-{
-    m_statements.clear();
-    m_db.close();
-    m_db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(m_name);
-}
 
 bool WorkerConnection::reopen(QString *failure)
 {
     m_statements.clear(); // prepared on the old connection
-    m_db = openServerDatabase(m_settings, m_name, failure);
-    return m_db.isOpen();
+    try {
+        m_connection.Reconnect();
+        return true;
+    } catch (const EDatabaseError &e) {
+        if (failure)
+            *failure = e.Message();
+        return false;
+    }
 }
 
 QSqlQuery &WorkerConnection::prepared(const QString &sql)
 {
     auto &statement = m_statements[sql];
     if (!statement) {
-        auto query = std::make_unique<QSqlQuery>(m_db);
+        std::unique_ptr<QSqlQuery> query;
+        try {
+            query = std::make_unique<QSqlQuery>(m_connection.Database());
+        } catch (const EDatabaseError &e) {
+            throw DatabaseFailure(e.Message().toStdString());
+        }
         query->setForwardOnly(true);
         if (!query->prepare(sql))
             throw DatabaseFailure(query->lastError().text().toStdString());
@@ -53,8 +53,7 @@ WorkerConnection &DatabaseAccess::connectionOfThisThread()
     // Each worker thread keeps its connection until it ends.
     thread_local std::unique_ptr<WorkerConnection> connection;
     if (!connection)
-        connection = std::make_unique<WorkerConnection>(
-            m_settings, QStringLiteral("appserver-worker-%1").arg(++connectionCount));
+        connection = std::make_unique<WorkerConnection>(m_settings);
     return *connection;
 }
 

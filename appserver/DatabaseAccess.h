@@ -1,8 +1,8 @@
 #pragma once
 
+#include "framework/data/DBConnection.h"
 #include "rtl/Settings.h"
 
-#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <nlohmann/json.hpp>
@@ -26,20 +26,18 @@ public:
 class WorkerConnection
 {
 public:
-    WorkerConnection(const Velmora::Settings &settings, QString name);
-    ~WorkerConnection();
+    explicit WorkerConnection(const Velmora::Settings &settings);
 
-    bool isOpen() const { return m_db.isOpen(); }
+    bool isOpen() const { return m_connection.Connected(); }
     // Opens the connection afresh; false with the reason in *failure.
     bool reopen(QString *failure);
-    QSqlDatabase &database() { return m_db; }
+    Velmora::Engine engine() const { return m_connection.engine(); }
     // The statement prepared on this connection; raises DatabaseFailure when it does not prepare.
     QSqlQuery &prepared(const QString &sql);
 
 private:
-    const Velmora::Settings &m_settings;
-    QString m_name;
-    QSqlDatabase m_db;
+    Velmora::DBConnection m_connection;
+    // Declared after the connection: the statements let go of it before it closes.
     std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_statements;
 };
 

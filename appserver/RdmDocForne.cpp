@@ -38,14 +38,6 @@ const char *const selectMaps = "SELECT DTINIPERIODO, DTFIMPERIODO FROM MAPAAPURA
                                " WHERE CDEMPRESA = ? AND CDINSCRICAO = ?"
                                " AND CDIMPOSTONFE = ?";
 
-// SQLite keeps DATE columns as 'YYYY-MM-DD' text; the server engines have a real DATE type.
-QVariant dateParameter(const QSqlDatabase &db, QDate date)
-{
-    if (db.driverName() == QLatin1String("QSQLITE"))
-        return date.toString(Qt::ISODate);
-    return date;
-}
-
 QDate dateColumn(const QVariant &value)
 {
     if (value.userType() == QMetaType::QDate)
@@ -71,7 +63,7 @@ std::vector<Period> readPeriods(WorkerConnection &connection, const QString &sql
     query.bindValue(1, key.registration);
     query.bindValue(2, key.tax);
     if (filter) {
-        const QVariant value = dateParameter(connection.database(), filter->date);
+        const QVariant value = Velmora::ToEngineValue(filter->date, connection.engine());
         for (int i = 0; i < filter->placeholders; ++i)
             query.bindValue(3 + i, value);
     }

@@ -1,7 +1,7 @@
 #include "BulkLoad.h"
 
-#include "FirebirdClient.h"
 #include "framework/data/DBConnection.h"
+#include "framework/data/FirebirdApi.h"
 #include "rtl/Exceptions.h"
 
 #include <QDate>
@@ -242,10 +242,7 @@ private:
 class FirebirdTransaction : public BulkLoad::Transaction
 {
 public:
-    FirebirdTransaction(const FirebirdClient &fb, isc_db_handle db) : m_fb(fb), m_db(db)
-    {
-        start();
-    }
+    FirebirdTransaction(const FirebirdApi &fb, isc_db_handle db) : m_fb(fb), m_db(db) { start(); }
     ~FirebirdTransaction() override
     {
         if (m_tr)
@@ -254,7 +251,7 @@ public:
     void commit() override
     {
         ISC_STATUS_ARRAY status{};
-        if (m_fb.commit(status, &m_tr))
+        if (m_fb.commitTransaction(status, &m_tr))
             throw EDatabaseError(QStringLiteral("Não foi possível confirmar a gravação: %1")
                                      .arg(m_fb.message(status)));
         m_tr = 0;
@@ -262,7 +259,7 @@ public:
     void rollback() override
     {
         ISC_STATUS_ARRAY status{};
-        m_fb.rollback(status, &m_tr);
+        m_fb.rollbackTransaction(status, &m_tr);
         m_tr = 0;
     }
     void start()
@@ -278,7 +275,7 @@ public:
     isc_tr_handle *transaction() { return &m_tr; }
 
 private:
-    const FirebirdClient &m_fb;
+    const FirebirdApi &m_fb;
     isc_db_handle m_db;
     isc_tr_handle m_tr = 0;
 };
@@ -286,7 +283,7 @@ private:
 class FirebirdWriter : public BulkLoad::Writer
 {
 public:
-    FirebirdWriter(const FirebirdClient &fb, FirebirdTransaction &tr, const QString &table,
+    FirebirdWriter(const FirebirdApi &fb, FirebirdTransaction &tr, const QString &table,
                    const QStringList &columns)
         : m_fb(fb), m_tr(tr), m_table(table), m_columns(int(columns.size()))
     {
@@ -384,7 +381,7 @@ private:
         }
     }
 
-    const FirebirdClient &m_fb;
+    const FirebirdApi &m_fb;
     FirebirdTransaction &m_tr;
     QString m_table;
     int m_columns;
@@ -427,7 +424,7 @@ BulkLoad::BulkLoad(DBConnection &db) : m_db(db)
     m_db.Open();
     if (m_db.engine() == Engine::Firebird) {
         const isc_db_handle handle = driverHandle<isc_db_handle>(m_db, {"uint", "isc_db_handle"});
-        m_transaction = std::make_unique<FirebirdTransaction>(FirebirdClient::get(), handle);
+        m_transaction = std::make_unique<FirebirdTransaction>(FirebirdApi::get(), handle);
     } else {
         m_transaction = std::make_unique<QtTransaction>(m_db);
     }
@@ -463,8 +460,7 @@ int BulkLoad::AddTable(const QString &table, const QStringList &columns)
         break;
     case Engine::Firebird:
         t.writer = std::make_unique<FirebirdWriter>(
-            FirebirdClient::get(), static_cast<FirebirdTransaction &>(*m_transaction), table,
-            columns);
+            FirebirdApi::get(), static_cast<FirebirdTransaction &>(*m_transaction), table, columns);
         break;
     default:
         t.writer = std::make_unique<QtWriter>(m_db, table, columns);

@@ -1,6 +1,6 @@
 #include "Databases.h"
 
-#include "FirebirdClient.h"
+#include "framework/data/FirebirdApi.h"
 
 #include "rtl/Exceptions.h"
 
@@ -62,7 +62,7 @@ void firebirdCreate(const ConnectionSettings &s, Durability durability)
         return;
     if (s.host.isEmpty())
         QDir().mkpath(QFileInfo(s.database).absolutePath());
-    const FirebirdClient &fb = FirebirdClient::get();
+    const FirebirdApi &fb = FirebirdApi::get();
     const QString user = s.user.isEmpty() ? QStringLiteral("SYSDBA") : s.user;
     QString statement =
         QStringLiteral("CREATE DATABASE %1 USER %2").arg(sqlText(FirebirdPath(s)), sqlText(user));
@@ -85,7 +85,7 @@ void firebirdDrop(const ConnectionSettings &s)
 {
     if (s.host.isEmpty() && !QFileInfo::exists(s.database))
         return;
-    const FirebirdClient &fb = FirebirdClient::get();
+    const FirebirdApi &fb = FirebirdApi::get();
     const QByteArray dpb = FirebirdDpb(s, {});
     ISC_STATUS_ARRAY status{};
     isc_db_handle db = 0;
@@ -109,7 +109,7 @@ void SetForcedWrites(const ConnectionSettings &s, bool on)
 {
     if (s.engine() != Engine::Firebird)
         return;
-    const FirebirdClient &fb = FirebirdClient::get();
+    const FirebirdApi &fb = FirebirdApi::get();
     // A flag in the database's header, set by an attachment that asks for it.
     QByteArray item;
     item.append(char(isc_dpb_force_write)).append(char(1)).append(char(on ? 1 : 0));

@@ -1,13 +1,15 @@
-#include "FirebirdApi_p.h"
+#include "FirebirdApi.h"
 
 #include "DBConnection.h"
 #include "rtl/Exceptions.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLibrary>
 #include <QMutex>
 #include <QStringList>
 
-namespace Velmora::Internal {
+namespace Velmora {
 
 namespace {
 
@@ -38,8 +40,13 @@ const FirebirdApi &FirebirdApi::get()
                            "ser carregada: %1")
                 .arg(lib.errorString()));
     FirebirdApi a;
+    take(lib, a.attach, "isc_attach_database");
+    take(lib, a.detach, "isc_detach_database");
+    take(lib, a.drop, "isc_drop_database");
+    take(lib, a.executeImmediate, "isc_dsql_execute_immediate");
     take(lib, a.startTransaction, "isc_start_transaction");
     take(lib, a.commitTransaction, "isc_commit_transaction");
+    take(lib, a.rollbackTransaction, "isc_rollback_transaction");
     take(lib, a.allocateStatement, "isc_dsql_allocate_statement");
     take(lib, a.prepare, "isc_dsql_prepare");
     take(lib, a.describe, "isc_dsql_describe");
@@ -69,4 +76,28 @@ QString FirebirdApi::message(const ISC_STATUS *status) const
                            : parts.join(QStringLiteral(" - "));
 }
 
-} // namespace Velmora::Internal
+QString FirebirdPath(const ConnectionSettings &s)
+{
+    if (s.host.isEmpty())
+        return QDir::cleanPath(QFileInfo(s.database).absoluteFilePath());
+    return s.port > 0 ? QStringLiteral("%1/%2:%3").arg(s.host).arg(s.port).arg(s.database)
+                      : QStringLiteral("%1:%2").arg(s.host, s.database);
+}
+
+QByteArray FirebirdDpb(const ConnectionSettings &s, const QByteArray &more)
+{
+    QByteArray dpb;
+    dpb.append(char(isc_dpb_version1));
+    const auto add = [&dpb](char tag, const QByteArray &value) {
+        dpb.append(tag);
+        dpb.append(char(value.size()));
+        dpb.append(value);
+    };
+    add(char(isc_dpb_user_name), (s.user.isEmpty() ? QStringLiteral("SYSDBA") : s.user).toUtf8());
+    if (!s.password.isEmpty())
+        add(char(isc_dpb_password), s.password.toUtf8());
+    add(char(isc_dpb_lc_ctype), QByteArrayLiteral("UTF8"));
+    return dpb + more;
+}
+
+} // namespace Velmora

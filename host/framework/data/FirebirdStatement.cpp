@@ -5,7 +5,7 @@
 // in the connection's one read-only, read-committed transaction: kept prepared, it sees what
 // others committed at each run, and it cannot write.
 #include "DBConnection.h"
-#include "FirebirdApi_p.h"
+#include "FirebirdApi.h"
 #include "Placeholders_p.h"
 #include "Statement_p.h"
 #include "rtl/TDateTime.h"

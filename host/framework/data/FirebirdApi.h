@@ -1,17 +1,28 @@
 #pragma once
 
+#include "framework/framework_global.h"
+
 #include <ibase.h>
 
+#include <QByteArray>
 #include <QString>
 
-namespace Velmora::Internal {
+namespace Velmora {
+
+struct ConnectionSettings;
 
 // The Firebird client's functions, taken at run time from the library that the InterBase
-// driver loads too (after the environment names the configuration folder).
-struct FirebirdApi
+// driver loads too (after the environment names the configuration folder). The queries use
+// them on the driver's handle; the database tools create, drop and load databases with them.
+struct VELMORA_FRAMEWORK_EXPORT FirebirdApi
 {
+    decltype(&isc_attach_database) attach = nullptr;
+    decltype(&isc_detach_database) detach = nullptr;
+    decltype(&isc_drop_database) drop = nullptr;
+    decltype(&isc_dsql_execute_immediate) executeImmediate = nullptr;
     decltype(&isc_start_transaction) startTransaction = nullptr;
     decltype(&isc_commit_transaction) commitTransaction = nullptr;
+    decltype(&isc_rollback_transaction) rollbackTransaction = nullptr;
     decltype(&isc_dsql_allocate_statement) allocateStatement = nullptr;
     decltype(&isc_dsql_prepare) prepare = nullptr;
     decltype(&isc_dsql_describe) describe = nullptr;
@@ -32,4 +43,10 @@ struct FirebirdApi
     QString message(const ISC_STATUS *status) const;
 };
 
-} // namespace Velmora::Internal
+// The path the client attaches to: the file, or "host/port:file".
+VELMORA_FRAMEWORK_EXPORT QString FirebirdPath(const ConnectionSettings &settings);
+// Attachment parameters: user, password and character set, then any further items.
+VELMORA_FRAMEWORK_EXPORT QByteArray FirebirdDpb(const ConnectionSettings &settings,
+                                                const QByteArray &more = {});
+
+} // namespace Velmora
