@@ -18,10 +18,10 @@ std::string parameterList(const RemoteMethod &m)
 std::variant<QString, TDateTime> checked(const RemoteMethod &m, std::size_t i,
                                          const nlohmann::json &value)
 {
-    const ParamSpec &spec = m.params[i];
+    const ParamSpec &declared = m.params[i];
     const std::string where =
-        "Parâmetro " + std::to_string(i + 1) + " (" + spec.label + ") de " + m.name;
-    if (spec.kind == ParamKind::Text) {
+        "Parâmetro " + std::to_string(i + 1) + " (" + declared.label + ") de " + m.name;
+    if (declared.kind == ParamKind::Text) {
         if (!value.is_string())
             throw RpcError(RpcCode::InvalidParams, where + " deve ser um texto.");
         return QString::fromStdString(value.get_ref<const std::string &>());

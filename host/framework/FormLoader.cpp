@@ -274,14 +274,14 @@ void Loader::bindEvents(QObject *object, const QString &name, const QList<EventS
                         const QJsonObject &events)
 {
     for (auto it = events.begin(); it != events.end(); ++it) {
-        const auto spec = std::find_if(allowed.begin(), allowed.end(),
+        const auto declared = std::find_if(allowed.begin(), allowed.end(),
                                        [&](const EventSpec &s) { return s.name == it.key(); });
-        if (spec == allowed.end()) {
+        if (declared == allowed.end()) {
             error(QStringLiteral("evento '%1' não existe em '%2'").arg(it.key(), name));
             continue;
         }
         QString why;
-        if (!Velmora::Events::of(object).bind(spec->name, spec->signature, m_form,
+        if (!Velmora::Events::of(object).bind(declared->name, declared->signature, m_form,
                                               it.value().toString().toLatin1(), &why))
             error(QStringLiteral("evento '%1' de '%2': %3").arg(it.key(), name, why));
     }
