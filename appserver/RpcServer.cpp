@@ -189,17 +189,17 @@ void RpcServer::stop()
     m_http->stop();
 }
 
-bool RpcServer::authorized(const httplib::Request &request) const
+bool RpcServer::authorized(const std::string &authorization) const
 {
     if (m_expectedAuthorization.empty())
         return true;
-    return sameText(request.get_header_value("Authorization"), m_expectedAuthorization);
+    return sameText(authorization, m_expectedAuthorization);
 }
 
 void RpcServer::handleHandshake(const httplib::Request &request, httplib::Response &response)
 {
     const Clock::time_point start = Clock::now();
-    if (!authorized(request)) {
+    if (!authorized(request.get_header_value("Authorization"))) {
         response.status = 401;
         response.set_content(dump(errorAnswer(nullptr, RpcCode::Unauthorized,
                                               "Acesso negado: token ausente ou inválido.")),
@@ -213,45 +213,54 @@ void RpcServer::handleHandshake(const httplib::Request &request, httplib::Respon
 
 void RpcServer::handleCall(const httplib::Request &request, httplib::Response &response)
 {
+    Answer answer =
+        answerCall(request.matches[1], request.body, request.get_header_value("Authorization"));
+    response.status = answer.status;
+    if (!answer.body.empty())
+        response.set_content(std::move(answer.body), contentType);
+}
+
+RpcServer::Answer RpcServer::answerCall(const std::string &module, const std::string &body,
+                                        const std::string &authorization) const
+{
     const Clock::time_point start = Clock::now();
-    const std::string module = request.matches[1];
+    Answer answer;
     Envelope envelope;
     try {
-        if (!authorized(request)) {
-            response.status = 401;
+        if (!authorized(authorization)) {
+            answer.status = 401;
             throw RpcError(RpcCode::Unauthorized, "Acesso negado: token ausente ou inválido.");
         }
-        readEnvelope(request.body, envelope);
+        readEnvelope(body, envelope);
         const DataModule *target = m_modules.find(module);
         if (!target)
             throw RpcError(RpcCode::MethodNotFound, "Módulo de dados '" + shown(module) +
                                                         "' não está hospedado neste servidor.");
         json result = target->call(envelope.method, envelope.params, m_database);
         if (envelope.notification) {
-            response.status = 204;
+            answer.status = 204;
             logRequest(shown(module) + "." + shown(envelope.method), millisecondsSince(start), 0,
                        "ok (notificação, sem resposta)");
-            return;
+            return answer;
         }
         const std::size_t rows = result.contains("rows") ? result["rows"].size() : 0;
-        response.set_content(
-            dump({{"jsonrpc", "2.0"}, {"id", envelope.id}, {"result", std::move(result)}}),
-            contentType);
+        answer.body =
+            dump({{"jsonrpc", "2.0"}, {"id", envelope.id}, {"result", std::move(result)}});
         logRequest(shown(module) + "." + shown(envelope.method), millisecondsSince(start), 0,
                    "ok, " + std::to_string(rows) + " linha(s)");
     } catch (const RpcError &e) {
-        response.set_content(dump(errorAnswer(envelope.id, e.code(), e.what())), contentType);
+        answer.body = dump(errorAnswer(envelope.id, e.code(), e.what()));
         logRequest(shown(module) + "." + (envelope.method.empty() ? "?" : shown(envelope.method)),
                    millisecondsSince(start), e.code(),
                    "erro " + std::to_string(e.code()) + ": " + e.what(), e.detail());
     } catch (const std::exception &e) {
-        response.status = 500;
-        response.set_content(dump(errorAnswer(envelope.id, RpcCode::InternalError,
-                                              "Erro interno do servidor de aplicação.")),
-                             contentType);
+        answer.status = 500;
+        answer.body = dump(errorAnswer(envelope.id, RpcCode::InternalError,
+                                       "Erro interno do servidor de aplicação."));
         logRequest(shown(module) + "." + shown(envelope.method), millisecondsSince(start),
                    RpcCode::InternalError, "erro interno", e.what());
     }
+    return answer;
 }
 
 } // namespace AppServer

@@ -36,10 +36,20 @@ public:
     bool serve();
     void stop();
 
+    struct Answer
+    {
+        int status = 200;
+        std::string body; // empty for a notification (status 204)
+    };
+    // The answer to POST /rpc/<module>: the request body and its Authorization header in, the
+    // HTTP status and the JSON-RPC body out. Never raises.
+    Answer answerCall(const std::string &module, const std::string &body,
+                      const std::string &authorization) const;
+
 private:
     void handleCall(const httplib::Request &request, httplib::Response &response);
     void handleHandshake(const httplib::Request &request, httplib::Response &response);
-    bool authorized(const httplib::Request &request) const;
+    bool authorized(const std::string &authorization) const;
 
     ServerOptions m_options;
     const DataModuleRegistry &m_modules;

@@ -167,8 +167,18 @@ QString EditMask::displayOf(const QString &value, int maxFilled) const
     if (value.isEmpty())
         return display;
     if (m_saveLiterals) {
+        // With "!" the value left out its unfilled positions at the front (valueOf): a value
+        // short by only such positions stands at the right, so it reads back as it was.
+        int first = 0;
+        if (m_leadingBlanks && value.size() < length()) {
+            const int missing = length() - static_cast<int>(value.size());
+            while (first < missing && m_cells.at(first).input)
+                ++first;
+            if (first < missing)
+                first = 0;
+        }
         int j = 0;
-        for (int i = 0; i < length(); ++i) {
+        for (int i = first; i < length(); ++i) {
             const Cell &cell = m_cells.at(i);
             if (!cell.input) {
                 if (j < value.size() && value.at(j) == cell.ch)

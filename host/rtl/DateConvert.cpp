@@ -22,26 +22,32 @@ struct DateOrder
     QChar separator = QLatin1Char('/');
 };
 
+// The order of day, month and year in the format, each taken where it first appears (a format
+// may name one twice: "dd/MM/yyyy (ddd)"). A format that lacks one of them cannot order a
+// typed date: the default order then applies, with the format's separator.
 DateOrder orderOf(const QString &format)
 {
     DateOrder order;
-    int position = 0;
-    QChar previous;
+    int position[3] = {-1, -1, -1}; // day, month, year
+    int next = 0;
     bool separatorFound = false;
     for (const QChar c : format) {
-        if (c == previous)
-            continue;
-        previous = c;
-        if (c == QLatin1Char('d'))
-            order.day = position++;
-        else if (c == QLatin1Char('M'))
-            order.month = position++;
-        else if (c == QLatin1Char('y'))
-            order.year = position++;
-        else if (!separatorFound && !c.isLetterOrNumber() && !c.isSpace()) {
+        const int part = c == QLatin1Char('d')   ? 0
+                         : c == QLatin1Char('M') ? 1
+                         : c == QLatin1Char('y') ? 2
+                                                 : -1;
+        if (part >= 0) {
+            if (position[part] < 0)
+                position[part] = next++;
+        } else if (!separatorFound && !c.isLetterOrNumber() && !c.isSpace()) {
             order.separator = c;
             separatorFound = true;
         }
+    }
+    if (position[0] >= 0 && position[1] >= 0 && position[2] >= 0) {
+        order.day = position[0];
+        order.month = position[1];
+        order.year = position[2];
     }
     return order;
 }

@@ -9,6 +9,7 @@
 #include "rtl/TDateTime.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTcpServer>
 #include <QThread>
 
@@ -136,6 +137,25 @@ TEST_F(NetConnection, AServerThatNeverAnswersTimesOut)
     EXPECT_LT(timer.elapsed(), 4000);
 }
 
+// SIGSTOP takes effect asynchronously: on a busy machine a worker thread may still answer a
+// call made right after it, so the test waits until the system reports the process stopped.
+bool waitUntilStopped(qint64 pid)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 5000) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (stat.open(QIODevice::ReadOnly)) {
+            const QByteArray line = stat.readAll();
+            const qsizetype close = line.lastIndexOf(')');
+            if (close > 0 && close + 2 < line.size() && line.at(close + 2) == 'T')
+                return true;
+        }
+        QThread::msleep(5);
+    }
+    return false;
+}
+
 TEST_F(NetConnection, AServerThatStopsMidSessionTimesOutTheCall)
 {
     ServerProcess server;
@@ -143,6 +163,7 @@ TEST_F(NetConnection, AServerThatStopsMidSessionTimesOutTheCall)
     auto connection = makeConnection(address);
     connection->SetConnected(true);
     ASSERT_EQ(::kill(static_cast<pid_t>(server.pid()), SIGSTOP), 0);
+    ASSERT_TRUE(waitUntilStopped(server.pid()));
     QElapsedTimer timer;
     timer.start();
     const QString message = remoteError([&] { connection->Call("GetDtIni", goodArgs); });

@@ -92,6 +92,22 @@ TEST(StrToDateTest, FollowsAnotherFormat)
     EXPECT_EQ(StrToDate(QStringLiteral("02/29/2024")).toDate(), QDate(2024, 2, 29));
 }
 
+// A format that names a part twice, or lacks one, once made the reader write past the end of
+// its table of parts (found by fuzzing).
+TEST(StrToDateTest, FormatThatRepeatsOrLacksAPartStillReads)
+{
+    FormatGuard guard(QStringLiteral("dd/MM/yyyy (ddd)"));
+    EXPECT_EQ(StrToDate(QStringLiteral("25/12/2024")).toDate(), QDate(2024, 12, 25));
+    FormatSettings::SetShortDateFormat(QStringLiteral("yyyy-MM-dd d"));
+    EXPECT_EQ(StrToDate(QStringLiteral("2024-12-25")).toDate(), QDate(2024, 12, 25));
+    // Without a day (or a month) the format cannot order a date: day, month, year apply.
+    FormatSettings::SetShortDateFormat(QStringLiteral("MM/yyyy"));
+    EXPECT_EQ(StrToDate(QStringLiteral("25/12/2024")).toDate(), QDate(2024, 12, 25));
+    FormatSettings::SetShortDateFormat(QStringLiteral("yyyy"));
+    EXPECT_EQ(StrToDate(QStringLiteral("25/12/2024")).toDate(), QDate(2024, 12, 25));
+    EXPECT_THROW(StrToDate(QStringLiteral("2024")), EConvertError);
+}
+
 TEST(StrToDateTest, BadTextsRaiseConvertErrorNamingTheText)
 {
     const QStringList bad{QString(),

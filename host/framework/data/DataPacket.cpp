@@ -135,6 +135,12 @@ Content Parse(const QJsonObject &packet, const QString &dataSet)
                     refuse(dataSet, QStringLiteral("campo '%1' da linha %2 deveria ser um número")
                                         .arg(name)
                                         .arg(r + 1));
+                // A number beyond the 64-bit range would not convert to an integer.
+                if (types.at(c) == CellType::Integer && !(std::fabs(v.toDouble()) < 9.2e18))
+                    refuse(dataSet, QStringLiteral("campo '%1' da linha %2 está fora do "
+                                                   "intervalo dos números inteiros")
+                                        .arg(name)
+                                        .arg(r + 1));
                 if (types.at(c) == CellType::Integer)
                     row[c] = static_cast<qlonglong>(v.toDouble());
                 else
@@ -164,8 +170,9 @@ QJsonObject FromDataSet(const TDataSet &dataSet)
         const TDataSet::Column &column = columns.at(c);
         types << typeName(column, rows, c);
         int size = column.size;
+        // A declared field knows its width; a field made from the data only has the default.
         if (const TField *f = dataSet.FindField(column.name);
-            f && size == 0 && types.last() == QLatin1String("string"))
+            f && dataSet.IsDeclared(f) && size == 0 && types.last() == QLatin1String("string"))
             size = f->Size();
         QJsonObject field{{QStringLiteral("name"), column.name},
                           {QStringLiteral("type"), types.last()}};

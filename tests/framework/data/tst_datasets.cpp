@@ -191,6 +191,40 @@ TEST(ClientDataSetTest, WithoutDeclaredFieldsTakesThePacketsColumnsAndRoundTrips
     EXPECT_THROW(cds.FieldByName(QStringLiteral("CDEMPRESA")), EDatabaseError);
 }
 
+// An integer beyond the 64-bit range has no integer value: converting it was undefined
+// (found by fuzzing). It is refused like any other cell that does not fit.
+TEST(ClientDataSetTest, IntegerBeyondTheIntegerRangeIsRefused)
+{
+    TClientDataSet cds;
+    cds.setObjectName(QStringLiteral("cdsResposta"));
+    const QString why = refusal(cds, packet(R"({"fields":[{"name":"QTDE","type":"integer"}],
+        "rows":[[1],[4.4e94]],"status":0})"));
+    EXPECT_TRUE(why.contains(QStringLiteral("QTDE")) && why.contains(QStringLiteral("linha 2")))
+        << qPrintable(why);
+    EXPECT_EQ(refusal(cds, packet(R"({"fields":[{"name":"QTDE","type":"integer"}],
+        "rows":[[-9007199254740992]],"status":0})")),
+              QString());
+    EXPECT_EQ(cds.FieldByName(QStringLiteral("QTDE"))->AsString(),
+              QStringLiteral("-9007199254740992"));
+}
+
+// A packet passed on by a dataset without declared fields reads back the same: a text column
+// without a width gets none, not the default width of a field made from the data (found by
+// fuzzing).
+TEST(ClientDataSetTest, PassedOnPacketKeepsTextColumnsWithoutWidth)
+{
+    TClientDataSet first, second;
+    first.setObjectName(QStringLiteral("cdsPrimeiro"));
+    second.setObjectName(QStringLiteral("cdsSegundo"));
+    first.SetDataPacket(packet(R"({"fields":[{"name":"NOME","type":"string"}],
+        "rows":[["um nome bem mais longo que vinte letras"]]})"));
+    const QJsonObject out = first.DataPacket();
+    EXPECT_FALSE(out.value(QStringLiteral("fields")).toArray().at(0).toObject().contains(
+        QStringLiteral("size")));
+    second.SetDataPacket(out);
+    EXPECT_EQ(second.DataPacket(), out);
+}
+
 TEST(ClientDataSetTest, OpenWithoutPacketIsEmptyWithTheDeclaredColumns)
 {
     PeriodsDataSet d;
