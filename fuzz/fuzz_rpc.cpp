@@ -91,6 +91,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     const AppServer::RpcServer::Answer answer =
         server().rpc->answerCall(module, body, authorization);
+    // VELMORA_FUZZ_SHOW=1 prints each answer: a look at how deep the seeds reach.
+    static const bool show = qEnvironmentVariableIsSet("VELMORA_FUZZ_SHOW");
+    if (show)
+        std::fprintf(stderr, "%d %s\n", answer.status, answer.body.c_str());
     if (answer.status == 204) {
         FUZZ_CHECK(answer.body.empty());
         return 0;
