@@ -1,9 +1,6 @@
+#include "OutputFile.h"
 #include "ReportOutputs.h"
 #include "ValueFormat.h"
-
-#include "rtl/Exceptions.h"
-
-#include <QFile>
 
 namespace Velmora::Reports {
 
@@ -49,11 +46,9 @@ void appendText(QByteArray &out, const QString &text, char separator)
     appendField(out, text.toUtf8(), separator);
 }
 
-void write(QFile &file, QByteArray &buffer)
+void write(OutputFile &file, QByteArray &buffer)
 {
-    if (file.write(buffer) != buffer.size())
-        throw Exception(QStringLiteral("Não foi possível gravar o arquivo '%1': %2.")
-                            .arg(file.fileName(), file.errorString()));
+    file.put(buffer);
     buffer.clear();
 }
 } // namespace
@@ -68,10 +63,7 @@ OutputResult WriteCsv(ReportSource &source, const QString &path)
     for (const Column &c : layout.columns)
         formats.emplace_back(c.type, c.format, locale);
 
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw Exception(QStringLiteral("Não foi possível gravar o arquivo '%1': %2.")
-                            .arg(path, file.errorString()));
+    OutputFile file(path);
     QByteArray out("\xEF\xBB\xBF"); // lets spreadsheets recognise UTF-8
     out.reserve(1 << 20);
     bool first = true;
@@ -119,7 +111,7 @@ OutputResult WriteCsv(ReportSource &source, const QString &path)
             write(file, out);
     }
     write(file, out);
-    file.close();
+    file.commit();
     return {0, source.rows()};
 }
 

@@ -1,9 +1,6 @@
+#include "OutputFile.h"
 #include "ReportOutputs.h"
 #include "ValueFormat.h"
-
-#include "rtl/Exceptions.h"
-
-#include <QFile>
 
 namespace Velmora::Reports {
 
@@ -35,17 +32,12 @@ OutputResult WriteHtml(ReportSource &source, const QString &path, const PageCont
     std::vector<ValueFormatter> formats;
     for (const Column &c : layout.columns)
         formats.emplace_back(c.type, c.format, locale);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw Exception(QStringLiteral("Não foi possível gravar o arquivo '%1': %2.")
-                            .arg(path, file.errorString()));
+    OutputFile file(path);
     QByteArray out;
     auto flush = [&](bool force) {
         if (!force && out.size() < (1 << 20))
             return;
-        if (file.write(out) != out.size())
-            throw Exception(QStringLiteral("Não foi possível gravar o arquivo '%1': %2.")
-                                .arg(path, file.errorString()));
+        file.put(out);
         out.clear();
     };
     const QByteArray span = QByteArray::number(layout.columns.size());
@@ -105,6 +97,7 @@ OutputResult WriteHtml(ReportSource &source, const QString &path, const PageCont
     }
     out += "</tbody>\n</table>\n</body>\n</html>\n";
     flush(true);
+    file.commit();
     return {0, source.rows()};
 }
 

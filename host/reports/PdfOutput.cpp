@@ -1,3 +1,4 @@
+#include "OutputFile.h"
 #include "ReportOutputs.h"
 
 #include "rtl/DateConvert.h"
@@ -44,13 +45,16 @@ OutputResult RenderPages(ReportSource &source, QPagedPaintDevice &device,
 
 OutputResult WritePdf(ReportSource &source, const QString &path, const PageContext &context)
 {
-    QPdfWriter writer(path);
-    writer.setResolution(72);
-    writer.setCreator(QStringLiteral("Velmora"));
-    writer.setTitle(context.title);
-    const OutputResult result = RenderPages(source, writer, context);
-    if (!QFileInfo(path).isFile())
-        throw Exception(QStringLiteral("Não foi possível gravar o arquivo '%1'.").arg(path));
+    OutputFile file(path);
+    OutputResult result;
+    {
+        QPdfWriter writer(&file);
+        writer.setResolution(72);
+        writer.setCreator(QStringLiteral("Velmora"));
+        writer.setTitle(context.title);
+        result = RenderPages(source, writer, context);
+    }
+    file.commit();
     return result;
 }
 

@@ -1,13 +1,17 @@
 #include "ReportLayout.h"
 
 #include "rtl/Exceptions.h"
+#include "rtl/SystemError.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSizeF>
+
+#include <cerrno>
 
 namespace Velmora::Reports {
 
@@ -163,9 +167,13 @@ double PageSetup::printableWidth() const
 ReportLayout ReportLayout::load(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    errno = 0;
+    if (!file.open(QIODevice::ReadOnly)) {
+        // Qt refuses a folder by itself, without a system error.
+        const int cause = QFileInfo(path).isDir() ? EISDIR : errno;
         throw Exception(QStringLiteral("O layout de relatório '%1' não pôde ser lido: %2.")
-                            .arg(path, file.errorString()));
+                            .arg(path, cause != 0 ? SystemErrorText(cause) : file.errorString()));
+    }
     QJsonParseError parseError{};
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
     if (parseError.error != QJsonParseError::NoError)

@@ -1,7 +1,7 @@
+#include "OutputFile.h"
 #include "ReportOutputs.h"
 #include "ValueFormat.h"
 
-#include "rtl/Exceptions.h"
 #include "rtl/TDateTime.h"
 
 #include <QDate>
@@ -10,6 +10,8 @@
 #include <QHash>
 
 #include <xlsxwriter.h>
+
+#include <cerrno>
 
 namespace Velmora::Reports {
 
@@ -39,15 +41,16 @@ QByteArray dateFormat(const Column &c)
 class Workbook
 {
 public:
-    explicit Workbook(const QString &path) : m_path(path)
+    explicit Workbook(OutputFile &file) : m_file(file)
     {
         lxw_workbook_options options{};
         options.constant_memory = LXW_TRUE;
         m_tmp = QDir::tempPath().toUtf8();
         options.tmpdir = m_tmp.data();
-        m_book = workbook_new_opt(QFile::encodeName(path).constData(), &options);
+        errno = 0;
+        m_book = workbook_new_opt(QFile::encodeName(file.partialPath()).constData(), &options);
         if (!m_book)
-            fail(QStringLiteral("não foi possível criá-lo"));
+            m_file.fail(errno);
     }
     ~Workbook()
     {
@@ -59,20 +62,20 @@ public:
 
     void close()
     {
+        errno = 0;
         const lxw_error error = workbook_close(m_book);
+        const int cause = errno;
         m_book = nullptr;
         if (error != LXW_NO_ERROR)
-            fail(QString::fromUtf8(lxw_strerror(error)));
+            m_file.fail(cause, cause != 0 ? QString()
+                                          : QStringLiteral("a planilha não pôde ser gerada (%1)")
+                                                .arg(QString::fromUtf8(lxw_strerror(error))));
     }
-    [[noreturn]] void fail(const QString &why) const
-    {
-        throw Exception(
-            QStringLiteral("Não foi possível gravar o arquivo '%1': %2.").arg(m_path, why));
-    }
+    [[noreturn]] void fail(const QString &why) const { m_file.fail(0, why); }
     lxw_workbook *book() const { return m_book; }
 
 private:
-    QString m_path;
+    OutputFile &m_file;
     QByteArray m_tmp;
     lxw_workbook *m_book = nullptr;
 };
@@ -83,7 +86,8 @@ OutputResult WriteXlsx(ReportSource &source, const QString &path, const PageCont
                        const ParamList &params)
 {
     const ReportLayout &layout = source.layout();
-    Workbook wb(path);
+    OutputFile file(path);
+    Workbook wb(file);
     lxw_workbook *book = wb.book();
     lxw_format *bold = workbook_add_format(book);
     format_set_bold(bold);
@@ -221,6 +225,7 @@ OutputResult WriteXlsx(ReportSource &source, const QString &path, const PageCont
         ++prow;
     }
     wb.close();
+    file.commit();
     return {0, source.rows()};
 }
 

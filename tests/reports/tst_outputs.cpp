@@ -7,10 +7,14 @@
 #include "reports/TReportDesignerDialog.h"
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QImage>
 #include <QJsonObject>
 #include <QPainter>
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace Velmora::Reports;
 
@@ -222,6 +226,106 @@ TEST_P(OutputTest, LongReportBreaksPagesAlikeInPdfAndPreview)
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, OutputTest, ::testing::ValuesIn(TestDatabase::Engines()),
+                         [](const auto &info) { return Velmora::Test::EngineLabel(info.param); });
+
+// A limit on the size of the files this process writes: the writes past it fail as they do
+// on a full disk, without filling one.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_handler);
+    }
+
+private:
+    rlimit m_saved{};
+    void (*m_handler)(int) = nullptr;
+};
+
+// Writing fails: nothing is left under the chosen name, an earlier file keeps its content, no
+// partial file stays behind, and the message says where and why.
+class OutputFaultTest : public OutputTest
+{
+protected:
+    QStringList folderEntries() const
+    {
+        return QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+    static QByteArray bytesOf(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QString failure(const QString &path, const QString &reason) const
+    {
+        return QStringLiteral("Não foi possível gravar o arquivo '%1': %2.").arg(path, reason);
+    }
+};
+
+TEST_P(OutputFaultTest, AFullDiskKeepsTheEarlierFileAndLeavesNoPartOfTheNewOne)
+{
+    for (const char *name : {"fis014.pdf", "fis014.csv", "fis014.xlsx", "fis014.html"}) {
+        SCOPED_TRACE(name);
+        services.clear();
+        const QString path = save(QLatin1String(name));
+        ASSERT_TRUE(services.messages().isEmpty()) << services.messages().join('\n').toStdString();
+        const QByteArray earlier = bytesOf(path);
+        ASSERT_GT(earlier.size(), 64);
+        {
+            const FileSizeLimit full(static_cast<rlim_t>(earlier.size() / 2));
+            save(QLatin1String(name));
+        }
+        ASSERT_EQ(services.messages().size(), 1);
+        EXPECT_EQ(services.messages().at(0),
+                  failure(path, QStringLiteral("o arquivo passou do tamanho máximo permitido")));
+        EXPECT_EQ(bytesOf(path), earlier);
+        EXPECT_EQ(folderEntries(), QStringList{QLatin1String(name)});
+        // Once there is room again, the same name is written whole.
+        services.clear();
+        save(QLatin1String(name));
+        EXPECT_TRUE(services.messages().isEmpty()) << services.messages().join('\n').toStdString();
+        EXPECT_EQ(folderEntries(), QStringList{QLatin1String(name)});
+        QFile::remove(path);
+    }
+}
+
+TEST_P(OutputFaultTest, AFolderThatCannotTakeTheFileIsNamed)
+{
+    // A folder that is not there, and a file where the folder should be.
+    QFile plain(out.filePath(QStringLiteral("notas.txt")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    for (const QString &folder : {out.filePath(QStringLiteral("sem-pasta")), plain.fileName()}) {
+        services.clear();
+        const QString path = folder + QStringLiteral("/fis014.csv");
+        save(path.mid(out.path().size() + 1));
+        ASSERT_EQ(services.messages().size(), 1);
+        EXPECT_EQ(services.messages().at(0),
+                  failure(path, QStringLiteral("a pasta '%1' não existe").arg(folder)));
+    }
+    // A folder under the chosen name is left alone.
+    ASSERT_TRUE(QDir(out.path()).mkdir(QStringLiteral("fis014.pdf")));
+    services.clear();
+    const QString path = save(QStringLiteral("fis014.pdf"));
+    ASSERT_EQ(services.messages().size(), 1);
+    EXPECT_EQ(services.messages().at(0),
+              failure(path, QStringLiteral("há uma pasta com esse nome")));
+    EXPECT_TRUE(QFileInfo(path).isDir());
+    EXPECT_EQ(folderEntries(), (QStringList{"fis014.pdf", "notas.txt"}));
+}
+
+// The engine plays no part here, and the embedded one writes files of its own.
+INSTANTIATE_TEST_SUITE_P(Files, OutputFaultTest, ::testing::Values(QStringLiteral("sqlite")),
                          [](const auto &info) { return Velmora::Test::EngineLabel(info.param); });
 
 } // namespace
