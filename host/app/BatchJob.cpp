@@ -5,6 +5,7 @@
 #include "framework/ScriptedServices.h"
 #include "framework/TApplication.h"
 #include "framework/TForm.h"
+#include "rtl/JsonErrorText.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -106,7 +107,7 @@ int BatchJob::runFile(const QString &path)
     if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
         m_errors << QStringLiteral("Job '%1' inválido: %2.")
                         .arg(path, parseError.error != QJsonParseError::NoError
-                                       ? parseError.errorString()
+                                       ? Velmora::JsonErrorText(parseError.error)
                                        : QStringLiteral("não é um objeto"))
                  << Qt::endl;
         return CannotRun;

@@ -5,6 +5,7 @@
 #include "Events.h"
 #include "TForm.h"
 #include "rtl/Exceptions.h"
+#include "rtl/JsonErrorText.h"
 
 #include <QDir>
 #include <QFile>
@@ -89,7 +90,7 @@ QJsonObject Loader::readJson(const QString &path)
         throw Exception(QStringLiteral("Descrição de formulário '%1' inválida na posição %2: %3.")
                             .arg(path)
                             .arg(parseError.offset)
-                            .arg(parseError.errorString()));
+                            .arg(Velmora::JsonErrorText(parseError.error)));
     if (!doc.isObject())
         throw Exception(
             QStringLiteral("Descrição de formulário '%1' inválida: não é um objeto.").arg(path));

@@ -1,6 +1,7 @@
 #include "ReportLayout.h"
 
 #include "rtl/Exceptions.h"
+#include "rtl/JsonErrorText.h"
 #include "rtl/SystemError.h"
 
 #include <QFile>
@@ -182,7 +183,7 @@ ReportLayout ReportLayout::load(const QString &path)
                 "O layout de relatório '%1' está corrompido: JSON inválido na posição %2 (%3).")
                 .arg(path)
                 .arg(parseError.offset)
-                .arg(parseError.errorString()));
+                .arg(JsonErrorText(parseError.error)));
     if (!doc.isObject())
         throw Exception(
             QStringLiteral(

@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "RecordingServices.h"
 #include "ReportTestSupport.h"
 #include "TestReportScreen.h"
@@ -12,9 +13,6 @@
 #include <QJsonObject>
 #include <QPainter>
 #include <gtest/gtest.h>
-
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace Velmora::Reports;
 
@@ -227,30 +225,6 @@ TEST_P(OutputTest, LongReportBreaksPagesAlikeInPdfAndPreview)
 
 INSTANTIATE_TEST_SUITE_P(Engines, OutputTest, ::testing::ValuesIn(TestDatabase::Engines()),
                          [](const auto &info) { return Velmora::Test::EngineLabel(info.param); });
-
-// A limit on the size of the files this process writes: the writes past it fail as they do
-// on a full disk, without filling one.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_handler);
-    }
-
-private:
-    rlimit m_saved{};
-    void (*m_handler)(int) = nullptr;
-};
 
 // Writing fails: nothing is left under the chosen name, an earlier file keeps its content, no
 // partial file stays behind, and the message says where and why.

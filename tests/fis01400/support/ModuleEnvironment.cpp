@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QThread>
 
 #include <csignal>
 #include <stdexcept>
@@ -51,11 +52,12 @@ void ModuleEnvironment::writeSettings(int port)
         fail(QStringLiteral("não foi possível gravar %1").arg(settingsFile()));
     ini.write(QStringLiteral("[Database]\nDriver=QSQLITE\nDatabase=tela.sqlite\n"
                              "[AppServer]\nHost=127.0.0.1\nPort=%1\nThreads=8\nLogLevel=info\n"
-                             "ConnectTimeoutMs=2000\nCallTimeoutMs=5000\n"
+                             "ConnectTimeoutMs=2000\nCallTimeoutMs=%2\n"
                              "[Reports]\nDirectory=layouts\n"
                              "[Locale]\nShortDateFormat=dd/MM/yyyy\n"
                              "[Packages]\nLoad=fis01400\n")
                   .arg(port == 0 ? m_port : port)
+                  .arg(m_callTimeoutMs)
                   .toUtf8());
 }
 
@@ -76,7 +78,7 @@ void ModuleEnvironment::run(const QStringList &arguments) const
                  .arg(arguments.join(QLatin1Char(' ')), QString::fromUtf8(tool.readAll())));
 }
 
-void ModuleEnvironment::startServer()
+void ModuleEnvironment::startServer(int port)
 {
     stopServer();
     m_server = std::make_unique<QProcess>();
@@ -87,7 +89,7 @@ void ModuleEnvironment::startServer()
                                    QIODevice::Append);
     m_server->start(QStringLiteral(VELMORA_APPSERVER),
                     {QStringLiteral("--config"), settingsFile(), QStringLiteral("--port"),
-                     QStringLiteral("0")});
+                     QString::number(port)});
     QByteArray out;
     QElapsedTimer clock;
     clock.start();
@@ -109,10 +111,49 @@ void ModuleEnvironment::stopServer()
     if (!m_server)
         return;
     m_server->terminate();
+    resumeServer(); // a paused server takes the signal only once it runs
     if (!m_server->waitForFinished(10000))
         m_server->kill();
     m_server->waitForFinished(5000);
     m_server.reset();
+}
+
+void ModuleEnvironment::killServer()
+{
+    if (!m_server)
+        return;
+    m_server->kill();
+    m_server->waitForFinished(5000);
+    m_server.reset();
+}
+
+void ModuleEnvironment::pauseServer()
+{
+    if (!m_server)
+        fail(QStringLiteral("o servidor não está em execução"));
+    const auto pid = static_cast<pid_t>(m_server->processId());
+    ::kill(pid, SIGSTOP);
+    // The signal is delivered asynchronously: wait until the system reports the process stopped.
+    const QString stat = QStringLiteral("/proc/%1/stat").arg(pid);
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 10000) {
+        QFile file(stat);
+        if (file.open(QIODevice::ReadOnly)) {
+            const QByteArray line = file.readAll();
+            const qsizetype close = line.lastIndexOf(')');
+            if (close > 0 && line.mid(close + 2, 1) == "T")
+                return;
+        }
+        QThread::msleep(10);
+    }
+    fail(QStringLiteral("o servidor não parou"));
+}
+
+void ModuleEnvironment::resumeServer()
+{
+    if (m_server)
+        ::kill(static_cast<pid_t>(m_server->processId()), SIGCONT);
 }
 
 int ModuleEnvironment::answeredCalls(const QString &method) const

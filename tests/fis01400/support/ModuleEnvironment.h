@@ -24,8 +24,17 @@ public:
     QString folder() const { return m_dir.path(); }
     int serverPort() const { return m_port; }
 
-    void startServer();
+    // On a free port, or on the port given (a restart where the screen expects it).
+    void startServer(int port = 0);
     void stopServer();
+    // Ends the server at once, as a crash or kill -9 would.
+    void killServer();
+    // Stops the server's process without ending it: it accepts but never answers. Resumed by
+    // resumeServer().
+    void pauseServer();
+    void resumeServer();
+    // The call time-out the next settings file gives the screen.
+    void setCallTimeout(int ms) { m_callTimeoutMs = ms; }
     // Points the settings at another port (a dead one, to make the server unreachable);
     // 0 puts the running server's port back.
     void writeSettings(int port = 0);
@@ -42,4 +51,5 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_server;
     int m_port = 0;
+    int m_callTimeoutMs = 5000;
 };
