@@ -28,6 +28,24 @@ QString errorText(const QSqlError &error)
     return text.isEmpty() ? QStringLiteral("erro desconhecido") : text;
 }
 
+// Why a connection could not be made: the usual causes in the user's words, any other as the
+// driver gives it.
+QString connectFailureText(const QSqlError &error)
+{
+    const QString text = errorText(error);
+    const auto says = [&text](const char *words) {
+        return text.contains(QLatin1String(words), Qt::CaseInsensitive);
+    };
+    if (says("Connection refused") || says("Unable to complete network request"))
+        return QStringLiteral("o servidor recusou a conexão (não está em execução ou o endereço "
+                              "está errado)");
+    if (says("timeout expired") || says("timed out"))
+        return QStringLiteral("o servidor não respondeu a tempo");
+    if (says("password authentication failed") || says("user name and password are not defined"))
+        return QStringLiteral("usuário ou senha recusados pelo servidor");
+    return text;
+}
+
 QString aliveStatement(Engine engine)
 {
     switch (engine) {
@@ -141,7 +159,7 @@ void DBConnection::Open()
         return;
     configure();
     if (!m_db.open()) {
-        const QString detail = errorText(m_db.lastError());
+        const QString detail = connectFailureText(m_db.lastError());
         m_db.close();
         fail(QStringLiteral("Não foi possível conectar ao banco de dados %1")
                  .arg(m_settings.describe()),
