@@ -1,6 +1,7 @@
 #include "ListDialog.h"
 
 #include "DataSetModel.h"
+#include "DialogButtons.h"
 #include "SelectionString.h"
 #include "framework/Consiste.h"
 #include "framework/Services.h"
@@ -216,11 +217,7 @@ ListDialog::ListDialog(TDataSet *dataSet, const QString &keyField, const QString
                                 !m_model->isChecked(m_model->DataSetRow(index.row())));
     });
 
-    auto *buttons = new QDialogButtonBox(this);
-    buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
-    buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox *buttons = Velmora::OkCancelButtons(this);
 
     auto *top = new QHBoxLayout;
     auto *label = new QLabel(QStringLiteral("&Filtrar:"), this);

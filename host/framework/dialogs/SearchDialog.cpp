@@ -1,6 +1,7 @@
 #include "SearchDialog.h"
 
 #include "DataSetModel.h"
+#include "DialogButtons.h"
 #include "framework/data/TDataSet.h"
 
 #include <QApplication>
@@ -97,11 +98,7 @@ SearchDialog::SearchDialog(TDataSet *dataSet, const QString &title, QWidget *par
     m_search->installEventFilter(this);
     m_view->installEventFilter(this);
 
-    auto *buttons = new QDialogButtonBox(this);
-    buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
-    buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, this, &SearchDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &SearchDialog::reject);
+    QDialogButtonBox *buttons = Velmora::OkCancelButtons(this);
 
     auto *searchRow = new QHBoxLayout;
     auto *label = new QLabel(QStringLiteral("&Localizar:"), this);
