@@ -1,18 +1,11 @@
 // Tax, company and registration through the batch runner: each message with the control
 // that holds the focus afterwards, and the screen's values.
 #include "BatchRun.h"
+#include "ScreenMessages.h"
 
 namespace {
 
-const QString taxInf = QStringLiteral("Imposto deve ser informado.");
-const QString taxCad = QStringLiteral("Imposto não cadastrado.");
-const QString companyInf = QStringLiteral("Empresa deve ser informada.");
-const QString companyCad = QStringLiteral("Empresa não cadastrada.");
-const QString stateInf = QStringLiteral("Inscrição Estadual deve ser informada.");
-const QString stateCad = QStringLiteral("Inscrição estadual não cadastrada.");
-const QString cityInf = QStringLiteral("Inscrição Municipal deve ser informada.");
-const QString cityCad = QStringLiteral("Inscrição Municipal não cadastrada.");
-const QString initialInf = QStringLiteral("Data inicial deve ser informada.");
+using namespace ScreenMessages;
 
 TEST(BatchTaxAndCompany, CodesArePaddedAndNamed)
 {

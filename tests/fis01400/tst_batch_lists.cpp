@@ -1,11 +1,11 @@
 // Suppliers and branches through the batch runner: "Todos" and "Lista", the list dialogs,
 // the missing-list checks and what the report receives.
 #include "BatchRun.h"
+#include "ScreenMessages.h"
 
 namespace {
 
-const QString supplierInf = QStringLiteral("Fornecedor deve ser informado.");
-const QString branchInf = QStringLiteral("Filial de Origem deve ser informado.");
+using namespace ScreenMessages;
 
 // Tax, company, registration and a period with maps: everything but the lists is valid.
 const QByteArray validFields = R"(

@@ -1,17 +1,11 @@
 // The whole-form checks before each report action, in their order, and the parameters the
 // report receives.
 #include "BatchRun.h"
+#include "ScreenMessages.h"
 
 namespace {
 
-const QString taxInf = QStringLiteral("Imposto deve ser informado.");
-const QString taxCad = QStringLiteral("Imposto não cadastrado.");
-const QString companyInf = QStringLiteral("Empresa deve ser informada.");
-const QString stateInf = QStringLiteral("Inscrição Estadual deve ser informada.");
-const QString order = QStringLiteral("Data inicial deve ser menor ou igual à data final.");
-const QString initialInf = QStringLiteral("Data inicial deve ser informada.");
-const QString noMap = QStringLiteral("Não existe mapa de apuração para a data informada.");
-const QString supplierInf = QStringLiteral("Fornecedor deve ser informado.");
+using namespace ScreenMessages;
 
 // The first failing check of the full check (print) and of the light one (report edit).
 TEST(BatchWholeForm, TheOrderOfTheChecks)
