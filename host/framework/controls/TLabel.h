@@ -29,6 +29,15 @@ public:
             adjustSize();
     }
 
+protected:
+    // A form description may give the width after the caption: the fit is made again on show.
+    void showEvent(QShowEvent *event) override
+    {
+        if (m_autoSize)
+            adjustSize();
+        QLabel::showEvent(event);
+    }
+
 private:
     bool m_autoSize = false;
 };
