@@ -39,8 +39,15 @@ OutputFile::OutputFile(const QString &path) : m_path(path)
         QFile::encodeName(folder + QStringLiteral("/.") + target.fileName() + QStringLiteral("."));
     name += "XXXXXX";
     m_fd = ::mkstemp(name.data());
-    if (m_fd < 0)
-        fail(errno);
+    if (m_fd < 0) {
+        const int cause = errno;
+        const QString where = QDir::toNativeSeparators(folder);
+        if (cause == EACCES || cause == EPERM)
+            fail(cause, QStringLiteral("sem permissão para gravar na pasta '%1'").arg(where));
+        if (cause == EROFS)
+            fail(cause, QStringLiteral("a pasta '%1' está num disco somente leitura").arg(where));
+        fail(cause);
+    }
     m_partial = QFile::decodeName(name);
     ::fchmod(m_fd, defaultMode());
     m_buffer.reserve(bufferSize);

@@ -14,6 +14,8 @@
 #include <QPainter>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 using namespace Velmora::Reports;
 
 namespace {
@@ -31,10 +33,11 @@ protected:
         screen->Create();
         totals = db.expectedTotals(QString());
     }
-    // Saves through the screen's save-as button, the file answered by the script.
+    // Saves through the screen's save-as button, the file answered by the script; a relative
+    // name is taken in the test's folder.
     QString save(const QString &name)
     {
-        const QString path = out.filePath(name);
+        const QString path = QDir::isAbsolutePath(name) ? name : out.filePath(name);
         services.queueFile(path);
         screen->findChild<QAbstractButton *>(QStringLiteral("sbtSalvarComo"))->click();
         return path;
@@ -287,6 +290,25 @@ TEST_P(OutputFaultTest, AFolderThatCannotTakeTheFileIsNamed)
         EXPECT_EQ(services.messages().at(0),
                   failure(path, QStringLiteral("a pasta '%1' não existe").arg(folder)));
     }
+    // A folder that refuses new files: one without write permission, or for the superuser,
+    // whom permissions do not stop, the kernel's own.
+    QString locked = QStringLiteral("/sys");
+    if (::geteuid() != 0) {
+        locked = out.filePath(QStringLiteral("trancada"));
+        ASSERT_TRUE(QDir().mkdir(locked));
+        QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
+    }
+    services.clear();
+    const QString refused = locked + QStringLiteral("/fis014.csv");
+    save(refused);
+    EXPECT_EQ(services.messages(),
+              QStringList{failure(
+                  refused, QStringLiteral("sem permissão para gravar na pasta '%1'").arg(locked))});
+    if (::geteuid() != 0) {
+        QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QDir().rmdir(locked);
+    }
+
     // A folder under the chosen name is left alone.
     ASSERT_TRUE(QDir(out.path()).mkdir(QStringLiteral("fis014.pdf")));
     services.clear();
