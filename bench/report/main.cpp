@@ -146,8 +146,11 @@ int main(int argc, char **argv)
     TParams params;
     ParamsFromText(layout.queryText(connection.kind), params);
     fill(params);
+    ParamList used;
+    for (int i = 0; i < params.Count(); ++i)
+        used.append({params.Items(i)->Name(), params.Items(i)->Value()});
     const PageContext context{layout.title, QStringLiteral("FIS014"),
-                              QStringLiteral("Emitido em bench")};
+                              QStringLiteral("Emitido em bench"), ParamLine(used)};
 
     const QString part = parser.value(only);
     auto runs = [&](const char *name) { return part.isEmpty() || part == QLatin1String(name); };

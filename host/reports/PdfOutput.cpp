@@ -95,4 +95,15 @@ QString ParamText(const QVariant &value)
     return value.toString();
 }
 
+QString ParamLine(const ParamList &params)
+{
+    QStringList parts;
+    for (const auto &[name, value] : params) {
+        const QString text = ParamText(value);
+        if (!text.isEmpty())
+            parts << name + QLatin1Char('=') + text;
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
 } // namespace Velmora::Reports

@@ -48,5 +48,8 @@ VELMORA_REPORTS_EXPORT OutputResult WriteFile(ReportSource &source, const QStrin
 
 // The text of a parameter value as reports show it.
 VELMORA_REPORTS_EXPORT QString ParamText(const QVariant &value);
+// The parameters a report ran with as the page heading shows them: "NAME=value" in the
+// query's order, separated by "; ", those without a value left out.
+VELMORA_REPORTS_EXPORT QString ParamLine(const ParamList &params);
 
 } // namespace Velmora::Reports

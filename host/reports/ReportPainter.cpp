@@ -30,6 +30,7 @@ ReportPainter::ReportPainter(const ReportLayout &layout, const PageContext &cont
     m_bold = std::make_unique<GlyphFont>(family, size, true);
     m_title = std::make_unique<GlyphFont>(family, size + 5 * U, true);
     m_line = size * 1.45;
+    m_parameters = parameterLines();
     double x = m_body.left();
     const QLocale locale = ReportLocale();
     for (const Column &c : layout.columns) {
@@ -106,6 +107,43 @@ void ReportPainter::drawRow(QPainter *painter, GlyphFont &font, const QVariantLi
     flush(painter, font, baseline);
 }
 
+QStringList ReportPainter::parameterLines() const
+{
+    const QString separator = QStringLiteral("; ");
+    const double width = m_body.width() - 2 * padding;
+    QStringList lines;
+    QString line;
+    const QStringList parts = m_context.parameters.split(separator, Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const QString longer = line.isEmpty() ? parts.at(i) : line + separator + parts.at(i);
+        if (line.isEmpty() || m_regular->advance(longer) <= width) {
+            line = longer;
+            continue;
+        }
+        lines << line + QLatin1Char(';');
+        line = parts.at(i);
+        if (lines.size() == ParameterLines - 1) {
+            // The last line takes the rest, cut to the width.
+            for (qsizetype k = i + 1; k < parts.size(); ++k)
+                line += separator + parts.at(k);
+            break;
+        }
+    }
+    if (!line.isEmpty()) {
+        const QString mark = QStringLiteral("…");
+        if (m_regular->advance(line) > width) {
+            const double room = width - m_regular->advance(mark);
+            double used = 0;
+            qsizetype fit = 0;
+            while (fit < line.size() && (used += m_regular->advance(line.mid(fit, 1))) <= room)
+                ++fit;
+            line = line.left(fit) + mark;
+        }
+        lines << line;
+    }
+    return lines;
+}
+
 void ReportPainter::beginPage(QPainter *painter, Band::Kind firstBand)
 {
     ++m_state.page;
@@ -126,7 +164,14 @@ void ReportPainter::beginPage(QPainter *painter, Band::Kind firstBand)
              y + m_regular->ascent());
     drawText(painter, *m_regular, QStringLiteral("Página %1").arg(m_state.page),
              m_body.left() + 2 * third, third, Align::Right, y + m_regular->ascent());
-    y += m_line * 1.3;
+    y += m_line * 1.1;
+    // The lines are kept even when empty: where pages break must not depend on them.
+    for (int i = 0; i < ParameterLines; ++i) {
+        drawText(painter, *m_regular, m_parameters.value(i), m_body.left() + padding,
+                 m_body.width() - 2 * padding, Align::Left, y + m_regular->ascent());
+        y += m_line;
+    }
+    y += m_line * 0.3;
     if (painter)
         painter->drawLine(QPointF(m_body.left(), y - m_line * 0.2),
                           QPointF(m_body.right(), y - m_line * 0.2));

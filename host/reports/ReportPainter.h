@@ -10,6 +10,7 @@
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
@@ -23,7 +24,8 @@ struct VELMORA_REPORTS_EXPORT PageContext
 {
     QString title;
     QString reportCode;
-    QString issued; // "Emitido em ..."
+    QString issued;     // "Emitido em ..."
+    QString parameters; // the values the report ran with (ParamLine), on up to two lines
 };
 
 // Lays bands out on pages and paints them from the page's top-left corner, in tenths of a
@@ -61,6 +63,10 @@ public:
 
 private:
     double height(Band::Kind kind) const;
+    // The parameters broken between their "; " on at most ParameterLines lines of the body's
+    // width; what does not fit is cut, the cut marked.
+    QStringList parameterLines() const;
+    static constexpr int ParameterLines = 2;
     void drawRow(QPainter *painter, GlyphFont &font, const QVariantList &values, double baseline);
     void drawText(QPainter *painter, GlyphFont &font, const QString &text, double left,
                   double width, Align align, double baseline);
@@ -74,6 +80,7 @@ private:
     std::vector<ValueFormatter> m_formats;
     std::unique_ptr<GlyphFont> m_regular, m_bold, m_title;
     double m_line = 0;
+    QStringList m_parameters; // parameterLines(), laid out once
     double m_y = 0;
     State m_state;
     QList<quint32> m_glyphs;

@@ -49,13 +49,23 @@ std::unique_ptr<ReportSource> TReportDesignerDialog::Open(const ReportLayout &la
     return std::make_unique<ReportSource>(layout, connection, params);
 }
 
+namespace {
+// The page heading names the values the report ran with.
+PageContext withParameters(PageContext context, const ParamList &used)
+{
+    context.parameters = ParamLine(used);
+    return context;
+}
+} // namespace
+
 OutputResult TReportDesignerDialog::WritePdf(const ReportLayout &layout, const QString &path,
                                              const PageContext &context)
 {
-    std::unique_ptr<ReportSource> source = Open(layout);
+    ParamList used;
+    std::unique_ptr<ReportSource> source = Open(layout, &used);
     if (!source)
         return {-1, 0};
-    return Velmora::Reports::WritePdf(*source, path, context);
+    return Velmora::Reports::WritePdf(*source, path, withParameters(context, used));
 }
 
 OutputResult TReportDesignerDialog::Print(const ReportLayout &layout, const PageContext &context)
@@ -71,19 +81,22 @@ OutputResult TReportDesignerDialog::Print(const ReportLayout &layout, const Page
         if (dialog.exec() != QDialog::Accepted)
             return {-1, 0};
     }
-    std::unique_ptr<ReportSource> source = Open(layout);
+    ParamList used;
+    std::unique_ptr<ReportSource> source = Open(layout, &used);
     if (!source)
         return {-1, 0};
-    return RenderPages(*source, printer, context);
+    return RenderPages(*source, printer, withParameters(context, used));
 }
 
 ReportPreview *TReportDesignerDialog::Preview(const ReportLayout &layout,
                                               const PageContext &context)
 {
-    std::unique_ptr<ReportSource> source = Open(layout);
+    ParamList used;
+    std::unique_ptr<ReportSource> source = Open(layout, &used);
     if (!source)
         return nullptr;
-    auto document = std::make_unique<PreviewDocument>(std::move(source), context);
+    auto document =
+        std::make_unique<PreviewDocument>(std::move(source), withParameters(context, used));
     // The first page is there before the window shows; the rest follows in the background.
     while (document->pageCount() == 0 && document->pump(256)) {
     }
@@ -103,5 +116,5 @@ OutputResult TReportDesignerDialog::Save(const ReportLayout &layout, const QStri
     std::unique_ptr<ReportSource> source = Open(layout, &used);
     if (!source)
         return {-1, 0};
-    return WriteFile(*source, path, context, used);
+    return WriteFile(*source, path, withParameters(context, used), used);
 }

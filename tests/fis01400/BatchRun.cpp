@@ -1,23 +1,7 @@
 #include "BatchRun.h"
 
-#include <QCoreApplication>
-#include <QFile>
 #include <QJsonDocument>
 #include <QProcess>
-
-#include <cstdio>
-#include <memory>
-
-namespace {
-
-std::unique_ptr<ModuleEnvironment> environment;
-
-} // namespace
-
-ModuleEnvironment &BatchEnvironment()
-{
-    return *environment;
-}
 
 QList<QJsonObject> JobRun::events(const QString &kind) const
 {
@@ -81,12 +65,12 @@ QJsonObject JobRun::params(int n) const
     return asked.at(n).value(QLatin1String("values")).toObject();
 }
 
-JobRun RunJob(const QByteArray &steps)
+JobRun RunJob(const ModuleEnvironment &environment, const QByteArray &steps)
 {
     JobRun r;
     // "$DIR" stands for the environment's folder, where reports may be written.
     QByteArray text = steps;
-    text.replace("$DIR", environment->folder().toUtf8());
+    text.replace("$DIR", environment.folder().toUtf8());
     const QJsonDocument parsed = QJsonDocument::fromJson(text);
     if (!parsed.isArray()) {
         ADD_FAILURE() << "steps are no JSON array: " << steps.constData();
@@ -97,7 +81,7 @@ JobRun RunJob(const QByteArray &steps)
     QProcess velmora;
     velmora.setProcessChannelMode(QProcess::SeparateChannels);
     velmora.start(QStringLiteral(VELMORA_EXE),
-                  {QStringLiteral("--config"), environment->settingsFile(),
+                  {QStringLiteral("--config"), environment.settingsFile(),
                    QStringLiteral("--batch"), QStringLiteral("-")});
     velmora.write(QJsonDocument(job).toJson(QJsonDocument::Compact));
     velmora.closeWriteChannel();
@@ -114,19 +98,4 @@ JobRun RunJob(const QByteArray &steps)
             r.trace << QJsonDocument::fromJson(line).object();
     EXPECT_NE(r.status, 2) << qPrintable(r.errors);
     return r;
-}
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    try {
-        environment = std::make_unique<ModuleEnvironment>(QStringLiteral(FIS01400_FIXTURE));
-    } catch (const std::exception &e) {
-        std::fprintf(stderr, "ambiente de teste: %s\n", e.what());
-        return 1;
-    }
-    const int status = RUN_ALL_TESTS();
-    environment.reset();
-    return status;
 }

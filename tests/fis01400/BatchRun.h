@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ModuleEnvironment.h"
+#include "TestPrinting.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -8,14 +9,6 @@
 #include <QString>
 
 #include <gtest/gtest.h>
-
-#include <ostream>
-
-// Readable texts in the test output.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 // One run of the velmora executable's batch runner on the screen FIS01400: the job's steps,
 // the trace it wrote (one JSON object a line) and its exit status.
@@ -45,8 +38,10 @@ struct JobRun
 // The database and server shared by every job of the program.
 ModuleEnvironment &BatchEnvironment();
 
-// Runs a job; steps is the JSON array of the job's steps, "$DIR" standing for a folder where
-// the report actions may write their files.
+// Runs a job on the environment; steps is the JSON array of the job's steps, "$DIR" standing
+// for the environment's folder, where the report actions may write their files.
+JobRun RunJob(const ModuleEnvironment &environment, const QByteArray &steps);
+// The same on BatchEnvironment().
 JobRun RunJob(const QByteArray &steps);
 
 // Message as the trace shows it, with the control holding the focus afterwards.

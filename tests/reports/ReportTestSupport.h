@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ReportFiles.h"
 #include "TestDatabases.h" // also: readable QStrings in test failures
 
 #include <QDate>
@@ -72,24 +73,3 @@ public:
 private:
     QTemporaryDir m_dir;
 };
-
-QString ReadText(const QString &path);
-// The PDF's text laid out as on the page (pdftotext -layout).
-QString PdfText(const QString &path);
-int PdfPages(const QString &path);
-// A member of a zip file (unzip -p).
-QByteArray ZipEntry(const QString &path, const QString &entry);
-QList<QStringList> ParseCsv(const QString &text, QChar separator);
-
-// A worksheet read from its XML: cells by row number (1-based) and column letters.
-struct SheetCell
-{
-    QString text;
-    bool number = false;
-    int style = 0;
-};
-using Sheet = QMap<int, QMap<QString, SheetCell>>;
-Sheet ParseSheet(const QByteArray &xml);
-
-// A money value as the reports write it (1.234,56).
-QString Money(double value);

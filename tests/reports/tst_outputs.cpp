@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QJsonObject>
 #include <QPainter>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -139,6 +140,40 @@ TEST_P(OutputTest, PdfShowsGroupsAndTotals)
     for (int i = 1; i <= 3; ++i)
         EXPECT_TRUE(grand.contains(Money(totals.at(i).toDouble()))) << grand.toStdString();
     EXPECT_EQ(lastReport().value(QStringLiteral("pages")).toInt(), PdfPages(path));
+}
+
+// Each page names the values the report ran with; a list too long for the line is cut and
+// marked.
+TEST_P(OutputTest, PdfHeadingCarriesTheParameters)
+{
+    const QString shortPath = save(QStringLiteral("curto.pdf"));
+    QStringList headings;
+    for (const QString &line : PdfText(shortPath).split(QLatin1Char('\n')))
+        if (line.contains(QStringLiteral("P_CDEMPRESA=")))
+            headings << line.trimmed();
+    ASSERT_EQ(headings.size(), PdfPages(shortPath));
+    for (const char *value : {"P_CDEMPRESA=01", "P_DTINICIAL=01/01/2024", "P_DTFINAL=31/01/2024",
+                              "P_CDIMPOSTO=01", "P_TCDFILIAL=T", "P_TCDFORNECED=T"})
+        EXPECT_TRUE(headings.first().contains(QLatin1String(value)))
+            << value << " in " << qPrintable(headings.first());
+    EXPECT_FALSE(headings.first().contains(QStringLiteral("…")));
+
+    QStringList keys;
+    for (int i = 0; i < 300; ++i)
+        keys << QStringLiteral("'%1'").arg(10000000000000LL + i);
+    keys << QStringLiteral("'11111111000111'");
+    screen->fornecedores = keys.join(QLatin1Char(','));
+    const QString longPath = save(QStringLiteral("longo.pdf"));
+    const QString text = PdfText(longPath);
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    const qsizetype first = lines.indexOf(QRegularExpression(QStringLiteral(".*P_CDEMPRESA=.*")));
+    ASSERT_GE(first, 0);
+    // The second line of the heading takes the list, cut.
+    const QString second = lines.value(first + 1).trimmed();
+    EXPECT_TRUE(second.startsWith(QStringLiteral("P_CDFORNECED='10000000000000',")))
+        << qPrintable(second);
+    EXPECT_TRUE(second.endsWith(QStringLiteral("…"))) << qPrintable(second);
+    EXPECT_TRUE(text.contains(QStringLiteral("Fornecedor: 11111111000111")));
 }
 
 TEST_P(OutputTest, HtmlCarriesTheReportShape)

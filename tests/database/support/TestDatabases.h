@@ -1,18 +1,13 @@
 #pragma once
 
+#include "TestPrinting.h"
+
 #include "framework/data/DBConnection.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
-#include <ostream>
-
-// Readable parameter names in the test output.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << text.toStdString();
-}
 
 // The databases the database tests run on. Every database test runs on every engine:
 // "sqlite" (a file of its own), "postgresql" (the throwaway server of scripts/test-services)

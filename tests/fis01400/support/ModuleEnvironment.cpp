@@ -20,7 +20,8 @@ namespace {
 
 } // namespace
 
-ModuleEnvironment::ModuleEnvironment(const QString &fixture)
+ModuleEnvironment::ModuleEnvironment(const QString &fixture, const QString &engine)
+    : m_engine(engine)
 {
     if (!m_dir.isValid())
         fail(QStringLiteral("pasta temporária: %1").arg(m_dir.errorString()));
@@ -29,15 +30,23 @@ ModuleEnvironment::ModuleEnvironment(const QString &fixture)
     const QDir layouts(QStringLiteral(FIS01400_LAYOUTS));
     for (const QString &file : layouts.entryList({QStringLiteral("*.json")}, QDir::Files))
         QFile::copy(layouts.filePath(file), m_dir.filePath(QStringLiteral("layouts/") + file));
+    // An empty database, dropped with the environment; velmora-db makes its schema.
+    m_database = std::make_unique<Velmora::Test::ScratchDatabase>(engine, false);
     writeSettings(8211);
     run({QStringLiteral("create")});
-    run({QStringLiteral("load"), fixture});
+    load(fixture);
     startServer();
 }
 
 ModuleEnvironment::~ModuleEnvironment()
 {
+    // The server's connections end before the database is dropped.
     stopServer();
+}
+
+void ModuleEnvironment::load(const QString &fixture) const
+{
+    run({QStringLiteral("load"), fixture});
 }
 
 QString ModuleEnvironment::settingsFile() const
@@ -50,12 +59,19 @@ void ModuleEnvironment::writeSettings(int port)
     QFile ini(settingsFile());
     if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
         fail(QStringLiteral("não foi possível gravar %1").arg(settingsFile()));
-    ini.write(QStringLiteral("[Database]\nDriver=QSQLITE\nDatabase=tela.sqlite\n"
-                             "[AppServer]\nHost=127.0.0.1\nPort=%1\nThreads=8\nLogLevel=info\n"
-                             "ConnectTimeoutMs=2000\nCallTimeoutMs=%2\n"
+    const Velmora::ConnectionSettings &db = m_database->Settings();
+    ini.write(QStringLiteral("[Database]\nDriver=%1\nDatabase=%2\nHost=%3\nPort=%4\nUser=%5\n"
+                             "Password=%6\n"
+                             "[AppServer]\nHost=127.0.0.1\nPort=%7\nThreads=8\nLogLevel=info\n"
+                             "ConnectTimeoutMs=2000\nCallTimeoutMs=%8\n"
                              "[Reports]\nDirectory=layouts\n"
                              "[Locale]\nShortDateFormat=dd/MM/yyyy\n"
                              "[Packages]\nLoad=fis01400\n")
+                  .arg(db.driver, db.database, db.host,
+                       m_databasePort > 0 ? QString::number(m_databasePort)
+                       : db.port > 0      ? QString::number(db.port)
+                                          : QString(),
+                       db.user, db.password)
                   .arg(port == 0 ? m_port : port)
                   .arg(m_callTimeoutMs)
                   .toUtf8());

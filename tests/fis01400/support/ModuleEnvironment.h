@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TestDatabases.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -7,21 +9,24 @@
 
 #include <memory>
 
-// What the screen needs to run for real: a SQLite database holding a fixture, the report
+// What the screen needs to run for real: a fresh database holding a fixture, the report
 // layouts, an application server over that database on a free loopback port, and the
 // settings file that names them all. Every failure raises std::runtime_error with the
-// tool's own output.
+// tool's own output (an engine whose service is missing raises EDatabaseError).
 class ModuleEnvironment
 {
 public:
-    // Creates the database (velmora-db create, then load fixture) and starts the server.
-    explicit ModuleEnvironment(const QString &fixture);
+    // Creates the database on the engine (one of Velmora::Test::EngineNames()) with
+    // velmora-db create, then load fixture, and starts the server over it.
+    explicit ModuleEnvironment(const QString &fixture,
+                               const QString &engine = QStringLiteral("sqlite"));
     ~ModuleEnvironment();
     ModuleEnvironment(const ModuleEnvironment &) = delete;
     ModuleEnvironment &operator=(const ModuleEnvironment &) = delete;
 
     QString settingsFile() const;
     QString folder() const { return m_dir.path(); }
+    QString engine() const { return m_engine; }
     int serverPort() const { return m_port; }
 
     // On a free port, or on the port given (a restart where the screen expects it).
@@ -33,6 +38,9 @@ public:
     // resumeServer().
     void pauseServer();
     void resumeServer();
+    // The database port the next settings file gives (a relay in front of the database
+    // server); 0 gives the database's own.
+    void setDatabasePort(int port) { m_databasePort = port; }
     // The call time-out the next settings file gives the screen.
     void setCallTimeout(int ms) { m_callTimeoutMs = ms; }
     // Points the settings at another port (a dead one, to make the server unreachable);
@@ -45,11 +53,19 @@ public:
     // the server logs one line per answered request.
     int answeredCalls(const QString &method) const;
 
+    // Loads one more fixture (velmora-db load) into the database.
+    void load(const QString &fixture) const;
+    // The test's own connection to the database, to check what the screen wrote or read.
+    Velmora::DBConnection &connection() { return m_database->Connection(); }
+
 private:
     void run(const QStringList &arguments) const;
 
     QTemporaryDir m_dir;
+    QString m_engine;
+    std::unique_ptr<Velmora::Test::ScratchDatabase> m_database;
     std::unique_ptr<QProcess> m_server;
     int m_port = 0;
     int m_callTimeoutMs = 5000;
+    int m_databasePort = 0;
 };

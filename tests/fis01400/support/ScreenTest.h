@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ModuleEnvironment.h"
+#include "TestPrinting.h"
 
 #include "app/Host.h"
 #include "app/MainWindow.h"
@@ -13,14 +14,6 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
-
-#include <ostream>
-
-// Readable texts in the test output.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 #include <memory>
 

@@ -1,0 +1,457 @@
+// The road of one report on every database engine: a fresh database, the application server
+// over it as a process of its own, and the velmora executable's batch runner typing into the
+// screen down to the saved PDF, CSV and XLSX, whose totals must be the database's own sums.
+#include "BatchRun.h"
+#include "ReportFiles.h"
+#include "TestDatabases.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRegularExpression>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <memory>
+
+namespace {
+
+using Velmora::Test::EngineLabel;
+using Velmora::Test::EngineNames;
+using Velmora::Test::Rows;
+
+const QString registration = QStringLiteral("110042490114");
+
+// Suppliers besides the screen fixture's; a name with the CSV separator and accents.
+const char *const newSuppliers[][2] = {
+    {"61585865000151", "Ômega Têxtil Ltda"},  {"33000167000101", "Açúcar; Álcool S.A."},
+    {"12345678909", "João D'Ávila"},          {"07526557000100", "Kappa Ferragens Ltda"},
+    {"45543915000181", "Lambda Papéis Ltda"},
+};
+const char *const documentSuppliers[] = {"04252011000110", "11222333000181", "61585865000151",
+                                         "33000167000101", "12345678909",    "07526557000100",
+                                         "45543915000181"};
+// "3" and "30": a branch list must not take one for the other.
+const char *const branches[] = {"1", "10", "3", "30"};
+
+double cents(double value)
+{
+    return std::round(value * 100) / 100;
+}
+
+QJsonObject taxRow(const QJsonObject &document, const char *tax, double base, double rate)
+{
+    QJsonObject row;
+    for (const char *key : {"CDEMPRESA", "CDFILIAL", "NRINSJURFORN", "CDSERIE", "NRDOCUMENTO"})
+        row.insert(QLatin1String(key), document.value(QLatin1String(key)));
+    row.insert(QStringLiteral("CDIMPOSTONFE"), QLatin1String(tax));
+    row.insert(QStringLiteral("VLBASE"), base);
+    row.insert(QStringLiteral("PCALIQUOTA"), rate);
+    row.insert(QStringLiteral("VLIMPOSTO"), cents(base * rate / 100));
+    return row;
+}
+
+// Enough documents for several suppliers, branches and pages, and others the report must
+// leave out: another company, another registration, another tax, entries outside the period.
+QByteArray RoadFixture()
+{
+    QJsonArray suppliers, branchRows, documents, taxes;
+    for (const auto &s : newSuppliers)
+        suppliers.append(QJsonObject{{"NRINSJURFORN", s[0]},
+                                     {"NMRAZSOCFORN", QString::fromUtf8(s[1])},
+                                     {"IDTPIJURFORN", qstrlen(s[0]) == 11 ? "F" : "J"}});
+    branchRows.append(
+        QJsonObject{{"CDFILIAL", "3"}, {"NMFILIAL", "Filial Santos"}, {"CDEMPRESA", "01"}});
+    branchRows.append(
+        QJsonObject{{"CDFILIAL", "30"}, {"NMFILIAL", "Filial Sorocaba"}, {"CDEMPRESA", "01"}});
+    const double rates[] = {7, 12, 18, 4.5};
+    for (int i = 0; i < 480; ++i) {
+        const bool otherCompany = i % 17 == 0;
+        const QDate entry = QDate(2023, 12, 16).addDays((i * 37) % 100);
+        const double value = cents(((i * 7919) % 250000) / 100.0 + 15.37);
+        QJsonObject d{{"CDEMPRESA", otherCompany ? "02" : "01"},
+                      {"CDFILIAL", otherCompany ? "2" : branches[(i / 7) % 4]},
+                      {"NRINSJURFORN", documentSuppliers[(i * 3) % 7]},
+                      {"CDSERIE", i % 3 == 0 ? "U" : "1"},
+                      {"NRDOCUMENTO", QString::number(300000 + i)},
+                      {"DTEMISSAO", entry.addDays(-(i % 6)).toString(Qt::ISODate)},
+                      {"DTENTRADA", entry.toString(Qt::ISODate)},
+                      {"CDINSCRICAO", otherCompany  ? QStringLiteral("110099887766")
+                                      : i % 11 == 0 ? QStringLiteral("206001234567")
+                                                    : registration},
+                      {"VLCONTABIL", value}};
+        documents.append(d);
+        if (i % 19 != 5)
+            taxes.append(taxRow(d, "01", i % 4 == 0 ? cents(value * 0.8) : value, rates[i % 4]));
+        if (i % 5 == 0 || i % 19 == 5)
+            taxes.append(taxRow(d, "02", value, 10));
+    }
+    const QJsonObject fixture{{"FORNECEDOR", suppliers},
+                              {"FILIAL", branchRows},
+                              {"DOCENTRADA", documents},
+                              {"DOCENTRADAIMP", taxes}};
+    return QJsonDocument(fixture).toJson(QJsonDocument::Compact);
+}
+
+// One environment per engine, made on first use and kept for the engine's tests.
+std::map<QString, std::unique_ptr<ModuleEnvironment>> environments;
+
+ModuleEnvironment *RoadEnvironment(const QString &engine)
+{
+    std::unique_ptr<ModuleEnvironment> &env = environments[engine];
+    if (env)
+        return env.get();
+    try {
+        env = std::make_unique<ModuleEnvironment>(QStringLiteral(FIS01400_FIXTURE), engine);
+        const QString path = env->folder() + QStringLiteral("/road.json");
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(RoadFixture()) < 0)
+            throw std::runtime_error("road.json not written");
+        file.close();
+        env->load(path);
+    } catch (const std::exception &e) {
+        ADD_FAILURE() << "environment on " << engine.toStdString() << ": " << e.what();
+        env.reset();
+    }
+    return env.get();
+}
+
+// A supplier's group as the report must show it: "key - name: rows; accounting value; tax
+// base; tax value", the sums as the layout prints money.
+QString Group(const QString &key, const QString &name, qint64 rows, double value, double base,
+              double tax)
+{
+    return QStringLiteral("%1 - %2: %3; %4; %5; %6")
+        .arg(key, name)
+        .arg(rows)
+        .arg(Money(value), Money(base), Money(tax));
+}
+
+struct Expected
+{
+    QStringList groups;
+    QString grand; // Group() of the whole report, without key and name
+    qint64 rows = 0;
+};
+
+// The sums straight from the tables, for company 01, tax 01, the registration and January to
+// February 2024; filter narrows the documents further.
+Expected ExpectedTotals(ModuleEnvironment &env, const QString &filter)
+{
+    const QList<QStringList> rows =
+        Rows(env.connection(),
+             QStringLiteral(
+                 "SELECT D.NRINSJURFORN, F.NMRAZSOCFORN, COUNT(*), SUM(D.VLCONTABIL), "
+                 "SUM(I.VLBASE), SUM(I.VLIMPOSTO) FROM DOCENTRADA D "
+                 "JOIN DOCENTRADAIMP I ON I.CDEMPRESA = D.CDEMPRESA AND I.CDFILIAL = D.CDFILIAL "
+                 "AND I.NRINSJURFORN = D.NRINSJURFORN AND I.CDSERIE = D.CDSERIE "
+                 "AND I.NRDOCUMENTO = D.NRDOCUMENTO "
+                 "JOIN FORNECEDOR F ON F.NRINSJURFORN = D.NRINSJURFORN "
+                 "WHERE D.CDEMPRESA = '01' AND I.CDIMPOSTONFE = '01' AND D.CDINSCRICAO = '%1' "
+                 "AND D.DTENTRADA BETWEEN '2024-01-01' AND '2024-02-29' %2 "
+                 "GROUP BY D.NRINSJURFORN, F.NMRAZSOCFORN ORDER BY D.NRINSJURFORN")
+                 .arg(registration, filter));
+    Expected e;
+    double value = 0, base = 0, tax = 0;
+    for (const QStringList &r : rows) {
+        const qint64 count = qint64(r.at(2).toDouble());
+        e.groups << Group(r.at(0), r.at(1), count, r.at(3).toDouble(), r.at(4).toDouble(),
+                          r.at(5).toDouble());
+        e.rows += count;
+        value += r.at(3).toDouble();
+        base += r.at(4).toDouble();
+        tax += r.at(5).toDouble();
+    }
+    e.grand = Group({}, {}, e.rows, value, base, tax);
+    return e;
+}
+
+// The money amounts of a printed line, in order (the rate's four decimals are no money).
+QList<double> Amounts(const QString &line)
+{
+    static const QRegularExpression money(
+        QStringLiteral("(?<![\\d.,])-?\\d{1,3}(?:\\.\\d{3})*,\\d{2}(?![\\d])"));
+    QList<double> found;
+    for (auto it = money.globalMatch(line); it.hasNext();)
+        found << MoneyValue(it.next().captured());
+    return found;
+}
+
+// Groups and grand total as the PDF prints them: each header, its detail lines counted, the
+// footer's three sums.
+Expected PdfTotals(const QString &text)
+{
+    static const QRegularExpression detail(
+        QStringLiteral("^\\s*\\S+\\s+\\S+\\s+\\d\\d/\\d\\d/\\d{4}\\s+\\d\\d/\\d\\d/\\d{4}\\s"));
+    static const QRegularExpression header(
+        QStringLiteral("^\\s*Fornecedor: (\\S+) - (.*\\S)\\s*$"));
+    Expected e;
+    QString key, name;
+    qint64 rows = 0;
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch h = header.match(line);
+        if (h.hasMatch() && !line.contains(QStringLiteral("(continuação)"))) {
+            key = h.captured(1);
+            name = h.captured(2);
+            rows = 0;
+        } else if (detail.match(line).hasMatch()) {
+            ++rows;
+            ++e.rows;
+        } else if (line.contains(QStringLiteral("Total do fornecedor"))) {
+            const QList<double> a = Amounts(line);
+            e.groups << Group(key, name, rows, a.value(0), a.value(1), a.value(2));
+        } else if (line.contains(QStringLiteral("Total geral"))) {
+            const QList<double> a = Amounts(line);
+            e.grand = Group({}, {}, e.rows, a.value(0), a.value(1), a.value(2));
+        }
+    }
+    return e;
+}
+
+// The CSV has no totals: the detail lines summed per supplier, in their order.
+Expected CsvTotals(const QString &text)
+{
+    const QList<QStringList> rows = ParseCsv(text, QLatin1Char(';'));
+    Expected e;
+    QString key, name;
+    qint64 count = 0;
+    double sums[3] = {0, 0, 0}, grand[3] = {0, 0, 0};
+    const auto close = [&] {
+        if (count > 0)
+            e.groups << Group(key, name, count, sums[0], sums[1], sums[2]);
+    };
+    for (qsizetype r = 1; r < rows.size(); ++r) {
+        const QStringList &row = rows.at(r);
+        if (row.size() < 11) {
+            ADD_FAILURE() << "short CSV line " << r << ": " << row.join('|').toStdString();
+            continue;
+        }
+        if (row.at(0) != key) {
+            close();
+            key = row.at(0);
+            name = row.at(1);
+            count = 0;
+            sums[0] = sums[1] = sums[2] = 0;
+        }
+        ++count;
+        ++e.rows;
+        const int columns[3] = {7, 8, 10};
+        for (int i = 0; i < 3; ++i) {
+            sums[i] += MoneyValue(row.at(columns[i]));
+            grand[i] += MoneyValue(row.at(columns[i]));
+        }
+    }
+    close();
+    e.grand = Group({}, {}, e.rows, grand[0], grand[1], grand[2]);
+    if (!rows.isEmpty()) {
+        EXPECT_EQ(rows.at(0).mid(0, 3), (QStringList{"C.N.P.J/C.P.F", "Fornecedor", "Documento"}));
+    }
+    return e;
+}
+
+// The report's worksheet: the supplier leads each detail row; the footers and the grand
+// total carry the sums as numbers in H (accounting value), I (base) and K (tax).
+Expected XlsxTotals(const Sheet &sheet)
+{
+    Expected e;
+    QString key, name;
+    qint64 count = 0;
+    for (auto it = sheet.begin(); it != sheet.end(); ++it) {
+        if (it.key() == 1)
+            continue;
+        const QMap<QString, SheetCell> &row = it.value();
+        const QString first = row.value("A").text;
+        const auto sum = [&row](const char *column) { return row.value(column).text.toDouble(); };
+        if (first == QLatin1String("Total do fornecedor")) {
+            e.groups << Group(key, name, count, sum("H"), sum("I"), sum("K"));
+            count = 0;
+        } else if (first == QLatin1String("Total geral")) {
+            e.grand = Group({}, {}, e.rows, sum("H"), sum("I"), sum("K"));
+        } else {
+            key = first;
+            name = row.value("B").text;
+            ++count;
+            ++e.rows;
+            EXPECT_TRUE(row.value("H").number) << "row " << it.key();
+        }
+    }
+    return e;
+}
+
+// The parameters sheet: name in A, value in B.
+QMap<QString, SheetCell> XlsxParameters(const QString &path)
+{
+    QMap<QString, SheetCell> byName;
+    for (const auto &row : ParseSheet(ZipEntry(path, QStringLiteral("xl/worksheets/sheet2.xml"))))
+        byName.insert(row.value("A").text, row.value("B"));
+    return byName;
+}
+
+// Each page's heading of parameters (two lines joined), read from the PDF's text.
+QStringList PdfParameterHeadings(const QString &text)
+{
+    QStringList headings;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        if (lines.at(i).contains(QStringLiteral("P_CDEMPRESA=")))
+            headings << lines.at(i).trimmed() + QLatin1Char(' ') + lines.value(i + 1).trimmed();
+    return headings;
+}
+
+void ExpectSameTotals(const Expected &file, const Expected &database, const char *what)
+{
+    SCOPED_TRACE(what);
+    EXPECT_EQ(file.groups, database.groups);
+    EXPECT_EQ(file.grand, database.grand);
+    EXPECT_EQ(file.rows, database.rows);
+}
+
+// Tax, company and registration typed; the dates taken from the server's periods.
+const QByteArray roadByLookups = R"(
+    {"do":"enter","control":"medCdImposto","text":"01"},
+    {"do":"enter","control":"medCdEmpresa","text":"01"},
+    {"do":"lookup","control":"btpInscricao","pick":{"CDINSCESTA":"110042490114"}},
+    {"do":"lookup","control":"btnDataIni","pick":{"DTINICIAL":"01/01/2024"}},
+    {"do":"lookup","control":"btnDataFim","pick":{"DTFINAL":"29/02/2024"}},)";
+
+const QByteArray saveAll = R"(
+    {"do":"dump"},
+    {"do":"action","name":"save","file":"$DIR/NAME.pdf"},
+    {"do":"action","name":"save","file":"$DIR/NAME.csv"},
+    {"do":"action","name":"save","file":"$DIR/NAME.xlsx"}])";
+
+class Road : public ::testing::TestWithParam<QString>
+{
+protected:
+    void SetUp() override
+    {
+        env = RoadEnvironment(GetParam());
+        if (!env)
+            GTEST_SKIP() << "no environment (see the failure above)";
+    }
+    QString file(const QString &name) const { return env->folder() + QLatin1Char('/') + name; }
+    // Runs the steps, then saves the report as NAME.pdf, .csv and .xlsx.
+    JobRun road(const QByteArray &steps, const QByteArray &name) const
+    {
+        QByteArray save = saveAll;
+        save.replace("NAME", name);
+        return RunJob(*env, "[" + steps + save);
+    }
+    // What each file holds against what the database sums.
+    void expectFiles(const JobRun &r, const QString &name, const Expected &expected,
+                     int minimumPages) const
+    {
+        ASSERT_EQ(r.status, 0) << qPrintable(r.errors);
+        EXPECT_TRUE(r.messages().isEmpty()) << qPrintable(r.messages().join('\n'));
+        ASSERT_EQ(r.reports().size(), 3);
+        for (const QJsonObject &report : r.reports())
+            EXPECT_EQ(report["rows"].toInteger(), expected.rows)
+                << qPrintable(report["file"].toString());
+
+        const QString pdf = file(name + QStringLiteral(".pdf"));
+        const int pages = PdfPages(pdf);
+        EXPECT_GE(pages, minimumPages) << "the groups run across page breaks";
+        EXPECT_EQ(r.reports()[0]["pages"].toInt(), pages);
+        const QString text = PdfText(pdf);
+        ExpectSameTotals(PdfTotals(text), expected, "PDF");
+        EXPECT_EQ(PdfParameterHeadings(text).size(), pages) << "a heading of parameters a page";
+
+        ExpectSameTotals(CsvTotals(ReadText(file(name + QStringLiteral(".csv")))), expected, "CSV");
+
+        const QString xlsx = file(name + QStringLiteral(".xlsx"));
+        ExpectSameTotals(
+            XlsxTotals(ParseSheet(ZipEntry(xlsx, QStringLiteral("xl/worksheets/sheet1.xml")))),
+            expected, "XLSX");
+    }
+
+    ModuleEnvironment *env = nullptr;
+};
+
+TEST_P(Road, FromTheTaxCodeToTheSavedFilesWithEverySupplierAndBranch)
+{
+    const int periodLookups = env->answeredCalls(QStringLiteral("GetDtIni")) +
+                              env->answeredCalls(QStringLiteral("GetDtFim"));
+    const JobRun r = road(roadByLookups, "todos");
+    const Expected expected = ExpectedTotals(*env, QString());
+    ASSERT_GE(expected.groups.size(), 6) << "the fixture spreads over the suppliers";
+    expectFiles(r, QStringLiteral("todos"), expected, 4);
+
+    // The dates came through the server's lookups; the screen shows what was picked.
+    EXPECT_GE(env->answeredCalls(QStringLiteral("GetDtIni")) +
+                  env->answeredCalls(QStringLiteral("GetDtFim")),
+              periodLookups + 2);
+    EXPECT_EQ(r.text("edtInscricao"), registration);
+    EXPECT_EQ(r.text("depDtInicial"), "01/01/2024");
+    EXPECT_EQ(r.text("depDtFinal"), "29/02/2024");
+
+    const QMap<QString, SheetCell> p = XlsxParameters(file(QStringLiteral("todos.xlsx")));
+    EXPECT_EQ(p.value("P_CDIMPOSTO").text, "01");
+    EXPECT_EQ(p.value("P_CDEMPRESA").text, "01");
+    EXPECT_EQ(p.value("P_CDINSCRICAO").text, registration);
+    EXPECT_TRUE(p.value("P_DTINICIAL").number);
+    EXPECT_EQ(p.value("P_DTINICIAL").text.toInt(), 45292); // 01/01/2024
+    EXPECT_EQ(p.value("P_DTFINAL").text.toInt(), 45351);   // 29/02/2024
+    EXPECT_EQ(p.value("P_TCDFORNECED").text, "T");
+    EXPECT_EQ(p.value("P_TCDFILIAL").text, "T");
+
+    const QStringList heading = PdfParameterHeadings(PdfText(file(QStringLiteral("todos.pdf"))));
+    ASSERT_FALSE(heading.isEmpty());
+    for (const char *typed :
+         {"P_CDEMPRESA=01", "P_CDIMPOSTO=01", "P_CDINSCRICAO=110042490114",
+          "P_DTINICIAL=01/01/2024", "P_DTFINAL=29/02/2024", "P_TCDFILIAL=T", "P_TCDFORNECED=T"})
+        EXPECT_TRUE(heading.first().contains(QLatin1String(typed)))
+            << typed << " in " << qPrintable(heading.first());
+}
+
+TEST_P(Road, ASupplierListAndABranchList)
+{
+    const JobRun r = road(R"(
+        {"do":"enter","control":"medCdImposto","text":"01"},
+        {"do":"enter","control":"medCdEmpresa","text":"01"},
+        {"do":"enter","control":"edtInscricao","text":"110042490114"},
+        {"do":"enter","control":"depDtInicial","text":"01012024"},
+        {"do":"enter","control":"depDtFinal","text":"29022024"},
+        {"do":"click","control":"rdbListaFor"},
+        {"do":"list","control":"btnPesqForne","pick":["33000167000101","04252011000110"]},
+        {"do":"click","control":"rdbListaFil"},
+        {"do":"list","control":"btnFilial","pick":["3","10"]},)",
+                          "listas");
+    const Expected expected =
+        ExpectedTotals(*env, QStringLiteral("AND D.NRINSJURFORN IN ('33000167000101', "
+                                            "'04252011000110') AND D.CDFILIAL IN ('3', '10')"));
+    ASSERT_EQ(expected.groups.size(), 2);
+    expectFiles(r, QStringLiteral("listas"), expected, 2);
+
+    // The lists in the dialogs' order, by name.
+    const QString suppliers = QStringLiteral("'33000167000101','04252011000110'");
+    const QString branchList = QStringLiteral("'10','3'");
+    const QMap<QString, SheetCell> p = XlsxParameters(file(QStringLiteral("listas.xlsx")));
+    EXPECT_EQ(p.value("P_CDFORNECED").text, suppliers);
+    EXPECT_EQ(p.value("P_TCDFORNECED").text, "");
+    EXPECT_EQ(p.value("P_CDFILIAL").text, branchList);
+    EXPECT_EQ(p.value("P_CDINSCRICAO").text, registration);
+    const QStringList heading = PdfParameterHeadings(PdfText(file(QStringLiteral("listas.pdf"))));
+    ASSERT_FALSE(heading.isEmpty());
+    EXPECT_TRUE(heading.first().contains(QStringLiteral("P_CDFORNECED=") + suppliers))
+        << qPrintable(heading.first());
+    EXPECT_TRUE(heading.first().contains(QStringLiteral("P_CDFILIAL=") + branchList))
+        << qPrintable(heading.first());
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, Road, ::testing::ValuesIn(EngineNames()),
+                         [](const auto &info) { return EngineLabel(info.param); });
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    const int status = RUN_ALL_TESTS();
+    // Servers stop and databases are dropped while the services still run.
+    environments.clear();
+    return status;
+}
