@@ -57,6 +57,7 @@ public:
     void load(const QString &fixture) const;
     // The test's own connection to the database, to check what the screen wrote or read.
     Velmora::DBConnection &connection() { return m_database->Connection(); }
+    const Velmora::ConnectionSettings &databaseSettings() const { return m_database->Settings(); }
 
 private:
     void run(const QStringList &arguments) const;

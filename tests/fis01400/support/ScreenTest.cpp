@@ -18,6 +18,7 @@
 namespace {
 
 std::unique_ptr<ModuleEnvironment> environment;
+std::unique_ptr<TcpProxy> relay;
 
 // The report machinery reads through the host's one shared connection, as in the host.
 void shareDatabaseWithReports()
@@ -48,6 +49,11 @@ void mouseClick(QWidget *control)
 ModuleEnvironment &Environment()
 {
     return *environment;
+}
+
+TcpProxy *DatabaseRelay()
+{
+    return relay.get();
 }
 
 void ScreenTest::SetUp()
@@ -172,8 +178,13 @@ void ScreenTest::settle()
     }
 }
 
+#ifndef FIS01400_ENGINE
+#define FIS01400_ENGINE "sqlite"
+#endif
+
 // GoogleTest over an offscreen application with the host's classes and input filter, the
-// database and server made once for the program.
+// database and server made once for the program. A program built with FIS01400_DATABASE_RELAY
+// reaches its database server through a relay that its tests may cut.
 int main(int argc, char **argv)
 {
     QStandardPaths::setTestModeEnabled(true);
@@ -184,7 +195,14 @@ int main(int argc, char **argv)
     Velmora::InputFilter::install();
     ::testing::InitGoogleTest(&argc, argv);
     try {
-        environment = std::make_unique<ModuleEnvironment>(QStringLiteral(FIS01400_FIXTURE));
+        environment = std::make_unique<ModuleEnvironment>(QStringLiteral(FIS01400_FIXTURE),
+                                                          QStringLiteral(FIS01400_ENGINE));
+#ifdef FIS01400_DATABASE_RELAY
+        const Velmora::ConnectionSettings &db = environment->databaseSettings();
+        relay = std::make_unique<TcpProxy>(db.host, db.port);
+        environment->setDatabasePort(relay->port());
+        environment->writeSettings();
+#endif
     } catch (const std::exception &e) {
         std::fprintf(stderr, "ambiente de teste: %s\n", e.what());
         return 1;
@@ -197,5 +215,6 @@ int main(int argc, char **argv)
         status = RUN_ALL_TESTS();
     }
     environment.reset();
+    relay.reset();
     return status;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ModuleEnvironment.h"
+#include "TcpProxy.h"
 #include "TestPrinting.h"
 
 #include "app/Host.h"
@@ -41,6 +42,8 @@ public:
 // The shared environment of one test program: the database, the server and the host's
 // shared objects, made once.
 ModuleEnvironment &Environment();
+// The relay in front of the database server, in a program built with one.
+TcpProxy *DatabaseRelay();
 
 // The module loaded into a fresh host per test, its screen opened through IniProc, driven
 // as a user drives it: clicks through the window, keys to the control with the focus.
