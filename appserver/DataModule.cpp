@@ -15,22 +15,24 @@ std::string parameterList(const RemoteMethod &m)
     return list;
 }
 
-std::variant<QString, TDateTime> checked(const RemoteMethod &m, std::size_t i,
-                                         const nlohmann::json &value)
+std::variant<std::string, TDateTime> checked(const RemoteMethod &m, std::size_t i,
+                                             const nlohmann::json &value)
 {
     const ParamSpec &declared = m.params[i];
-    const std::string where =
-        "Parâmetro " + std::to_string(i + 1) + " (" + declared.label + ") de " + m.name;
+    const auto refused = [&](const char *what) {
+        return RpcError(RpcCode::InvalidParams, "Parâmetro " + std::to_string(i + 1) + " (" +
+                                                    declared.label + ") de " + m.name + what);
+    };
     if (declared.kind == ParamKind::Text) {
         if (!value.is_string())
-            throw RpcError(RpcCode::InvalidParams, where + " deve ser um texto.");
-        return QString::fromStdString(value.get_ref<const std::string &>());
+            throw refused(" deve ser um texto.");
+        return value.get_ref<const std::string &>();
     }
     if (!value.is_number())
-        throw RpcError(RpcCode::InvalidParams, where + " deve ser uma data (número).");
+        throw refused(" deve ser uma data (número).");
     const TDateTime date(value.get<double>());
     if (!std::isfinite(date.value()) || !date.isValid())
-        throw RpcError(RpcCode::InvalidParams, where + " não é uma data válida.");
+        throw refused(" não é uma data válida.");
     return date.datePart();
 }
 } // namespace
@@ -49,8 +51,8 @@ void DataModule::addMethod(RemoteMethod method)
     m_methods.emplace(name, std::move(method));
 }
 
-nlohmann::json DataModule::call(const std::string &method, const nlohmann::json &params,
-                                DatabaseAccess &database) const
+DataPacket DataModule::call(const std::string &method, const nlohmann::json &params,
+                            DatabaseAccess &database) const
 {
     const auto it = m_methods.find(method);
     if (it == m_methods.end())
@@ -64,7 +66,7 @@ nlohmann::json DataModule::call(const std::string &method, const nlohmann::json 
         throw RpcError(RpcCode::InvalidParams,
                        m.name + " espera " + std::to_string(m.params.size()) + " parâmetro(s) (" +
                            parameterList(m) + "); recebeu " + std::to_string(params.size()) + ".");
-    std::vector<std::variant<QString, TDateTime>> values;
+    std::vector<std::variant<std::string, TDateTime>> values;
     values.reserve(params.size());
     for (std::size_t i = 0; i < params.size(); ++i)
         values.push_back(checked(m, i, params[i]));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DataPacket.h"
 #include "rtl/TDateTime.h"
 
 #include <QString>
@@ -25,18 +26,20 @@ struct ParamSpec
     const char *label; // named in error messages: "empresa", "data"
 };
 
-// The checked parameters of one call, in order.
+// The checked parameters of one call, in order. Texts stay in the request's UTF-8: a lookup
+// binds them to its statement without a detour through QString.
 class Arguments
 {
 public:
-    explicit Arguments(std::vector<std::variant<QString, TDateTime>> values)
+    explicit Arguments(std::vector<std::variant<std::string, TDateTime>> values)
         : m_values(std::move(values))
     {}
-    const QString &text(std::size_t i) const { return std::get<QString>(m_values.at(i)); }
+    const std::string &utf8(std::size_t i) const { return std::get<std::string>(m_values.at(i)); }
+    QString text(std::size_t i) const { return QString::fromStdString(utf8(i)); }
     TDateTime date(std::size_t i) const { return std::get<TDateTime>(m_values.at(i)); }
 
 private:
-    std::vector<std::variant<QString, TDateTime>> m_values;
+    std::vector<std::variant<std::string, TDateTime>> m_values;
 };
 
 struct RemoteMethod
@@ -44,7 +47,7 @@ struct RemoteMethod
     std::string name;
     std::vector<ParamSpec> params;
     // Answers a data packet; raises RpcError on failure.
-    std::function<nlohmann::json(const Arguments &, DatabaseAccess &)> run;
+    std::function<DataPacket(const Arguments &, DatabaseAccess &)> run;
 };
 
 // A remote data module: a named set of methods called late-bound by name with positional
@@ -60,8 +63,8 @@ public:
     bool hasMethod(const std::string &method) const { return m_methods.count(method) != 0; }
 
     // Raises RpcError: MethodNotFound, InvalidParams, or whatever the method raises.
-    nlohmann::json call(const std::string &method, const nlohmann::json &params,
-                        DatabaseAccess &database) const;
+    DataPacket call(const std::string &method, const nlohmann::json &params,
+                    DatabaseAccess &database) const;
 
 protected:
     void addMethod(RemoteMethod method);

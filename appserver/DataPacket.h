@@ -1,8 +1,10 @@
 #pragma once
 
-#include <nlohmann/json.hpp>
-
+#include <initializer_list>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <variant>
 #include <vector>
 
 namespace AppServer {
@@ -17,21 +19,45 @@ struct PacketField
     int size = 0;
 };
 
-// The answer of every data-module method: {"fields":[...],"rows":[[...]],"status":0,"message":""}.
-// Failures never travel as packets (they are JSON-RPC errors), so status is always 0 here.
-class DataPacket
+// The columns of a method's answer, with their JSON text written once when the method is
+// declared rather than on every call.
+class PacketLayout
 {
 public:
-    explicit DataPacket(std::vector<PacketField> fields);
-
-    // One value per field, in field order.
-    void addRow(nlohmann::json row);
-    std::size_t rowCount() const { return m_rows.size(); }
-    nlohmann::json toJson() const;
+    explicit PacketLayout(std::vector<PacketField> fields);
+    std::size_t fieldCount() const { return m_fields.size(); }
+    const std::string &fieldsJson() const { return m_fieldsJson; }
 
 private:
     std::vector<PacketField> m_fields;
-    nlohmann::json m_rows = nlohmann::json::array();
+    std::string m_fieldsJson;
 };
+
+using PacketValue = std::variant<std::string_view, double>;
+
+// The answer of every data-module method: {"fields":[...],"message":"","rows":[[...]],"status":0}
+// (keys in that order). Failures never travel as packets (they are JSON-RPC errors), so status
+// is always 0 here. The rows are written as JSON text as they are added: a lookup answers
+// thousands of times a second, and a tree of JSON values per answer would cost more than the
+// query.
+class DataPacket
+{
+public:
+    explicit DataPacket(std::shared_ptr<const PacketLayout> layout);
+
+    // One value per field, in field order.
+    void addRow(std::initializer_list<PacketValue> values);
+    std::size_t rowCount() const { return m_rowCount; }
+    std::string toJson() const;
+
+private:
+    std::shared_ptr<const PacketLayout> m_layout;
+    std::string m_rows;
+    std::size_t m_rowCount = 0;
+};
+
+// JSON text of a value, appended to `out` exactly as nlohmann::json::dump() writes it.
+void appendJsonText(std::string &out, std::string_view text);
+void appendJsonNumber(std::string &out, double value);
 
 } // namespace AppServer

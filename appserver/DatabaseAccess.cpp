@@ -2,6 +2,7 @@
 
 #include "RequestLog.h"
 #include "RpcError.h"
+#include "SqliteStatement.h"
 #include "rtl/Exceptions.h"
 
 #include <QSqlError>
@@ -17,17 +18,39 @@ WorkerConnection::WorkerConnection(const Velmora::Settings &settings)
     : m_connection(Velmora::ConnectionSettings::fromSettings(settings))
 {}
 
+// Defined here, where SqliteStatement is complete; the members' order lets the statements go
+// before the connection closes.
+WorkerConnection::~WorkerConnection() = default;
+
 bool WorkerConnection::reopen(QString *failure)
 {
-    m_statements.clear(); // prepared on the old connection
+    // Prepared on the old connection.
+    m_sqliteStatements.clear();
+    m_statements.clear();
+    m_sqlite = nullptr;
     try {
         m_connection.Reconnect();
-        return true;
     } catch (const EDatabaseError &e) {
         if (failure)
             *failure = e.Message();
         return false;
     }
+    if (m_connection.engine() == Velmora::Engine::SQLite) {
+        m_sqlite = sqliteHandleOf(m_connection.Database());
+        if (m_sqlite && !tuneForReading(m_sqlite))
+            qCWarning(lcServer) << "a conexão SQLite recusou query_only";
+    }
+    return true;
+}
+
+SqliteStatement *WorkerConnection::sqlitePrepared(const std::string &sql)
+{
+    if (!m_sqlite)
+        return nullptr;
+    auto &statement = m_sqliteStatements[sql];
+    if (!statement)
+        statement = std::make_unique<SqliteStatement>(m_sqlite, sql);
+    return statement.get();
 }
 
 QSqlQuery &WorkerConnection::prepared(const QString &sql)
@@ -57,7 +80,7 @@ WorkerConnection &DatabaseAccess::connectionOfThisThread()
     return *connection;
 }
 
-nlohmann::json DatabaseAccess::run(const Job &job)
+DataPacket DatabaseAccess::run(const Job &job)
 {
     WorkerConnection &connection = connectionOfThisThread();
     QString failure;

@@ -1,18 +1,22 @@
 #pragma once
 
+#include "DataPacket.h"
 #include "framework/data/DBConnection.h"
 #include "rtl/Settings.h"
 
 #include <QSqlQuery>
 #include <QString>
-#include <nlohmann/json.hpp>
 
 #include <functional>
 #include <memory>
 #include <stdexcept>
 #include <unordered_map>
 
+struct sqlite3;
+
 namespace AppServer {
+
+class SqliteStatement;
 
 // Raised by a job when a statement fails; the text is the driver's, for the log only.
 class DatabaseFailure : public std::runtime_error
@@ -27,6 +31,7 @@ class WorkerConnection
 {
 public:
     explicit WorkerConnection(const Velmora::Settings &settings);
+    ~WorkerConnection();
 
     bool isOpen() const { return m_connection.Connected(); }
     // Opens the connection afresh; false with the reason in *failure.
@@ -35,10 +40,16 @@ public:
     // The statement prepared on this connection; raises DatabaseFailure when it does not prepare.
     QSqlQuery &prepared(const QString &sql);
 
+    // On SQLite, the statement prepared on the library's own handle (see SqliteStatement);
+    // null on other engines, which go through prepared().
+    SqliteStatement *sqlitePrepared(const std::string &sql);
+
 private:
     Velmora::DBConnection m_connection;
+    sqlite3 *m_sqlite = nullptr; // the handle under m_connection while it is open on SQLite
     // Declared after the connection: the statements let go of it before it closes.
     std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_statements;
+    std::unordered_map<std::string, std::unique_ptr<SqliteStatement>> m_sqliteStatements;
 };
 
 // Runs database jobs on the calling worker thread, over that thread's own connection, opened
@@ -47,13 +58,13 @@ private:
 class DatabaseAccess
 {
 public:
-    using Job = std::function<nlohmann::json(WorkerConnection &)>;
+    using Job = std::function<DataPacket(WorkerConnection &)>;
 
     explicit DatabaseAccess(const Velmora::Settings &settings) : m_settings(settings) {}
 
     // Raises RpcError when the database is unavailable, when the job's statements fail even
     // after a reconnect, or whatever RpcError the job raises.
-    nlohmann::json run(const Job &job);
+    DataPacket run(const Job &job);
 
 private:
     WorkerConnection &connectionOfThisThread();

@@ -3,14 +3,16 @@
 #include "DataPacket.h"
 #include "DatabaseAccess.h"
 #include "RpcError.h"
+#include "SqliteStatement.h"
 
 #include "rtl/DateConvert.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStringList>
 
+#include <cstdio>
 #include <optional>
+#include <unordered_map>
 
 namespace AppServer {
 
@@ -18,14 +20,28 @@ namespace {
 
 using Type = PacketField::Type;
 
+// Characters of a UTF-8 text as the Qt side counts them (UTF-16 units): a column's width is
+// given in those.
+std::size_t utf16Length(const std::string &utf8)
+{
+    std::size_t n = 0;
+    for (const char c : utf8) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u & 0xC0) != 0x80)
+            n += u >= 0xF0 ? 2 : 1;
+    }
+    return n;
+}
+
 // The key of a map. A code longer than its column names no map, so it is answered without
 // asking the database (Firebird would reject the over-long parameter instead).
 struct MapKey
 {
-    QString company, registration, tax;
+    const std::string &company, &registration, &tax;
     bool fitsColumns() const
     {
-        return company.size() <= 2 && tax.size() <= 2 && registration.size() <= 16;
+        return utf16Length(company) <= 2 && utf16Length(tax) <= 2 &&
+               utf16Length(registration) <= 16;
     }
 };
 
@@ -47,6 +63,23 @@ QDate dateColumn(const QVariant &value)
     return QDate::fromString(value.toString().left(10), Qt::ISODate);
 }
 
+// SQLite keeps dates as ISO texts ("2024-03-01", maybe followed by a time); anything else is
+// no date, as for the Qt driver's reading above.
+QDate isoDateColumn(std::string_view text, bool isText)
+{
+    if (!isText || text.size() < 10 || text[4] != '-' || text[7] != '-')
+        return {};
+    int parts[3] = {0, 0, 0};
+    const int starts[3] = {0, 5, 8}, lengths[3] = {4, 2, 2};
+    for (int p = 0; p < 3; ++p)
+        for (int i = starts[p]; i < starts[p] + lengths[p]; ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return {};
+            parts[p] = parts[p] * 10 + (text[i] - '0');
+        }
+    return QDate(parts[0], parts[1], parts[2]);
+}
+
 // A date filter: the date and how many placeholders after the key's three receive it
 // (positional placeholders bind faster than named ones on the hot path).
 struct DateFilter
@@ -55,13 +88,72 @@ struct DateFilter
     int placeholders;
 };
 
+// The text the framework binds for a date on SQLite ("%04d-%02d-%02d"), without printf.
+std::string isoText(QDate date)
+{
+    int y = 0, m = 0, d = 0;
+    date.getDate(&y, &m, &d);
+    if (y < 0 || y > 9999) {
+        char text[32];
+        const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02d", y, m, d);
+        return std::string(text, static_cast<std::size_t>(n));
+    }
+    const char text[10] = {static_cast<char>('0' + y / 1000),
+                           static_cast<char>('0' + y / 100 % 10),
+                           static_cast<char>('0' + y / 10 % 10),
+                           static_cast<char>('0' + y % 10),
+                           '-',
+                           static_cast<char>('0' + m / 10),
+                           static_cast<char>('0' + m % 10),
+                           '-',
+                           static_cast<char>('0' + d / 10),
+                           static_cast<char>('0' + d % 10)};
+    return std::string(text, sizeof text);
+}
+
+RpcError invalidPeriod(const std::string &start, const std::string &end)
+{
+    return RpcError(RpcCode::DatabaseFailure,
+                    "Há um mapa de apuração com período inválido no banco de dados.",
+                    "MAPAAPURACAO: " + start + " / " + end);
+}
+
+std::vector<Period> readPeriodsSqlite(SqliteStatement &query, const MapKey &key,
+                                      const std::optional<DateFilter> &filter)
+{
+    query.start();
+    query.bind(0, key.company);
+    query.bind(1, key.registration);
+    query.bind(2, key.tax);
+    if (filter) {
+        const std::string iso = isoText(filter->date);
+        for (int i = 0; i < filter->placeholders; ++i)
+            query.bind(3 + i, iso);
+    }
+    std::vector<Period> periods;
+    while (query.step()) {
+        bool startIsText = false, endIsText = false;
+        const std::string_view start = query.text(0, &startIsText);
+        const std::string_view end = query.text(1, &endIsText);
+        Period p{isoDateColumn(start, startIsText), isoDateColumn(end, endIsText)};
+        if (!p.start.isValid() || !p.end.isValid()) {
+            const RpcError error = invalidPeriod(std::string(start), std::string(end));
+            query.finish();
+            throw error;
+        }
+        periods.push_back(p);
+    }
+    query.finish(); // ends the read, so writers are not kept waiting
+    return periods;
+}
+
 std::vector<Period> readPeriods(WorkerConnection &connection, const QString &sql, const MapKey &key,
                                 const std::optional<DateFilter> &filter)
 {
     QSqlQuery &query = connection.prepared(sql);
-    query.bindValue(0, key.company);
-    query.bindValue(1, key.registration);
-    query.bindValue(2, key.tax);
+    query.bindValue(0, QString::fromStdString(key.company));
+    query.bindValue(1, QString::fromStdString(key.registration));
+    query.bindValue(2, QString::fromStdString(key.tax));
     if (filter) {
         const QVariant value = Velmora::ToEngineValue(filter->date, connection.engine());
         for (int i = 0; i < filter->placeholders; ++i)
@@ -73,12 +165,10 @@ std::vector<Period> readPeriods(WorkerConnection &connection, const QString &sql
     while (query.next()) {
         Period p{dateColumn(query.value(0)), dateColumn(query.value(1))};
         if (!p.start.isValid() || !p.end.isValid()) {
-            const std::string detail = "MAPAAPURACAO: " + query.value(0).toString().toStdString() +
-                                       " / " + query.value(1).toString().toStdString();
+            const RpcError error = invalidPeriod(query.value(0).toString().toStdString(),
+                                                 query.value(1).toString().toStdString());
             query.finish();
-            throw RpcError(RpcCode::DatabaseFailure,
-                           "Há um mapa de apuração com período inválido no banco de dados.",
-                           detail);
+            throw error;
         }
         periods.push_back(p);
     }
@@ -89,31 +179,76 @@ std::vector<Period> readPeriods(WorkerConnection &connection, const QString &sql
     return periods;
 }
 
-nlohmann::json number(QDate date)
+// The date texts of a worker, one per day, in the settings' short date format: formatting a
+// date through QLocale costs more than the lookup's query. Forgotten when the format changes.
+class DateTexts
+{
+public:
+    static DateTexts &ofThisThread()
+    {
+        thread_local DateTexts texts;
+        const QString format = FormatSettings::ShortDateFormat();
+        if (format != texts.m_format || texts.m_texts.size() > 100000) {
+            texts.m_format = format;
+            texts.m_texts.clear();
+        }
+        return texts;
+    }
+
+    std::string_view of(QDate date)
+    {
+        std::string &text = m_texts[date.toJulianDay()];
+        if (text.empty())
+            text = DateToStr(TDateTime::fromDate(date)).toStdString();
+        return text;
+    }
+
+private:
+    QString m_format;
+    std::unordered_map<qint64, std::string> m_texts;
+};
+
+double number(QDate date)
 {
     return TDateTime::fromDate(date).value();
 }
 
-nlohmann::json text(QDate date)
-{
-    return DateToStr(TDateTime::fromDate(date)).toStdString();
-}
+using RowWriter = void (*)(DataPacket &, const Period &, DateTexts &);
 
-// Runs one lookup on a database worker and writes each period as a row of the packet.
-nlohmann::json lookup(DatabaseAccess &database, std::vector<PacketField> fields, QString sql,
-                      MapKey key, std::optional<DateFilter> filter,
-                      nlohmann::json (*row)(const Period &))
+// One lookup of the module: its answer's fields, its statement and how a period becomes a row.
+struct MapLookup
 {
-    if (!key.fitsColumns())
-        return DataPacket(std::move(fields)).toJson();
-    return database.run([fields = std::move(fields), sql = std::move(sql), key = std::move(key),
-                         filter = std::move(filter), row](WorkerConnection &connection) {
-        DataPacket packet(fields);
-        for (const Period &p : readPeriods(connection, sql, key, filter))
-            packet.addRow(row(p));
-        return packet.toJson();
-    });
-}
+    std::shared_ptr<const PacketLayout> layout;
+    std::string sql;
+    QString qtSql;
+    RowWriter row;
+
+    // `sqliteText` is the statement for SQLite when it differs from the others'.
+    MapLookup(std::vector<PacketField> fields, const std::string &sqlText, RowWriter writer,
+              const std::string &sqliteText = {})
+        : layout(std::make_shared<const PacketLayout>(std::move(fields))),
+          sql(sqliteText.empty() ? sqlText : sqliteText), qtSql(QString::fromStdString(sqlText)),
+          row(writer)
+    {}
+
+    DataPacket run(DatabaseAccess &database, const MapKey &key,
+                   const std::optional<DateFilter> &filter) const
+    {
+        if (!key.fitsColumns())
+            return DataPacket(layout);
+        return database.run([&](WorkerConnection &connection) {
+            DataPacket packet(layout);
+            DateTexts &texts = DateTexts::ofThisThread();
+            SqliteStatement *native = connection.sqlitePrepared(sql);
+            const std::vector<Period> periods = native
+                                                    ? readPeriodsSqlite(*native, key, filter)
+                                                    : readPeriods(connection, qtSql, key, filter);
+            for (const Period &p : periods)
+                row(packet, p, texts);
+            return packet;
+        });
+    }
+};
 
 const std::vector<ParamSpec> keyAndDate = {{ParamKind::Text, "empresa"},
                                            {ParamKind::Text, "inscrição"},
@@ -122,7 +257,7 @@ const std::vector<ParamSpec> keyAndDate = {{ParamKind::Text, "empresa"},
 
 MapKey keyOf(const Arguments &a, std::size_t taxAt)
 {
-    return {a.text(0), a.text(1), a.text(taxAt)};
+    return {a.utf8(0), a.utf8(1), a.utf8(taxAt)};
 }
 
 DateFilter holdingDate(const Arguments &a)
@@ -134,55 +269,68 @@ DateFilter holdingDate(const Arguments &a)
 
 RdmDocForne::RdmDocForne() : DataModule("Fis01400.rdmDocForne")
 {
+    const std::string maps = selectMaps;
+    const auto dtIni = std::make_shared<const MapLookup>(
+        std::vector<PacketField>{{"DTINICIAL", Type::String, 13},
+                                 {"DTINIPERIODO", Type::DateTime, 0},
+                                 {"DTFIMPERIODO", Type::DateTime, 0}},
+        maps + " ORDER BY DTINIPERIODO DESC, DTFIMPERIODO DESC",
+        [](DataPacket &packet, const Period &p, DateTexts &texts) {
+            packet.addRow({texts.of(p.start), number(p.start), number(p.end)});
+        });
     addMethod({"GetDtIni",
                {{ParamKind::Text, "empresa"},
                 {ParamKind::Text, "inscrição"},
                 {ParamKind::Text, "imposto"}},
-               [](const Arguments &a, DatabaseAccess &database) {
-                   return lookup(
-                       database,
-                       {{"DTINICIAL", Type::String, 13},
-                        {"DTINIPERIODO", Type::DateTime, 0},
-                        {"DTFIMPERIODO", Type::DateTime, 0}},
-                       QLatin1String(selectMaps) +
-                           QLatin1String(" ORDER BY DTINIPERIODO DESC, DTFIMPERIODO DESC"),
-                       keyOf(a, 2), std::nullopt, [](const Period &p) {
-                           return nlohmann::json{text(p.start), number(p.start), number(p.end)};
-                       });
+               [dtIni](const Arguments &a, DatabaseAccess &database) {
+                   return dtIni->run(database, keyOf(a, 2), std::nullopt);
                }});
-    addMethod({"GetDtFim", keyAndDate, [](const Arguments &a, DatabaseAccess &database) {
-                   return lookup(database,
-                                 {{"DTINICIAL", Type::String, 13},
-                                  {"DTFINAL", Type::String, 13},
-                                  {"DTINIPERIODO", Type::DateTime, 0},
-                                  {"DTFIMPERIODO", Type::DateTime, 0}},
-                                 QLatin1String(selectMaps) +
-                                     QLatin1String(" AND DTFIMPERIODO >= ?"
-                                                   " ORDER BY DTFIMPERIODO, DTINIPERIODO"),
-                                 keyOf(a, 3), DateFilter{a.date(2).toDate(), 1},
-                                 [](const Period &p) {
-                                     return nlohmann::json{text(p.start), text(p.end),
-                                                           number(p.start), number(p.end)};
-                                 });
+
+    const auto dtFim = std::make_shared<const MapLookup>(
+        std::vector<PacketField>{{"DTINICIAL", Type::String, 13},
+                                 {"DTFINAL", Type::String, 13},
+                                 {"DTINIPERIODO", Type::DateTime, 0},
+                                 {"DTFIMPERIODO", Type::DateTime, 0}},
+        maps + " AND DTFIMPERIODO >= ? ORDER BY DTFIMPERIODO, DTINIPERIODO",
+        [](DataPacket &packet, const Period &p, DateTexts &texts) {
+            packet.addRow({texts.of(p.start), texts.of(p.end), number(p.start), number(p.end)});
+        });
+    addMethod({"GetDtFim", keyAndDate, [dtFim](const Arguments &a, DatabaseAccess &database) {
+                   return dtFim->run(database, keyOf(a, 3), DateFilter{a.date(2).toDate(), 1});
                }});
-    const QString holding =
-        QLatin1String(selectMaps) + QLatin1String(" AND DTINIPERIODO <= ? AND DTFIMPERIODO >= ?"
-                                                  " ORDER BY DTINIPERIODO DESC, DTFIMPERIODO DESC");
-    addMethod({"GetVdDataIni", keyAndDate, [holding](const Arguments &a, DatabaseAccess &database) {
-                   return lookup(
-                       database,
-                       {{"DTINIPERIODO", Type::DateTime, 0}, {"DTINICIAL", Type::String, 10}},
-                       holding, keyOf(a, 3), holdingDate(a), [](const Period &p) {
-                           return nlohmann::json{number(p.start), text(p.start)};
-                       });
-               }});
+
+    const std::string holding = maps + " AND DTINIPERIODO <= ? AND DTFIMPERIODO >= ?"
+                                       " ORDER BY DTINIPERIODO DESC, DTFIMPERIODO DESC";
+    // SQLite gives DATE columns numeric affinity: compared with the date's text, the end of
+    // every map the index walks past would first be tried as a number (a third of the query's
+    // time). The unary plus drops the affinity; both sides are ISO texts, so the outcome is the
+    // same.
+    const std::string holdingSqlite = maps + " AND DTINIPERIODO <= ? AND +DTFIMPERIODO >= ?"
+                                             " ORDER BY DTINIPERIODO DESC, DTFIMPERIODO DESC";
+    const auto vdDataIni = std::make_shared<const MapLookup>(
+        std::vector<PacketField>{{"DTINIPERIODO", Type::DateTime, 0},
+                                 {"DTINICIAL", Type::String, 10}},
+        holding,
+        [](DataPacket &packet, const Period &p, DateTexts &texts) {
+            packet.addRow({number(p.start), texts.of(p.start)});
+        },
+        holdingSqlite);
     addMethod(
-        {"GetVdDataFinal", keyAndDate, [holding](const Arguments &a, DatabaseAccess &database) {
-             return lookup(database,
-                           {{"DTFIMPERIODO", Type::DateTime, 0}, {"DTFINAL", Type::String, 10}},
-                           holding, keyOf(a, 3), holdingDate(a), [](const Period &p) {
-                               return nlohmann::json{number(p.end), text(p.end)};
-                           });
+        {"GetVdDataIni", keyAndDate, [vdDataIni](const Arguments &a, DatabaseAccess &database) {
+             return vdDataIni->run(database, keyOf(a, 3), holdingDate(a));
+         }});
+
+    const auto vdDataFinal = std::make_shared<const MapLookup>(
+        std::vector<PacketField>{{"DTFIMPERIODO", Type::DateTime, 0},
+                                 {"DTFINAL", Type::String, 10}},
+        holding,
+        [](DataPacket &packet, const Period &p, DateTexts &texts) {
+            packet.addRow({number(p.end), texts.of(p.end)});
+        },
+        holdingSqlite);
+    addMethod(
+        {"GetVdDataFinal", keyAndDate, [vdDataFinal](const Arguments &a, DatabaseAccess &database) {
+             return vdDataFinal->run(database, keyOf(a, 3), holdingDate(a));
          }});
 }
 

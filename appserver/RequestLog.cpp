@@ -28,15 +28,27 @@ bool applyLogLevel(const QString &level)
     return known;
 }
 
+namespace {
+QtMsgType levelOf(int errorCode)
+{
+    if (errorCode == 0)
+        return QtInfoMsg;
+    if (errorCode == RpcCode::DatabaseUnavailable || errorCode == RpcCode::DatabaseFailure ||
+        errorCode == RpcCode::Timeout || errorCode == RpcCode::InternalError)
+        return QtCriticalMsg;
+    return QtWarningMsg;
+}
+} // namespace
+
+bool requestLogged(int errorCode)
+{
+    return lcRequests().isEnabled(levelOf(errorCode));
+}
+
 void logRequest(const std::string &target, double milliseconds, int errorCode,
                 const std::string &outcome, const std::string &detail)
 {
-    QtMsgType type = QtWarningMsg;
-    if (errorCode == 0)
-        type = QtInfoMsg;
-    else if (errorCode == RpcCode::DatabaseUnavailable || errorCode == RpcCode::DatabaseFailure ||
-             errorCode == RpcCode::Timeout || errorCode == RpcCode::InternalError)
-        type = QtCriticalMsg;
+    const QtMsgType type = levelOf(errorCode);
     if (!lcRequests().isEnabled(type))
         return; // the busy path at a quiet level formats nothing
     QString line = QStringLiteral("%1 %2 ms %3")

@@ -85,7 +85,7 @@ void readEnvelope(const std::string &body, Envelope &envelope)
     if (const auto id = request.find("id"); id != request.end()) {
         if (!id->is_string() && !id->is_number() && !id->is_null())
             throw RpcError(RpcCode::InvalidRequest, "O campo id deve ser texto ou número.");
-        envelope.id = *id;
+        envelope.id = std::move(*id);
     } else {
         envelope.notification = true;
     }
@@ -101,7 +101,7 @@ void readEnvelope(const std::string &body, Envelope &envelope)
                            "Parâmetros nomeados não são aceitos; envie-os em ordem, numa lista.");
         if (!params->is_array())
             throw RpcError(RpcCode::InvalidParams, "O campo params deve ser uma lista.");
-        envelope.params = *params;
+        envelope.params = std::move(*params);
     }
 }
 
@@ -226,6 +226,11 @@ RpcServer::Answer RpcServer::answerCall(const std::string &module, const std::st
     const Clock::time_point start = Clock::now();
     Answer answer;
     Envelope envelope;
+    // The log line's target, written only when the line is.
+    const auto logTarget = [&](const char *unknownMethod) {
+        return shown(module) + "." +
+               (envelope.method.empty() ? std::string(unknownMethod) : shown(envelope.method));
+    };
     try {
         if (!authorized(authorization)) {
             answer.status = 401;
@@ -236,29 +241,34 @@ RpcServer::Answer RpcServer::answerCall(const std::string &module, const std::st
         if (!target)
             throw RpcError(RpcCode::MethodNotFound, "Módulo de dados '" + shown(module) +
                                                         "' não está hospedado neste servidor.");
-        json result = target->call(envelope.method, envelope.params, m_database);
+        const DataPacket packet = target->call(envelope.method, envelope.params, m_database);
         if (envelope.notification) {
             answer.status = 204;
-            logRequest(shown(module) + "." + shown(envelope.method), millisecondsSince(start), 0,
-                       "ok (notificação, sem resposta)");
+            if (requestLogged(0))
+                logRequest(logTarget(""), millisecondsSince(start), 0,
+                           "ok (notificação, sem resposta)");
             return answer;
         }
-        const std::size_t rows = result.contains("rows") ? result["rows"].size() : 0;
-        answer.body =
-            dump({{"jsonrpc", "2.0"}, {"id", envelope.id}, {"result", std::move(result)}});
-        logRequest(shown(module) + "." + shown(envelope.method), millisecondsSince(start), 0,
-                   "ok, " + std::to_string(rows) + " linha(s)");
+        const std::string result = packet.toJson();
+        answer.body.reserve(result.size() + 64);
+        answer.body += R"({"id":)";
+        answer.body += dump(envelope.id);
+        answer.body += R"(,"jsonrpc":"2.0","result":)";
+        answer.body += result;
+        answer.body += '}';
+        if (requestLogged(0))
+            logRequest(logTarget(""), millisecondsSince(start), 0,
+                       "ok, " + std::to_string(packet.rowCount()) + " linha(s)");
     } catch (const RpcError &e) {
         answer.body = dump(errorAnswer(envelope.id, e.code(), e.what()));
-        logRequest(shown(module) + "." + (envelope.method.empty() ? "?" : shown(envelope.method)),
-                   millisecondsSince(start), e.code(),
+        logRequest(logTarget("?"), millisecondsSince(start), e.code(),
                    "erro " + std::to_string(e.code()) + ": " + e.what(), e.detail());
     } catch (const std::exception &e) {
         answer.status = 500;
         answer.body = dump(errorAnswer(envelope.id, RpcCode::InternalError,
                                        "Erro interno do servidor de aplicação."));
-        logRequest(shown(module) + "." + shown(envelope.method), millisecondsSince(start),
-                   RpcCode::InternalError, "erro interno", e.what());
+        logRequest(logTarget(""), millisecondsSince(start), RpcCode::InternalError, "erro interno",
+                   e.what());
     }
     return answer;
 }

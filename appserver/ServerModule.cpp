@@ -6,8 +6,9 @@ namespace AppServer {
 
 ServerModule::ServerModule() : DataModule("Velmora.Servidor")
 {
+    const auto empty = std::make_shared<const PacketLayout>(std::vector<PacketField>{});
     addMethod(
-        {"Ping", {}, [](const Arguments &, DatabaseAccess &) { return DataPacket({}).toJson(); }});
+        {"Ping", {}, [empty](const Arguments &, DatabaseAccess &) { return DataPacket(empty); }});
 }
 
 } // namespace AppServer

@@ -33,6 +33,11 @@ public:
     // (Re)creates MAPAAPURACAO with the rows; false with the reason in *error.
     bool createMaps(const std::vector<MapRow> &rows, QString *error);
     bool dropMaps(QString *error);
+    // Runs statements as they stand (to store values the typed fixture cannot write).
+    bool execute(const QStringList &statements, QString *error)
+    {
+        return run(statements, {}, error);
+    }
     // Writes a settings file; appServer holds [AppServer] keys to add or override.
     QString writeSettings(const QString &name, const QMap<QString, QString> &appServer = {},
                           const QString &shortDateFormat = QStringLiteral("dd/MM/yyyy"));

@@ -211,4 +211,44 @@ TEST(DatabaseGone, TheAnswerSaysSoAndTheServerRecoversWhenItIsBack)
     expectServing(server.port());
 }
 
+// Dates are read as the engine stores them: on SQLite an ISO text, with or without a time. A
+// stored value that is no date fails the call, and the statement is left ready for the next.
+TEST(StoredDates, ATimeIsIgnoredAndAValueThatIsNoDateFailsTheCallOnly)
+{
+    MapFixture fixture;
+    if (!fixture.isSqlite())
+        GTEST_SKIP() << "the stored texts are SQLite's";
+    QString error;
+    ASSERT_TRUE(fixture.createMaps(standardMaps(), &error)) << error.toStdString();
+    const auto insert = [](const char *registration, const char *start, const char *end) {
+        return QStringLiteral("INSERT INTO MAPAAPURACAO VALUES ('01', '01', '%1', %2, %3)")
+            .arg(QLatin1String(registration), QLatin1String(start), QLatin1String(end));
+    };
+    ASSERT_TRUE(fixture.execute({insert("T", "'2024-07-01 00:00:00'", "'2024-07-31T00:00:00'"),
+                                 insert("BAD", "'2024-08-01'", "'2024-13-31'"),
+                                 insert("NUM", "45505", "'2024-08-31'")},
+                                &error))
+        << error.toStdString();
+    ServerProcess server;
+    ASSERT_TRUE(server.start(fixture.writeSettings("stored"), 0, {"--threads", "1"}))
+        << server.errorOutput().toStdString();
+    const int port = server.port();
+
+    const RawAnswer timed = post(port, module, rpcBody("GetVdDataIni", R"(["01","T",45488,"01"])"));
+    ASSERT_EQ(timed.status, 200) << timed.rawBody.toStdString();
+    EXPECT_EQ(timed.rawBody.mid(timed.rawBody.indexOf("\"rows\"")),
+              R"("rows":[[45474.0,"01/07/2024"]],"status":0}})");
+
+    for (const char *registration : {"BAD", "NUM"}) {
+        const QByteArray body =
+            rpcBody("GetVdDataFinal", QByteArray(R"(["01",")") + registration + R"(",45520,"01"])");
+        const RawAnswer answer = post(port, module, body);
+        expectError(answer, -32003);
+        EXPECT_TRUE(answer.body.value("error").toObject().value("message").toString().contains(
+            "período inválido"));
+        // One worker: the same statement answers the next call.
+        expectServing(port);
+    }
+}
+
 } // namespace
