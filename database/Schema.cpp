@@ -78,6 +78,10 @@ QVector<TableDef> define()
          {"FK_MAPAAPURACAO_IMPOSTONFE", {"CDIMPOSTONFE"}, "IMPOSTONFE", {"CDIMPOSTONFE"}}},
         {{"IX_MAPAAPURACAO_FIM",
           {"CDEMPRESA", "CDIMPOSTONFE", "CDINSCRICAO", "DTFIMPERIODO"},
+          false},
+         // The period checks read both ends of a period: answered from the index alone.
+         {"IX_MAPAAPURACAO_PERIODO",
+          {"CDEMPRESA", "CDIMPOSTONFE", "CDINSCRICAO", "DTINIPERIODO", "DTFIMPERIODO"},
           false}}};
     t << TableDef{"DOCENTRADA",
                   {text("CDEMPRESA", 2, true), text("CDFILIAL", 8, true),

@@ -80,8 +80,8 @@ TEST_P(SchemaTest, IndexesForTheChecksTheServerAndTheReportExist)
     QStringList names;
     for (const QStringList &row : Rows(c(), sql))
         names << row.first();
-    for (const char *wanted :
-         {"IX_DOCENTRADA_ENTRADA", "IX_FORNECEDOR_NOME", "IX_MAPAAPURACAO_FIM"})
+    for (const char *wanted : {"IX_DOCENTRADA_ENTRADA", "IX_FORNECEDOR_NOME", "IX_MAPAAPURACAO_FIM",
+                               "IX_MAPAAPURACAO_PERIODO"})
         EXPECT_TRUE(names.contains(QLatin1String(wanted))) << wanted;
 }
 
