@@ -28,6 +28,7 @@ bool WorkerConnection::reopen(QString *failure)
     m_sqliteStatements.clear();
     m_statements.clear();
     m_sqlite = nullptr;
+    m_dataVersion.reset();
     try {
         m_connection.Reconnect();
     } catch (const EDatabaseError &e) {
@@ -51,6 +52,21 @@ SqliteStatement *WorkerConnection::sqlitePrepared(const std::string &sql)
     if (!statement)
         statement = std::make_unique<SqliteStatement>(m_sqlite, sql);
     return statement.get();
+}
+
+std::optional<bool> WorkerConnection::sqliteChangedSinceAsked()
+{
+    SqliteStatement *const query = sqlitePrepared("PRAGMA data_version");
+    if (!query)
+        return std::nullopt;
+    query->start();
+    if (!query->step())
+        throw DatabaseFailure("PRAGMA data_version sem resposta");
+    const long long version = query->integer(0);
+    query->finish();
+    const bool changed = m_dataVersion != version;
+    m_dataVersion = version;
+    return changed;
 }
 
 QSqlQuery &WorkerConnection::prepared(const QString &sql)

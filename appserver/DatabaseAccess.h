@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -44,9 +45,15 @@ public:
     // null on other engines, which go through prepared().
     SqliteStatement *sqlitePrepared(const std::string &sql);
 
+    // On SQLite, whether any other connection, of this process or another, committed since this
+    // one last asked; true at the first question after the connection (re)opened. Empty on other
+    // engines. Raises DatabaseFailure.
+    std::optional<bool> sqliteChangedSinceAsked();
+
 private:
     Velmora::DBConnection m_connection;
     sqlite3 *m_sqlite = nullptr; // the handle under m_connection while it is open on SQLite
+    std::optional<long long> m_dataVersion; // as last read on this connection
     // Declared after the connection: the statements let go of it before it closes.
     std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_statements;
     std::unordered_map<std::string, std::unique_ptr<SqliteStatement>> m_sqliteStatements;

@@ -2,14 +2,17 @@
 
 #include "DataPacket.h"
 #include "DatabaseAccess.h"
+#include "MapPeriodCache.h"
 #include "RpcError.h"
 #include "SqliteStatement.h"
 
 #include "rtl/DateConvert.h"
+#include "rtl/Settings.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <unordered_map>
@@ -43,16 +46,26 @@ struct MapKey
         return utf16Length(company) <= 2 && utf16Length(tax) <= 2 &&
                utf16Length(registration) <= 16;
     }
-};
-
-struct Period
-{
-    QDate start, end;
+    // The key's name in the cache; lengths first, so no text can pass for two.
+    std::string cacheName() const
+    {
+        std::string name;
+        name.reserve(company.size() + registration.size() + tax.size() + 2);
+        name += static_cast<char>(company.size());
+        name += company;
+        name += static_cast<char>(registration.size());
+        name += registration;
+        name += tax;
+        return name;
+    }
 };
 
 const char *const selectMaps = "SELECT DTINIPERIODO, DTFIMPERIODO FROM MAPAAPURACAO"
                                " WHERE CDEMPRESA = ? AND CDINSCRICAO = ?"
                                " AND CDIMPOSTONFE = ?";
+// Every map of a key, in the order the cache keeps them.
+const std::string selectAllMaps =
+    std::string(selectMaps) + " ORDER BY DTINIPERIODO, DTFIMPERIODO";
 
 QDate dateColumn(const QVariant &value)
 {
@@ -147,6 +160,38 @@ std::vector<Period> readPeriodsSqlite(SqliteStatement &query, const MapKey &key,
     return periods;
 }
 
+// Every map of the key for the cache, or null when a stored date is anything but a plain ISO
+// date (with a time, say): the statements compare the stored texts, and only for plain dates of
+// four-digit years is that the order of the dates themselves. Such keys are always read with
+// their own statement.
+MapPeriodCache::Periods readAllPeriodsSqlite(SqliteStatement &query, const MapKey &key)
+{
+    query.start();
+    query.bind(0, key.company);
+    query.bind(1, key.registration);
+    query.bind(2, key.tax);
+    auto periods = std::make_shared<std::vector<Period>>();
+    while (query.step()) {
+        bool startIsText = false, endIsText = false;
+        const std::string_view start = query.text(0, &startIsText);
+        const std::string_view end = query.text(1, &endIsText);
+        Period p{isoDateColumn(start, startIsText), isoDateColumn(end, endIsText)};
+        if (start.size() != 10 || end.size() != 10 || !p.start.isValid() || !p.end.isValid()) {
+            query.finish();
+            return nullptr;
+        }
+        periods->push_back(p);
+    }
+    query.finish();
+    return periods;
+}
+
+// Whether comparing the date's ISO text, as the statements do, orders it as the date itself.
+bool comparesAsText(QDate date)
+{
+    return date.isValid() && date.year() >= 1 && date.year() <= 9999;
+}
+
 std::vector<Period> readPeriods(WorkerConnection &connection, const QString &sql, const MapKey &key,
                                 const std::optional<DateFilter> &filter)
 {
@@ -214,6 +259,8 @@ double number(QDate date)
 }
 
 using RowWriter = void (*)(DataPacket &, const Period &, DateTexts &);
+// What a lookup's statement answers, taken from all of a key's maps (ordered by start, end).
+using Selection = std::vector<Period> (*)(const std::vector<Period> &, QDate);
 
 // One lookup of the module: its answer's fields, its statement and how a period becomes a row.
 struct MapLookup
@@ -222,13 +269,16 @@ struct MapLookup
     std::string sql;
     QString qtSql;
     RowWriter row;
+    Selection select;
+    std::shared_ptr<MapPeriodCache> cache;
 
     // `sqliteText` is the statement for SQLite when it differs from the others'.
     MapLookup(std::vector<PacketField> fields, const std::string &sqlText, RowWriter writer,
+              Selection selection, std::shared_ptr<MapPeriodCache> periodCache,
               const std::string &sqliteText = {})
         : layout(std::make_shared<const PacketLayout>(std::move(fields))),
           sql(sqliteText.empty() ? sqlText : sqliteText), qtSql(QString::fromStdString(sqlText)),
-          row(writer)
+          row(writer), select(selection), cache(std::move(periodCache))
     {}
 
     DataPacket run(DatabaseAccess &database, const MapKey &key,
@@ -239,16 +289,65 @@ struct MapLookup
         return database.run([&](WorkerConnection &connection) {
             DataPacket packet(layout);
             DateTexts &texts = DateTexts::ofThisThread();
-            SqliteStatement *native = connection.sqlitePrepared(sql);
-            const std::vector<Period> periods = native
-                                                    ? readPeriodsSqlite(*native, key, filter)
-                                                    : readPeriods(connection, qtSql, key, filter);
-            for (const Period &p : periods)
+            for (const Period &p : periods(connection, key, filter))
                 row(packet, p, texts);
             return packet;
         });
     }
+
+private:
+    std::vector<Period> periods(WorkerConnection &connection, const MapKey &key,
+                                const std::optional<DateFilter> &filter) const
+    {
+        SqliteStatement *const native = connection.sqlitePrepared(sql);
+        if (!native)
+            return readPeriods(connection, qtSql, key, filter);
+        const QDate date = filter ? filter->date : QDate();
+        if (!cache->enabled() || (filter && !comparesAsText(date)))
+            return readPeriodsSqlite(*native, key, filter);
+        const std::optional<bool> changed = connection.sqliteChangedSinceAsked();
+        if (changed.value_or(true))
+            cache->forgetAll();
+        const std::string name = key.cacheName();
+        MapPeriodCache::Periods all = cache->find(name);
+        if (!all) {
+            // Taken before the read: a change seen meanwhile by another worker drops it.
+            const std::uint64_t generation = cache->generation();
+            all = readAllPeriodsSqlite(*connection.sqlitePrepared(selectAllMaps), key);
+            if (!all)
+                return readPeriodsSqlite(*native, key, filter);
+            cache->store(name, all, generation);
+        }
+        return select(*all, date);
+    }
 };
+
+// The selections, each the same rows in the same order as its statement.
+std::vector<Period> newestFirst(const std::vector<Period> &all, QDate)
+{
+    return {all.rbegin(), all.rend()};
+}
+
+std::vector<Period> endingFrom(const std::vector<Period> &all, QDate date)
+{
+    std::vector<Period> out;
+    for (const Period &p : all)
+        if (p.end >= date)
+            out.push_back(p);
+    std::stable_sort(out.begin(), out.end(), [](const Period &a, const Period &b) {
+        return a.end != b.end ? a.end < b.end : a.start < b.start;
+    });
+    return out;
+}
+
+std::vector<Period> holding(const std::vector<Period> &all, QDate date)
+{
+    std::vector<Period> out;
+    for (auto p = all.rbegin(); p != all.rend(); ++p)
+        if (p->start <= date && p->end >= date)
+            out.push_back(*p);
+    return out;
+}
 
 const std::vector<ParamSpec> keyAndDate = {{ParamKind::Text, "empresa"},
                                            {ParamKind::Text, "inscrição"},
@@ -269,6 +368,8 @@ DateFilter holdingDate(const Arguments &a)
 
 RdmDocForne::RdmDocForne() : DataModule("Fis01400.rdmDocForne")
 {
+    const auto cache = std::make_shared<MapPeriodCache>(
+        static_cast<std::size_t>(Velmora::settings().serverCachedPeriods));
     const std::string maps = selectMaps;
     const auto dtIni = std::make_shared<const MapLookup>(
         std::vector<PacketField>{{"DTINICIAL", Type::String, 13},
@@ -277,7 +378,8 @@ RdmDocForne::RdmDocForne() : DataModule("Fis01400.rdmDocForne")
         maps + " ORDER BY DTINIPERIODO DESC, DTFIMPERIODO DESC",
         [](DataPacket &packet, const Period &p, DateTexts &texts) {
             packet.addRow({texts.of(p.start), number(p.start), number(p.end)});
-        });
+        },
+        newestFirst, cache);
     addMethod({"GetDtIni",
                {{ParamKind::Text, "empresa"},
                 {ParamKind::Text, "inscrição"},
@@ -294,12 +396,13 @@ RdmDocForne::RdmDocForne() : DataModule("Fis01400.rdmDocForne")
         maps + " AND DTFIMPERIODO >= ? ORDER BY DTFIMPERIODO, DTINIPERIODO",
         [](DataPacket &packet, const Period &p, DateTexts &texts) {
             packet.addRow({texts.of(p.start), texts.of(p.end), number(p.start), number(p.end)});
-        });
+        },
+        endingFrom, cache);
     addMethod({"GetDtFim", keyAndDate, [dtFim](const Arguments &a, DatabaseAccess &database) {
                    return dtFim->run(database, keyOf(a, 3), DateFilter{a.date(2).toDate(), 1});
                }});
 
-    const std::string holding = maps + " AND DTINIPERIODO <= ? AND DTFIMPERIODO >= ?"
+    const std::string holdingSql = maps + " AND DTINIPERIODO <= ? AND DTFIMPERIODO >= ?"
                                        " ORDER BY DTINIPERIODO DESC, DTFIMPERIODO DESC";
     // SQLite gives DATE columns numeric affinity: compared with the date's text, the end of
     // every map the index walks past would first be tried as a number (a third of the query's
@@ -310,11 +413,11 @@ RdmDocForne::RdmDocForne() : DataModule("Fis01400.rdmDocForne")
     const auto vdDataIni = std::make_shared<const MapLookup>(
         std::vector<PacketField>{{"DTINIPERIODO", Type::DateTime, 0},
                                  {"DTINICIAL", Type::String, 10}},
-        holding,
+        holdingSql,
         [](DataPacket &packet, const Period &p, DateTexts &texts) {
             packet.addRow({number(p.start), texts.of(p.start)});
         },
-        holdingSqlite);
+        holding, cache, holdingSqlite);
     addMethod(
         {"GetVdDataIni", keyAndDate, [vdDataIni](const Arguments &a, DatabaseAccess &database) {
              return vdDataIni->run(database, keyOf(a, 3), holdingDate(a));
@@ -323,11 +426,11 @@ RdmDocForne::RdmDocForne() : DataModule("Fis01400.rdmDocForne")
     const auto vdDataFinal = std::make_shared<const MapLookup>(
         std::vector<PacketField>{{"DTFIMPERIODO", Type::DateTime, 0},
                                  {"DTFINAL", Type::String, 10}},
-        holding,
+        holdingSql,
         [](DataPacket &packet, const Period &p, DateTexts &texts) {
             packet.addRow({number(p.end), texts.of(p.end)});
         },
-        holdingSqlite);
+        holding, cache, holdingSqlite);
     addMethod(
         {"GetVdDataFinal", keyAndDate, [vdDataFinal](const Arguments &a, DatabaseAccess &database) {
              return vdDataFinal->run(database, keyOf(a, 3), holdingDate(a));

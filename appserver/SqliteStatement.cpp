@@ -69,6 +69,11 @@ std::string_view SqliteStatement::text(int column, bool *isText) const
     return {bytes, static_cast<std::size_t>(sqlite3_column_bytes(m_statement, column))};
 }
 
+long long SqliteStatement::integer(int column) const
+{
+    return sqlite3_column_int64(m_statement, column);
+}
+
 sqlite3 *sqliteHandleOf(const QSqlDatabase &database)
 {
     const QVariant handle = database.driver()->handle();

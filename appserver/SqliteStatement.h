@@ -30,6 +30,7 @@ public:
     void finish();
     // The column's text, empty for a null; `isText` says whether it was stored as text.
     std::string_view text(int column, bool *isText = nullptr) const;
+    long long integer(int column) const;
 
 private:
     [[noreturn]] void fail() const;

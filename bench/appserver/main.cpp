@@ -1,7 +1,8 @@
 // velmora-bench-appserver: GetVdDataIni over a million assessment maps, against the same
 // server's trivial method (Velmora.Servidor.Ping: its HTTP stack alone) and against nginx
-// answering a fixed small JSON, with 1, 8 and 32 keep-alive clients on loopback. Then an
-// endurance run of GetVdDataIni at 32 clients that samples the server's memory.
+// answering a fixed small JSON, with 1, 8 and 32 keep-alive clients on loopback; and GetVdDataIni
+// again on a server that keeps no map periods in memory. Then an endurance run of GetVdDataIni
+// at 32 clients that samples the server's memory.
 //
 //   velmora-bench-appserver [--quick] [--seconds S] [--endurance S] [--rows N]
 //
@@ -58,6 +59,30 @@ void report(const std::string &name, const LoadResult &r)
         figure(name + "_errors", static_cast<double>(r.errors), "count");
 }
 
+// Starts the server on a free port over the database; returns the port, 0 when it did not start.
+// `cachedPeriods` overrides the server's default when not empty.
+int startServer(QProcess &server, const QString &settingsPath, const QString &database,
+                const QString &cachedPeriods)
+{
+    {
+        QSettings ini(settingsPath, QSettings::IniFormat);
+        ini.setValue(QStringLiteral("Database/Driver"), QStringLiteral("QSQLITE"));
+        ini.setValue(QStringLiteral("Database/Database"), database);
+        ini.setValue(QStringLiteral("AppServer/Threads"), 4);
+        ini.setValue(QStringLiteral("AppServer/LogLevel"), QStringLiteral("warning"));
+        if (!cachedPeriods.isEmpty())
+            ini.setValue(QStringLiteral("AppServer/CachedPeriods"), cachedPeriods);
+    }
+    server.setProgram(QStringLiteral(APPSERVER_BIN));
+    server.setArguments(
+        {QStringLiteral("--config"), settingsPath, QStringLiteral("--port"), QStringLiteral("0")});
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server.start();
+    if (!server.waitForStarted(5000) || !server.waitForReadyRead(10000))
+        return 0;
+    return server.readLine().trimmed().mid(7).toInt();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -81,25 +106,16 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    const QString settingsPath = work.filePath(QStringLiteral("bench.ini"));
-    {
-        QSettings ini(settingsPath, QSettings::IniFormat);
-        ini.setValue(QStringLiteral("Database/Driver"), QStringLiteral("QSQLITE"));
-        ini.setValue(QStringLiteral("Database/Database"), database);
-        ini.setValue(QStringLiteral("AppServer/Threads"), 4);
-        ini.setValue(QStringLiteral("AppServer/LogLevel"), QStringLiteral("warning"));
-    }
-    QProcess server;
-    server.setProgram(QStringLiteral(APPSERVER_BIN));
-    server.setArguments(
-        {QStringLiteral("--config"), settingsPath, QStringLiteral("--port"), QStringLiteral("0")});
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start();
-    if (!server.waitForStarted(5000) || !server.waitForReadyRead(10000)) {
+    // The server as shipped, and one that keeps no periods in memory: every lookup walks the
+    // index, as a key's first lookup after a change does.
+    QProcess server, uncachedServer;
+    const int port = startServer(server, work.filePath(QStringLiteral("bench.ini")), database, {});
+    const int uncachedPort = startServer(uncachedServer, work.filePath(QStringLiteral("uncached.ini")),
+                                         database, QStringLiteral("0"));
+    if (port <= 0 || uncachedPort <= 0) {
         std::fprintf(stderr, "velmora-appserver não iniciou\n");
         return 1;
     }
-    const int port = server.readLine().trimmed().mid(7).toInt();
 
     const QByteArray trivialAnswer =
         R"({"id":1,"jsonrpc":"2.0","result":{"fields":[],"message":"","rows":[],"status":0}})";
@@ -108,11 +124,12 @@ int main(int argc, char *argv[])
     if (!haveNginx)
         std::fprintf(stderr, "sem referência nginx: %s\n", qPrintable(error));
 
-    // Arguments of GetVdDataIni: a random map key and a day inside its months.
+    // Arguments of GetVdDataIni: a random map key and a day inside its months, enough of them
+    // to reach every key.
     std::vector<std::string> lookups;
     QRandomGenerator random(11500900);
     const QDate first(2024 - shape.months / 12, 1, 1);
-    for (int i = 0; i < 4096; ++i) {
+    for (int i = 0; i < 65536; ++i) {
         const QDate day =
             first.addDays(random.bounded(first.daysTo(first.addMonths(shape.months))));
         lookups.push_back(QStringLiteral(R"({"jsonrpc":"2.0","id":%1,"method":"GetVdDataIni",)"
@@ -147,9 +164,15 @@ int main(int argc, char *argv[])
         };
         const LoadResult lookup = runLoad(plan);
         report("appserver_vddataini" + suffix, lookup);
-        errors += trivial.errors + lookup.errors;
+        plan.port = uncachedPort;
+        const LoadResult uncached = runLoad(plan);
+        report("appserver_vddataini_uncached" + suffix, uncached);
+        plan.port = port;
+        errors += trivial.errors + lookup.errors + uncached.errors;
         figure("ratio_vddataini_to_ping" + suffix,
                100 * lookup.requestsPerSecond / trivial.requestsPerSecond, "%");
+        figure("ratio_vddataini_uncached_to_ping" + suffix,
+               100 * uncached.requestsPerSecond / trivial.requestsPerSecond, "%");
         if (haveNginx) {
             plan.port = nginx.port();
             plan.path = "/rpc";
@@ -180,7 +203,9 @@ int main(int argc, char *argv[])
     figure("appserver_rss_end", static_cast<double>(end), "kB");
     figure("appserver_errors", static_cast<double>(errors + longRun.errors), "count");
 
-    server.terminate();
-    server.waitForFinished(5000);
+    for (QProcess *p : {&server, &uncachedServer}) {
+        p->terminate();
+        p->waitForFinished(5000);
+    }
     return errors + longRun.errors == 0 ? 0 : 1;
 }

@@ -76,6 +76,8 @@ Settings Settings::load(const QString &path)
     s.serverPort = number(ini, "AppServer/Port", s.serverPort);
     s.serverToken = text(ini, "AppServer/Token");
     s.serverThreads = qMax(1, number(ini, "AppServer/Threads", s.serverThreads));
+    s.serverCachedPeriods =
+        qMax(0, number(ini, "AppServer/CachedPeriods", s.serverCachedPeriods));
     s.connectTimeoutMs = qMax(1, number(ini, "AppServer/ConnectTimeoutMs", s.connectTimeoutMs));
     s.callTimeoutMs = qMax(1, number(ini, "AppServer/CallTimeoutMs", s.callTimeoutMs));
     s.serverLogLevel = text(ini, "AppServer/LogLevel", s.serverLogLevel).toLower();

@@ -23,6 +23,7 @@ struct VELMORA_RTL_EXPORT Settings
     int serverPort = 8211;
     QString serverToken;
     int serverThreads = 4;
+    int serverCachedPeriods = 2000000; // map periods the server keeps in memory; 0: none
     int connectTimeoutMs = 3000;
     int callTimeoutMs = 10000;
     QString serverLogLevel = QStringLiteral("info");
