@@ -183,6 +183,7 @@ MapPeriodCache::Periods readAllPeriodsSqlite(SqliteStatement &query, const MapKe
         periods->push_back(p);
     }
     query.finish();
+    periods->shrink_to_fit(); // kept for long, by thousands
     return periods;
 }
 

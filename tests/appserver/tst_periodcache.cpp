@@ -2,6 +2,7 @@
 // database holds at the time of the call, whoever changed it, and exactly what the statements
 // answer.
 #include "MapFixture.h"
+#include "MapPeriodCache.h"
 #include "RawHttp.h"
 #include "ServerProcess.h"
 
@@ -128,6 +129,45 @@ TEST(PeriodCache, AnswersAsTheStatementsDo)
             }
     }
     EXPECT_GT(found, compared / 3); // the comparison is not of empty answers alone
+}
+
+AppServer::MapPeriodCache::Periods months(int count)
+{
+    auto periods = std::make_shared<std::vector<AppServer::Period>>();
+    for (int m = 0; m < count; ++m) {
+        const QDate start = QDate(2024, 1, 1).addMonths(m);
+        periods->push_back({start, start.addMonths(1).addDays(-1)});
+    }
+    return periods;
+}
+
+TEST(PeriodCache, KeepsWithinItsBoundAndDropsLoadsOverrunByAChange)
+{
+    using AppServer::MapPeriodCache;
+    MapPeriodCache cache(10);
+    ASSERT_TRUE(cache.enabled());
+    cache.store("a", months(4), cache.generation());
+    cache.store("b", months(4), cache.generation());
+    EXPECT_EQ(cache.periodCount(), 8u);
+    cache.store("c", months(4), cache.generation()); // over the bound: the rest goes first
+    EXPECT_EQ(cache.periodCount(), 4u);
+    EXPECT_FALSE(cache.find("a"));
+    ASSERT_TRUE(cache.find("c"));
+    EXPECT_EQ(cache.find("c")->size(), 4u);
+    cache.store("huge", months(11), cache.generation());
+    EXPECT_FALSE(cache.find("huge"));
+
+    // A load that started before a change was seen is not kept.
+    const std::uint64_t before = cache.generation();
+    cache.forgetAll();
+    EXPECT_FALSE(cache.find("c"));
+    cache.store("d", months(2), before);
+    EXPECT_FALSE(cache.find("d"));
+    EXPECT_EQ(cache.periodCount(), 0u);
+    cache.store("d", months(2), cache.generation());
+    EXPECT_TRUE(cache.find("d"));
+
+    EXPECT_FALSE(MapPeriodCache(0).enabled());
 }
 
 } // namespace
