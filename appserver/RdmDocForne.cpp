@@ -64,8 +64,7 @@ const char *const selectMaps = "SELECT DTINIPERIODO, DTFIMPERIODO FROM MAPAAPURA
                                " WHERE CDEMPRESA = ? AND CDINSCRICAO = ?"
                                " AND CDIMPOSTONFE = ?";
 // Every map of a key, in the order the cache keeps them.
-const std::string selectAllMaps =
-    std::string(selectMaps) + " ORDER BY DTINIPERIODO, DTFIMPERIODO";
+const std::string selectAllMaps = std::string(selectMaps) + " ORDER BY DTINIPERIODO, DTFIMPERIODO";
 
 QDate dateColumn(const QVariant &value)
 {
@@ -404,7 +403,7 @@ RdmDocForne::RdmDocForne() : DataModule("Fis01400.rdmDocForne")
                }});
 
     const std::string holdingSql = maps + " AND DTINIPERIODO <= ? AND DTFIMPERIODO >= ?"
-                                       " ORDER BY DTINIPERIODO DESC, DTFIMPERIODO DESC";
+                                          " ORDER BY DTINIPERIODO DESC, DTFIMPERIODO DESC";
     // SQLite gives DATE columns numeric affinity: compared with the date's text, the end of
     // every map the index walks past would first be tried as a number (a third of the query's
     // time). The unary plus drops the affinity; both sides are ISO texts, so the outcome is the

@@ -110,8 +110,9 @@ int main(int argc, char *argv[])
     // index, as a key's first lookup after a change does.
     QProcess server, uncachedServer;
     const int port = startServer(server, work.filePath(QStringLiteral("bench.ini")), database, {});
-    const int uncachedPort = startServer(uncachedServer, work.filePath(QStringLiteral("uncached.ini")),
-                                         database, QStringLiteral("0"));
+    const int uncachedPort =
+        startServer(uncachedServer, work.filePath(QStringLiteral("uncached.ini")), database,
+                    QStringLiteral("0"));
     if (port <= 0 || uncachedPort <= 0) {
         std::fprintf(stderr, "velmora-appserver não iniciou\n");
         return 1;

@@ -54,7 +54,8 @@ Settings Settings::load(const QString &path)
     const QFileInfo info(path);
     if (!info.isFile() || !info.isReadable())
         throw Exception(
-            QStringLiteral("Arquivo de configuração '%1' não encontrado ou sem permissão de leitura.")
+            QStringLiteral(
+                "Arquivo de configuração '%1' não encontrado ou sem permissão de leitura.")
                 .arg(path));
     QSettings ini(info.absoluteFilePath(), QSettings::IniFormat);
     if (ini.status() != QSettings::NoError)
@@ -76,8 +77,7 @@ Settings Settings::load(const QString &path)
     s.serverPort = number(ini, "AppServer/Port", s.serverPort);
     s.serverToken = text(ini, "AppServer/Token");
     s.serverThreads = qMax(1, number(ini, "AppServer/Threads", s.serverThreads));
-    s.serverCachedPeriods =
-        qMax(0, number(ini, "AppServer/CachedPeriods", s.serverCachedPeriods));
+    s.serverCachedPeriods = qMax(0, number(ini, "AppServer/CachedPeriods", s.serverCachedPeriods));
     s.connectTimeoutMs = qMax(1, number(ini, "AppServer/ConnectTimeoutMs", s.connectTimeoutMs));
     s.callTimeoutMs = qMax(1, number(ini, "AppServer/CallTimeoutMs", s.callTimeoutMs));
     s.serverLogLevel = text(ini, "AppServer/LogLevel", s.serverLogLevel).toLower();

@@ -24,8 +24,8 @@ QByteArray number(QDate date)
 
 QByteArray lookup(const char *method, const char *registration, QDate date, const char *tax = "01")
 {
-    return rpcBody(method, QByteArray(R"(["01",")") + registration + "\"," + number(date) +
-                               ",\"" + tax + "\"]");
+    return rpcBody(method, QByteArray(R"(["01",")") + registration + "\"," + number(date) + ",\"" +
+                               tax + "\"]");
 }
 
 QJsonArray rows(int port, const QByteArray &body)
@@ -90,13 +90,13 @@ TEST(PeriodCache, AnswersAsTheStatementsDo)
     MapFixture fixture;
     QString error;
     ASSERT_TRUE(fixture.createMaps(standardMaps(), &error)) << error.toStdString();
-    QStringList odd{insert("OV", "2024-01-01", "2024-12-31"), insert("OV", "2024-03-01", "2024-03-31"),
-                    insert("OV", "2024-03-01", "2024-04-30"), insert("OV", "2024-02-15", "2024-03-15"),
-                    insert("OV", "2024-03-01", "2024-03-31"), insert("OV", "0001-01-01", "9999-12-31")};
+    QStringList odd{
+        insert("OV", "2024-01-01", "2024-12-31"), insert("OV", "2024-03-01", "2024-03-31"),
+        insert("OV", "2024-03-01", "2024-04-30"), insert("OV", "2024-02-15", "2024-03-15"),
+        insert("OV", "2024-03-01", "2024-03-31"), insert("OV", "0001-01-01", "9999-12-31")};
     if (fixture.isSqlite())
         odd << insert("T", "2024-03-01 00:00:00", "2024-03-31T12:00:00")
-            << insert("T", "2024-02-01", "2024-02-29")
-            << insert("BAD", "2024-03-01", "2024-13-31");
+            << insert("T", "2024-02-01", "2024-02-29") << insert("BAD", "2024-03-01", "2024-13-31");
     ASSERT_TRUE(fixture.execute(odd, &error)) << error.toStdString();
 
     ServerProcess cached, plain;
@@ -114,8 +114,8 @@ TEST(PeriodCache, AnswersAsTheStatementsDo)
         dates.push_back(d);
     int compared = 0, found = 0;
     for (const char *registration : {"123456", "OV", "T", "BAD", "999"}) {
-        const QByteArray all = rpcBody("GetDtIni", QByteArray(R"(["01",")") + registration +
-                                                       R"(","01"])");
+        const QByteArray all =
+            rpcBody("GetDtIni", QByteArray(R"(["01",")") + registration + R"(","01"])");
         EXPECT_EQ(post(cached.port(), module, all).rawBody, post(plain.port(), module, all).rawBody)
             << registration;
         for (const QDate &d : dates)
@@ -123,9 +123,11 @@ TEST(PeriodCache, AnswersAsTheStatementsDo)
                 const QByteArray body = lookup(method, registration, d);
                 const RawAnswer expected = post(plain.port(), module, body);
                 ASSERT_EQ(post(cached.port(), module, body).rawBody, expected.rawBody)
-                    << method << " " << registration << " " << d.toString(Qt::ISODate).toStdString();
+                    << method << " " << registration << " "
+                    << d.toString(Qt::ISODate).toStdString();
                 ++compared;
-                found += !expected.body.value("result").toObject().value("rows").toArray().isEmpty();
+                found +=
+                    !expected.body.value("result").toObject().value("rows").toArray().isEmpty();
             }
     }
     EXPECT_GT(found, compared / 3); // the comparison is not of empty answers alone
