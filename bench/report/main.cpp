@@ -146,11 +146,9 @@ int main(int argc, char **argv)
     TParams params;
     ParamsFromText(layout.queryText(connection.kind), params);
     fill(params);
-    ParamList used;
-    for (int i = 0; i < params.Count(); ++i)
-        used.append({params.Items(i)->Name(), params.Items(i)->Value()});
     const PageContext context{layout.title, QStringLiteral("FIS014"),
-                              QStringLiteral("Emitido em bench"), ParamLine(used)};
+                              QStringLiteral("Emitido em bench"),
+                              BuildHeading(layout.heading, connection, params)};
 
     const QString part = parser.value(only);
     auto runs = [&](const char *name) { return part.isEmpty() || part == QLatin1String(name); };
@@ -175,10 +173,7 @@ int main(int argc, char **argv)
         measure("csv", [&](ReportSource &s) { return WriteCsv(s, dir + "/fis014.csv"); });
     figure("report_rows", rows, "rows");
     const auto xlsx = measure("xlsx", [&](ReportSource &s) {
-                          ParamList used;
-                          for (int i = 0; i < params.Count(); ++i)
-                              used.append({params.Items(i)->Name(), params.Items(i)->Value()});
-                          return WriteXlsx(s, dir + "/fis014.xlsx", context, used);
+                          return WriteXlsx(s, dir + "/fis014.xlsx", context);
                       }).first;
     const auto pdf = measure("pdf", [&](ReportSource &s) {
                          return WritePdf(s, dir + "/fis014.pdf", context);

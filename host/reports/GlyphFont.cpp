@@ -6,6 +6,14 @@
 
 namespace Velmora::Reports {
 
+namespace {
+// A newline or tab inside a name has no glyph: it is drawn as the space it stands for.
+char16_t shown(char16_t ch)
+{
+    return ch < 0x20 || (ch >= 0x7f && ch < 0xa0) ? u' ' : ch;
+}
+} // namespace
+
 GlyphFont::GlyphFont(const QString &family, double pointSize, bool bold)
 {
     QFont font(family);
@@ -19,6 +27,7 @@ GlyphFont::GlyphFont(const QString &family, double pointSize, bool bold)
 
 const GlyphFont::Glyph &GlyphFont::glyph(char16_t ch)
 {
+    ch = shown(ch);
     Glyph *g = ch < m_latin.size() ? &m_latin[ch] : &m_other[ch];
     if (g->advance < 0) {
         const QChar c(ch);
@@ -62,7 +71,7 @@ void GlyphFont::layout(const QString &text, double left, double width, Align ali
     else if (align == Align::Center)
         x = left + (width - total) / 2;
     for (qsizetype i = 0; i < fit; ++i) {
-        const char16_t ch = text.at(i).unicode();
+        const char16_t ch = shown(text.at(i).unicode());
         if (ch != u' ') {
             glyphs.append(glyph(ch).index);
             positions.append(QPointF(std::round(x), 0));

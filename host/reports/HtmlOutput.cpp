@@ -24,8 +24,7 @@ const char *alignOf(Align a)
 }
 } // namespace
 
-OutputResult WriteHtml(ReportSource &source, const QString &path, const PageContext &context,
-                       const ParamList &params)
+OutputResult WriteHtml(ReportSource &source, const QString &path, const PageContext &context)
 {
     const ReportLayout &layout = source.layout();
     const QLocale locale = ReportLocale();
@@ -51,11 +50,11 @@ OutputResult WriteHtml(ReportSource &source, const QString &path, const PageCont
         "tr.geral td{font-weight:bold;border-top:2px solid #000}\n</style>\n</head>\n<body>\n<h1>" +
         escaped(context.title) + "</h1>\n<p>" + escaped(context.reportCode) + " &mdash; " +
         escaped(context.issued) + "</p>\n";
-    if (!params.isEmpty()) {
+    if (!context.heading.isEmpty()) {
         out += "<table class=\"parametros\">\n";
-        for (const auto &[name, value] : params)
-            out += "<tr><th align=\"left\">" + escaped(name) + "</th><td>" +
-                   escaped(ParamText(value)) + "</td></tr>\n";
+        for (const HeadingLine &line : context.heading)
+            out += "<tr><th align=\"left\">" + escaped(line.caption) + "</th><td>" +
+                   escaped(line.text) + "</td></tr>\n";
         out += "</table>\n";
     }
     out += "<table class=\"relatorio\">\n<thead><tr>";

@@ -69,8 +69,7 @@ QString FormatOfFile(const QString &path)
     return QString();
 }
 
-OutputResult WriteFile(ReportSource &source, const QString &path, const PageContext &context,
-                       const ParamList &params)
+OutputResult WriteFile(ReportSource &source, const QString &path, const PageContext &context)
 {
     const QString format = FormatOfFile(path);
     if (format == QLatin1String("pdf"))
@@ -78,32 +77,12 @@ OutputResult WriteFile(ReportSource &source, const QString &path, const PageCont
     if (format == QLatin1String("csv"))
         return WriteCsv(source, path);
     if (format == QLatin1String("xlsx"))
-        return WriteXlsx(source, path, context, params);
+        return WriteXlsx(source, path, context);
     if (format == QLatin1String("html"))
-        return WriteHtml(source, path, context, params);
+        return WriteHtml(source, path, context);
     throw Exception(QStringLiteral("O arquivo '%1' não tem um formato conhecido: use PDF, CSV, "
                                    "XLSX ou HTML.")
                         .arg(path));
-}
-
-QString ParamText(const QVariant &value)
-{
-    if (value.isNull())
-        return QString();
-    if (value.metaType() == QMetaType::fromType<TDateTime>())
-        return DateToStr(value.value<TDateTime>());
-    return value.toString();
-}
-
-QString ParamLine(const ParamList &params)
-{
-    QStringList parts;
-    for (const auto &[name, value] : params) {
-        const QString text = ParamText(value);
-        if (!text.isEmpty())
-            parts << name + QLatin1Char('=') + text;
-    }
-    return parts.join(QStringLiteral("; "));
 }
 
 } // namespace Velmora::Reports

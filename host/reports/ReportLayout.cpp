@@ -85,6 +85,52 @@ public:
             << QStringLiteral("a consulta '%1' deve ser um texto ou uma lista de linhas").arg(key);
         return {};
     }
+    // Query texts per database kind.
+    QMap<QString, QString> queries(const QJsonObject &q, const QString &where)
+    {
+        QMap<QString, QString> out;
+        unknownKeys(q, queryKeys, where);
+        for (auto it = q.begin(); it != q.end(); ++it)
+            if (queryKeys.contains(it.key()))
+                out.insert(it.key(), lines(it.value(), it.key()));
+        return out;
+    }
+    HeadingItem headingItem(const QJsonValue &value, int n)
+    {
+        HeadingItem item;
+        const QString where = QStringLiteral(" no item %1 do cabeçalho").arg(n);
+        if (!value.isObject()) {
+            problems << QStringLiteral("o item %1 do cabeçalho não é um objeto").arg(n);
+            return item;
+        }
+        const QJsonObject o = value.toObject();
+        unknownKeys(o,
+                    {QStringLiteral("caption"), QStringLiteral("text"), QStringLiteral("list"),
+                     QStringLiteral("empty"), QStringLiteral("counted"), QStringLiteral("lookup"),
+                     QStringLiteral("masks"), QStringLiteral("summary")},
+                    where);
+        item.caption = text(o, QStringLiteral("caption"), where);
+        item.text = text(o, QStringLiteral("text"), where);
+        item.list = text(o, QStringLiteral("list"), where);
+        item.empty = text(o, QStringLiteral("empty"), where);
+        if (item.caption.trimmed().isEmpty())
+            problems << QStringLiteral("falta a legenda ('caption')%1").arg(where);
+        if (item.text.isEmpty() == item.list.isEmpty())
+            problems << QStringLiteral("informe 'text' ou 'list'%1").arg(where);
+        for (const QJsonValue c : o.value(QLatin1String("counted")).toArray())
+            item.counted << c.toString();
+        if (o.contains(QLatin1String("lookup"))) {
+            if (o.value(QLatin1String("lookup")).isObject())
+                item.lookup = queries(o.value(QLatin1String("lookup")).toObject(), where);
+            else
+                problems << QStringLiteral("'lookup'%1 deve ser um objeto de consultas").arg(where);
+        }
+        const QJsonObject masks = o.value(QLatin1String("masks")).toObject();
+        for (auto it = masks.begin(); it != masks.end(); ++it)
+            item.masks.insert(it.key(), it.value().toString());
+        item.summary = o.value(QLatin1String("summary")).toBool();
+        return item;
+    }
 };
 
 Align alignFrom(const QString &name, bool *ok)
@@ -202,7 +248,7 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &json, const QString &sour
                   {QStringLiteral("$schema"), QStringLiteral("version"), QStringLiteral("report"),
                    QStringLiteral("title"), QStringLiteral("queries"), QStringLiteral("columns"),
                    QStringLiteral("group"), QStringLiteral("totals"), QStringLiteral("grandTotal"),
-                   QStringLiteral("page")},
+                   QStringLiteral("page"), QStringLiteral("heading")},
                   QString());
     if (json.contains(QLatin1String("version")) &&
         json.value(QLatin1String("version")).toInt() != 1)
@@ -214,15 +260,10 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &json, const QString &sour
     l.title = r.text(json, QStringLiteral("title"), QString());
 
     const QJsonValue queries = json.value(QLatin1String("queries"));
-    if (!queries.isObject()) {
+    if (!queries.isObject())
         r.problems << QStringLiteral("falta o objeto das consultas ('queries')");
-    } else {
-        const QJsonObject q = queries.toObject();
-        r.unknownKeys(q, queryKeys, QStringLiteral(" em 'queries'"));
-        for (auto it = q.begin(); it != q.end(); ++it)
-            if (queryKeys.contains(it.key()))
-                l.queries.insert(it.key(), r.lines(it.value(), it.key()));
-    }
+    else
+        l.queries = r.queries(queries.toObject(), QStringLiteral(" em 'queries'"));
 
     const QJsonValue columns = json.value(QLatin1String("columns"));
     if (!columns.isArray()) {
@@ -334,6 +375,15 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &json, const QString &sour
         r.problems << QStringLiteral("a página ('page') deve ser um objeto");
     }
 
+    const QJsonValue heading = json.value(QLatin1String("heading"));
+    if (heading.isArray()) {
+        int n = 0;
+        for (const QJsonValue value : heading.toArray())
+            l.heading << r.headingItem(value, ++n);
+    } else if (!heading.isUndefined()) {
+        r.problems << QStringLiteral("o cabeçalho ('heading') deve ser uma lista");
+    }
+
     r.problems << l.problems();
     r.problems.removeDuplicates();
     if (!r.problems.isEmpty())
@@ -421,6 +471,34 @@ QJsonObject ReportLayout::toJson() const
                                                      {QStringLiteral("footer"), group.footer}});
     }
     o.insert(QLatin1String("totals"), QJsonArray::fromStringList(totals));
+    if (!heading.isEmpty()) {
+        auto texts = [](const QMap<QString, QString> &map) {
+            QJsonObject q;
+            for (auto it = map.begin(); it != map.end(); ++it)
+                q.insert(it.key(), it.value());
+            return q;
+        };
+        QJsonArray items;
+        for (const HeadingItem &h : heading) {
+            QJsonObject item{{QStringLiteral("caption"), h.caption}};
+            if (h.list.isEmpty())
+                item.insert(QLatin1String("text"), h.text);
+            else
+                item.insert(QLatin1String("list"), h.list);
+            if (!h.empty.isEmpty())
+                item.insert(QLatin1String("empty"), h.empty);
+            if (!h.counted.isEmpty())
+                item.insert(QLatin1String("counted"), QJsonArray::fromStringList(h.counted));
+            if (!h.lookup.isEmpty())
+                item.insert(QLatin1String("lookup"), texts(h.lookup));
+            if (!h.masks.isEmpty())
+                item.insert(QLatin1String("masks"), texts(h.masks));
+            if (h.summary)
+                item.insert(QLatin1String("summary"), true);
+            items.append(item);
+        }
+        o.insert(QLatin1String("heading"), items);
+    }
     o.insert(QLatin1String("grandTotal"), grandTotal);
     o.insert(
         QLatin1String("page"),

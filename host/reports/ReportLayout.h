@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ReportConnection.h"
+#include "ReportHeading.h"
 #include "reports_global.h"
 
 #include <QJsonObject>
@@ -53,7 +54,7 @@ struct VELMORA_REPORTS_EXPORT PageSetup
 
     QPageSize pageSize() const;
     QPageLayout pageLayout() const;
-    // The width that columns may take, in millimetres.
+    // The width between the margins, in millimetres: the columns' widths are proportions of it.
     double printableWidth() const;
 };
 
@@ -69,6 +70,7 @@ struct VELMORA_REPORTS_EXPORT ReportLayout
     QStringList totals; // fields of numeric columns added up per group and in all
     QString grandTotal = QStringLiteral("Total geral");
     PageSetup page;
+    QList<HeadingItem> heading; // the values the report ran with, as the page heading shows them
 
     // Reads and checks a layout file. Raises Exception naming the file and every problem.
     static ReportLayout load(const QString &path);

@@ -13,10 +13,6 @@ class QPagedPaintDevice;
 
 namespace Velmora::Reports {
 
-// The parameter values a report ran with, in the order its query declares them: a text, a
-// TDateTime or null.
-using ParamList = QList<QPair<QString, QVariant>>;
-
 struct VELMORA_REPORTS_EXPORT OutputResult
 {
     int pages = 0;   // pages of a paged output; 0 for tables
@@ -33,23 +29,17 @@ VELMORA_REPORTS_EXPORT OutputResult WritePdf(ReportSource &source, const QString
 // fields first. Totals are left to whoever reads the file.
 VELMORA_REPORTS_EXPORT OutputResult WriteCsv(ReportSource &source, const QString &path);
 // A worksheet with the rows (numbers as numbers, dates as dates), the group and grand totals,
-// and a second worksheet with the parameters used. Written in constant memory.
+// and a second worksheet with the heading. Written in constant memory.
 VELMORA_REPORTS_EXPORT OutputResult WriteXlsx(ReportSource &source, const QString &path,
-                                              const PageContext &context, const ParamList &params);
+                                              const PageContext &context);
 VELMORA_REPORTS_EXPORT OutputResult WriteHtml(ReportSource &source, const QString &path,
-                                              const PageContext &context, const ParamList &params);
+                                              const PageContext &context);
 
 // The output that a file name's extension asks for: "pdf", "csv", "xlsx", "html"; empty when
 // none fits.
 VELMORA_REPORTS_EXPORT QString FormatOfFile(const QString &path);
 // Writes the file in that format; raises Exception for an unknown one.
 VELMORA_REPORTS_EXPORT OutputResult WriteFile(ReportSource &source, const QString &path,
-                                              const PageContext &context, const ParamList &params);
-
-// The text of a parameter value as reports show it.
-VELMORA_REPORTS_EXPORT QString ParamText(const QVariant &value);
-// The parameters a report ran with as the page heading shows them: "NAME=value" in the
-// query's order, separated by "; ", those without a value left out.
-VELMORA_REPORTS_EXPORT QString ParamLine(const ParamList &params);
+                                              const PageContext &context);
 
 } // namespace Velmora::Reports

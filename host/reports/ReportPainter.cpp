@@ -109,38 +109,9 @@ void ReportPainter::drawRow(QPainter *painter, GlyphFont &font, const QVariantLi
 
 QStringList ReportPainter::parameterLines() const
 {
-    const QString separator = QStringLiteral("; ");
-    const double width = m_body.width() - 2 * padding;
     QStringList lines;
-    QString line;
-    const QStringList parts = m_context.parameters.split(separator, Qt::SkipEmptyParts);
-    for (qsizetype i = 0; i < parts.size(); ++i) {
-        const QString longer = line.isEmpty() ? parts.at(i) : line + separator + parts.at(i);
-        if (line.isEmpty() || m_regular->advance(longer) <= width) {
-            line = longer;
-            continue;
-        }
-        lines << line + QLatin1Char(';');
-        line = parts.at(i);
-        if (lines.size() == ParameterLines - 1) {
-            // The last line takes the rest, cut to the width.
-            for (qsizetype k = i + 1; k < parts.size(); ++k)
-                line += separator + parts.at(k);
-            break;
-        }
-    }
-    if (!line.isEmpty()) {
-        const QString mark = QStringLiteral("…");
-        if (m_regular->advance(line) > width) {
-            const double room = width - m_regular->advance(mark);
-            double used = 0;
-            qsizetype fit = 0;
-            while (fit < line.size() && (used += m_regular->advance(line.mid(fit, 1))) <= room)
-                ++fit;
-            line = line.left(fit) + mark;
-        }
-        lines << line;
-    }
+    for (const HeadingLine &line : m_context.heading)
+        lines << line.caption + QStringLiteral(": ") + line.text;
     return lines;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GlyphFont.h"
+#include "ReportHeading.h"
 #include "ReportLayout.h"
 #include "ReportSource.h"
 #include "ValueFormat.h"
@@ -24,8 +25,8 @@ struct VELMORA_REPORTS_EXPORT PageContext
 {
     QString title;
     QString reportCode;
-    QString issued;     // "Emitido em ..."
-    QString parameters; // the values the report ran with (ParamLine), on up to two lines
+    QString issued;  // "Emitido em ..."
+    Heading heading; // the values the report ran with, in the clerk's words
 };
 
 // Lays bands out on pages and paints them from the page's top-left corner, in tenths of a

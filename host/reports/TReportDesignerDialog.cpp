@@ -35,37 +35,25 @@ bool TReportDesignerDialog::GetQueryParams(const ReportLayout &layout,
 }
 
 std::unique_ptr<ReportSource> TReportDesignerDialog::Open(const ReportLayout &layout,
-                                                          ParamList *used)
+                                                          PageContext *context)
 {
     const ReportConnection connection = CurrentReportConnection();
     TParams params;
     if (!GetQueryParams(layout, connection, params))
         return nullptr;
-    if (used) {
-        used->clear();
-        for (int i = 0; i < params.Count(); ++i)
-            used->append({params.Items(i)->Name(), params.Items(i)->Value()});
-    }
+    if (context)
+        context->heading = BuildHeading(layout.heading, connection, params);
     return std::make_unique<ReportSource>(layout, connection, params);
 }
-
-namespace {
-// The page heading names the values the report ran with.
-PageContext withParameters(PageContext context, const ParamList &used)
-{
-    context.parameters = ParamLine(used);
-    return context;
-}
-} // namespace
 
 OutputResult TReportDesignerDialog::WritePdf(const ReportLayout &layout, const QString &path,
                                              const PageContext &context)
 {
-    ParamList used;
-    std::unique_ptr<ReportSource> source = Open(layout, &used);
+    PageContext run = context;
+    std::unique_ptr<ReportSource> source = Open(layout, &run);
     if (!source)
         return {-1, 0};
-    return Velmora::Reports::WritePdf(*source, path, withParameters(context, used));
+    return Velmora::Reports::WritePdf(*source, path, run);
 }
 
 OutputResult TReportDesignerDialog::Print(const ReportLayout &layout, const PageContext &context)
@@ -81,22 +69,21 @@ OutputResult TReportDesignerDialog::Print(const ReportLayout &layout, const Page
         if (dialog.exec() != QDialog::Accepted)
             return {-1, 0};
     }
-    ParamList used;
-    std::unique_ptr<ReportSource> source = Open(layout, &used);
+    PageContext run = context;
+    std::unique_ptr<ReportSource> source = Open(layout, &run);
     if (!source)
         return {-1, 0};
-    return RenderPages(*source, printer, withParameters(context, used));
+    return RenderPages(*source, printer, run);
 }
 
 ReportPreview *TReportDesignerDialog::Preview(const ReportLayout &layout,
                                               const PageContext &context)
 {
-    ParamList used;
-    std::unique_ptr<ReportSource> source = Open(layout, &used);
+    PageContext run = context;
+    std::unique_ptr<ReportSource> source = Open(layout, &run);
     if (!source)
         return nullptr;
-    auto document =
-        std::make_unique<PreviewDocument>(std::move(source), withParameters(context, used));
+    auto document = std::make_unique<PreviewDocument>(std::move(source), run);
     // The first page is there before the window shows; the rest follows in the background.
     while (document->pageCount() == 0 && document->pump(256)) {
     }
@@ -112,9 +99,9 @@ OutputResult TReportDesignerDialog::Save(const ReportLayout &layout, const QStri
         throw Exception(QStringLiteral("O arquivo '%1' não tem um formato conhecido: use PDF, "
                                        "CSV, XLSX ou HTML.")
                             .arg(path));
-    ParamList used;
-    std::unique_ptr<ReportSource> source = Open(layout, &used);
+    PageContext run = context;
+    std::unique_ptr<ReportSource> source = Open(layout, &run);
     if (!source)
         return {-1, 0};
-    return WriteFile(*source, path, withParameters(context, used), used);
+    return WriteFile(*source, path, run);
 }

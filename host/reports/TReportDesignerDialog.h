@@ -37,10 +37,11 @@ public:
     bool GetQueryParams(const Velmora::Reports::ReportLayout &layout,
                         const Velmora::Reports::ReportConnection &connection, TParams &params);
 
-    // Takes the parameters and starts the query; nullptr when cancelled. used receives the
-    // values handed to the query.
+    // Takes the parameters and starts the query; nullptr when cancelled. The context's
+    // heading receives the values the report runs with, in the layout's words.
     std::unique_ptr<Velmora::Reports::ReportSource>
-    Open(const Velmora::Reports::ReportLayout &layout, Velmora::Reports::ParamList *used = nullptr);
+    Open(const Velmora::Reports::ReportLayout &layout,
+         Velmora::Reports::PageContext *context = nullptr);
 
     // The report to a PDF file, to a printer chosen in the print dialog, to a preview window,
     // or to a file in the format of its extension. A cancelled run answers pages -1.

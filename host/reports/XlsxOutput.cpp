@@ -82,8 +82,7 @@ private:
 
 } // namespace
 
-OutputResult WriteXlsx(ReportSource &source, const QString &path, const PageContext &context,
-                       const ParamList &params)
+OutputResult WriteXlsx(ReportSource &source, const QString &path, const PageContext &context)
 {
     const ReportLayout &layout = source.layout();
     OutputFile file(path);
@@ -114,8 +113,6 @@ OutputResult WriteXlsx(ReportSource &source, const QString &path, const PageCont
         formats.push_back(f);
         totalFormats.push_back(t);
     }
-    lxw_format *dateParam = workbook_add_format(book);
-    format_set_num_format(dateParam, "dd/mm/yyyy");
 
     std::vector<int> groupOnly;
     for (int i = 0; i < layout.group.fields.size(); ++i)
@@ -211,17 +208,10 @@ OutputResult WriteXlsx(ReportSource &source, const QString &path, const PageCont
     worksheet_write_string(
         paramSheet, 0, 1,
         (context.reportCode + QStringLiteral(" - ") + context.title).toUtf8().constData(), nullptr);
-    worksheet_write_string(paramSheet, 1, 0, "Parâmetro", bold);
-    worksheet_write_string(paramSheet, 1, 1, "Valor", bold);
-    lxw_row_t prow = 2;
-    for (const auto &[name, value] : params) {
-        worksheet_write_string(paramSheet, prow, 0, name.toUtf8().constData(), nullptr);
-        if (value.metaType() == QMetaType::fromType<TDateTime>())
-            worksheet_write_number(paramSheet, prow, 1, value.value<TDateTime>().datePart().value(),
-                                   dateParam);
-        else if (!value.isNull())
-            worksheet_write_string(paramSheet, prow, 1, value.toString().toUtf8().constData(),
-                                   nullptr);
+    lxw_row_t prow = 1;
+    for (const HeadingLine &line : context.heading) {
+        worksheet_write_string(paramSheet, prow, 0, line.caption.toUtf8().constData(), bold);
+        worksheet_write_string(paramSheet, prow, 1, line.text.toUtf8().constData(), nullptr);
         ++prow;
     }
     wb.close();
