@@ -6,7 +6,7 @@
 #include "References.h"
 
 #include "framework/data/TParams.h"
-#include "reports/PreviewDocument.h"
+#include "reports/PagedReport.h"
 #include "reports/ReportLayout.h"
 #include "reports/ReportOutputs.h"
 #include "reports/ReportQuery.h"
@@ -184,7 +184,7 @@ int main(int argc, char **argv)
         resetPeak();
         QElapsedTimer timer;
         timer.start();
-        PreviewDocument preview(std::make_unique<ReportSource>(layout, connection, params),
+        PagedReport preview(std::make_unique<ReportSource>(layout, connection, params),
                                 context);
         while (preview.pageCount() == 0 && preview.pump(256)) {
         }

@@ -97,10 +97,15 @@ void OutputFile::put(const QByteArray &bytes)
         fail(m_errno);
 }
 
-void OutputFile::commit()
+void OutputFile::flush()
 {
     if (m_errno != 0 || !drain())
         fail(m_errno);
+}
+
+void OutputFile::commit()
+{
+    flush();
     QIODevice::close();
     const int fd = m_fd;
     m_fd = -1;

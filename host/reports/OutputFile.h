@@ -24,6 +24,8 @@ public:
 
     // Writes everything or raises.
     void put(const QByteArray &bytes);
+    // Writes out what is buffered; raises the first failure seen.
+    void flush();
     // Puts the complete file in its place; raises the first failure seen instead.
     void commit();
     // The file could not be written for this reason (an errno value, or 0 for another cause).

@@ -1,4 +1,6 @@
 #include "OutputFile.h"
+#include "PagedReport.h"
+#include "PdfArchive.h"
 #include "ReportOutputs.h"
 
 #include "rtl/DateConvert.h"
@@ -16,44 +18,51 @@ OutputResult RenderPages(ReportSource &source, QPagedPaintDevice &device,
                          const PageContext &context)
 {
     const ReportLayout &layout = source.layout();
+    // The whole report is paged before the first page is painted: every page says how many
+    // there are.
+    PagedReport pages(source, context);
+    while (pages.pump(1 << 16)) {
+    }
     device.setPageLayout(
         QPageLayout(layout.page.pageSize(),
                     layout.page.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
                     QMarginsF(0, 0, 0, 0)));
-    ReportPainter pages(layout, context);
     QPainter painter;
     if (!painter.begin(&device))
         throw Exception(QStringLiteral("Não foi possível iniciar a impressão do relatório."));
-    // The report paints in fractions of a point; the device may count in its own dots.
-    painter.scale(device.logicalDpiX() / 72.0 / ReportPainter::UnitsPerPoint,
-                  device.logicalDpiY() / 72.0 / ReportPainter::UnitsPerPoint);
-    Band band;
-    bool first = true;
-    while (source.next(band)) {
-        if (first) {
-            pages.beginPage(&painter, band.kind);
-            first = false;
-        } else if (pages.breaksBefore(band)) {
+    // The report paints in points; the device may count in its own dots.
+    painter.scale(device.logicalDpiX() / 72.0, device.logicalDpiY() / 72.0);
+    for (int i = 0; i < pages.pageCount(); ++i) {
+        if (i > 0)
             device.newPage();
-            pages.beginPage(&painter, band.kind);
-        }
-        pages.place(&painter, band);
+        pages.renderPage(i, painter);
     }
     painter.end();
-    return {pages.pages(), source.rows()};
+    return {pages.pageCount(), pages.rows()};
 }
 
 OutputResult WritePdf(ReportSource &source, const QString &path, const PageContext &context)
 {
-    OutputFile file(path);
+    const QString title = context.reportCode.isEmpty()
+                              ? context.title
+                              : context.title + QStringLiteral(" – ") + context.reportCode;
     OutputResult result;
+    OutputFile draft(path);
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&draft);
         writer.setResolution(72);
+        // Fiscal reports are archived.
+        writer.setPdfVersion(QPagedPaintDevice::PdfVersion_A1b);
         writer.setCreator(QStringLiteral("Velmora"));
-        writer.setTitle(context.title);
+        writer.setTitle(title);
         result = RenderPages(source, writer, context);
     }
+    draft.flush();
+    const QString summary = SummaryLine(context.heading);
+    PdfMetadata metadata{title, qEnvironmentVariable("USER", QStringLiteral("Velmora")),
+                         summary.isEmpty() ? title : title + QStringLiteral(" · ") + summary};
+    OutputFile file(path);
+    FinishPdfArchive(draft.partialPath(), file, metadata);
     file.commit();
     return result;
 }

@@ -13,10 +13,11 @@ constexpr double pointsPerMm = 72.0 / 25.4;
 constexpr double unitsPerMm = pointsPerMm * U;
 const QString family = QStringLiteral("DejaVu Sans");
 constexpr double padding = 1.5 * U;
+const QString ellipsis = QStringLiteral("…");
 } // namespace
 
 ReportPainter::ReportPainter(const ReportLayout &layout, const PageContext &context)
-    : m_layout(layout), m_context(context)
+    : m_layout(layout), m_context(context), m_summary(SummaryLine(context.heading))
 {
     const QSizeF mm = layout.page.pageSize().size(QPageSize::Millimeter);
     m_pageSize =
@@ -30,14 +31,36 @@ ReportPainter::ReportPainter(const ReportLayout &layout, const PageContext &cont
     m_bold = std::make_unique<GlyphFont>(family, size, true);
     m_title = std::make_unique<GlyphFont>(family, size + 5 * U, true);
     m_line = size * 1.45;
-    m_parameters = parameterLines();
+    m_bottom = m_body.bottom() - m_line * 1.6;
+
+    // The columns take the whole width between the margins, in their widths' proportions.
+    double proportions = 0;
+    for (const Column &c : layout.columns)
+        proportions += c.width;
+    const double scale = proportions > 0 ? m_body.width() / proportions : unitsPerMm;
     double x = m_body.left();
     const QLocale locale = ReportLocale();
     for (const Column &c : layout.columns) {
         m_left.push_back(x + padding);
-        m_width.push_back(c.width * unitsPerMm - 2 * padding);
-        x += c.width * unitsPerMm;
+        m_width.push_back(c.width * scale - 2 * padding);
+        x += c.width * scale;
         m_formats.emplace_back(c.type, c.format, locale);
+    }
+    m_tableWidth = x - m_body.left();
+    for (const HeadingLine &line : context.heading)
+        m_captionWidth =
+            qMax(m_captionWidth, m_bold->advance(line.caption + QLatin1Char(':')) + 2 * padding);
+}
+
+void ReportPainter::format(const Band &band, PageBand &out) const
+{
+    out.kind = band.kind;
+    out.text = band.text;
+    const qsizetype n = qMin(band.values.size(), qsizetype(m_formats.size()));
+    out.cells.resize(n);
+    for (qsizetype i = 0; i < n; ++i) {
+        const QVariant &v = band.values.at(i);
+        out.cells[i] = v.isNull() ? QString() : m_formats[size_t(i)].text(v);
     }
 }
 
@@ -58,13 +81,9 @@ double ReportPainter::height(Band::Kind kind) const
     return m_line;
 }
 
-bool ReportPainter::breaksBefore(const Band &band) const
+bool ReportPainter::breaksBefore(double needed) const
 {
-    double needed = height(band.kind);
-    // A group header never stays alone at the foot of a page.
-    if (band.kind == Band::GroupHeader)
-        needed += height(Band::Detail);
-    return m_y + needed > m_body.bottom() + 0.01;
+    return m_state.rows && m_y + needed > m_bottom + 0.01;
 }
 
 void ReportPainter::flush(QPainter *painter, GlyphFont &font, double baseline)
@@ -90,62 +109,93 @@ void ReportPainter::drawText(QPainter *painter, GlyphFont &font, const QString &
     flush(painter, font, baseline);
 }
 
-void ReportPainter::drawRow(QPainter *painter, GlyphFont &font, const QVariantList &values,
+void ReportPainter::drawRow(QPainter *painter, GlyphFont &font, const QStringList &cells,
                             double baseline)
 {
     if (!painter)
         return;
     QGlyphRun unused;
-    for (qsizetype i = 0; i < values.size() && i < qsizetype(m_left.size()); ++i) {
-        const QVariant &v = values.at(i);
-        if (v.isNull())
+    for (qsizetype i = 0; i < cells.size() && i < qsizetype(m_left.size()); ++i) {
+        if (cells.at(i).isEmpty())
             continue;
         const size_t c = static_cast<size_t>(i);
-        font.layout(m_formats[c].text(v), m_left[c], m_width[c], m_layout.columns.at(i).align,
-                    unused, m_glyphs, m_positions);
+        font.layout(cells.at(i), m_left[c], m_width[c], m_layout.columns.at(i).align, unused,
+                    m_glyphs, m_positions);
     }
     flush(painter, font, baseline);
 }
 
-QStringList ReportPainter::parameterLines() const
+void ReportPainter::drawRule(QPainter *painter, double y, double width) const
 {
-    QStringList lines;
-    for (const HeadingLine &line : m_context.heading)
-        lines << line.caption + QStringLiteral(": ") + line.text;
-    return lines;
+    if (!painter)
+        return;
+    QPen pen = painter->pen();
+    pen.setWidthF(width * U);
+    painter->setPen(pen);
+    painter->drawLine(QPointF(m_body.left(), y), QPointF(m_body.left() + m_tableWidth, y));
+}
+
+QString ReportPainter::elided(GlyphFont &font, const QString &text, double width) const
+{
+    if (font.advance(text) <= width)
+        return text;
+    const double room = width - font.advance(ellipsis);
+    double used = 0;
+    qsizetype fit = 0;
+    while (fit < text.size() && (used += font.advance(text.mid(fit, 1))) <= room)
+        ++fit;
+    return text.left(fit) + ellipsis;
+}
+
+void ReportPainter::drawFooter(QPainter *painter)
+{
+    if (!painter)
+        return;
+    const double rule = m_bottom + m_line * 0.3;
+    drawRule(painter, rule, 0.4);
+    const double baseline = rule + m_line * 0.3 + m_regular->ascent();
+    const double half = m_tableWidth / 2;
+    drawText(painter, *m_regular, m_context.issued, m_body.left(), half, Align::Left, baseline);
+    const QString page = m_pageCount > 0
+                             ? QStringLiteral("Página %1 de %2").arg(m_state.page).arg(m_pageCount)
+                             : QStringLiteral("Página %1").arg(m_state.page);
+    drawText(painter, *m_regular, page, m_body.left() + half, half, Align::Right, baseline);
 }
 
 void ReportPainter::beginPage(QPainter *painter, Band::Kind firstBand)
 {
     ++m_state.page;
+    m_state.rows = false;
     double y = m_body.top();
     const double titleLine = (m_layout.page.fontSize + 5) * U * 1.5;
-    if (painter) {
-        QPen pen = painter->pen();
-        pen.setWidthF(0.5 * U);
-        painter->setPen(pen);
-    }
-    drawText(painter, *m_title, m_context.title, m_body.left(), m_body.width(), Align::Left,
+    const double third = m_tableWidth / 3;
+    drawText(painter, *m_title, m_context.title, m_body.left(), 2 * third, Align::Left,
              y + m_title->ascent());
+    drawText(painter, *m_regular, m_context.reportCode, m_body.left() + 2 * third, third,
+             Align::Right, y + m_title->ascent());
     y += titleLine;
-    const double third = m_body.width() / 3;
-    drawText(painter, *m_regular, m_context.reportCode, m_body.left(), third, Align::Left,
-             y + m_regular->ascent());
-    drawText(painter, *m_regular, m_context.issued, m_body.left() + third, third, Align::Center,
-             y + m_regular->ascent());
-    drawText(painter, *m_regular, QStringLiteral("Página %1").arg(m_state.page),
-             m_body.left() + 2 * third, third, Align::Right, y + m_regular->ascent());
-    y += m_line * 1.1;
-    // The lines are kept even when empty: where pages break must not depend on them.
-    for (int i = 0; i < ParameterLines; ++i) {
-        drawText(painter, *m_regular, m_parameters.value(i), m_body.left() + padding,
-                 m_body.width() - 2 * padding, Align::Left, y + m_regular->ascent());
+    const double textLeft = m_body.left() + padding;
+    const double textWidth = m_tableWidth - 2 * padding;
+    if (m_state.page == 1) {
+        for (const HeadingLine &line : m_context.heading) {
+            const double baseline = y + m_regular->ascent();
+            drawText(painter, *m_bold, line.caption + QLatin1Char(':'), textLeft, m_captionWidth,
+                     Align::Left, baseline);
+            if (painter)
+                drawText(painter, *m_regular,
+                         elided(*m_regular, line.text, textWidth - m_captionWidth),
+                         textLeft + m_captionWidth, textWidth - m_captionWidth, Align::Left,
+                         baseline);
+            y += m_line;
+        }
+    } else if (!m_summary.isEmpty()) {
+        if (painter)
+            drawText(painter, *m_regular, elided(*m_regular, m_summary, textWidth), textLeft,
+                     textWidth, Align::Left, y + m_regular->ascent());
         y += m_line;
     }
     y += m_line * 0.3;
-    if (painter)
-        painter->drawLine(QPointF(m_body.left(), y - m_line * 0.2),
-                          QPointF(m_body.right(), y - m_line * 0.2));
+    drawRule(painter, y - m_line * 0.2, 0.5);
     if (painter) {
         QGlyphRun unused;
         for (size_t c = 0; c < m_left.size(); ++c)
@@ -154,57 +204,50 @@ void ReportPainter::beginPage(QPainter *painter, Band::Kind firstBand)
         flush(painter, *m_bold, y + m_bold->ascent());
     }
     y += m_line * 1.3;
-    if (painter)
-        painter->drawLine(QPointF(m_body.left(), y - m_line * 0.2),
-                          QPointF(m_body.right(), y - m_line * 0.2));
+    drawRule(painter, y - m_line * 0.2, 0.5);
     m_y = y;
-    if (!m_state.openGroup.isEmpty() && firstBand != Band::GroupHeader &&
-        firstBand != Band::Summary) {
-        drawText(painter, *m_bold, m_state.openGroup + QStringLiteral(" (continuação)"),
-                 m_body.left() + padding, m_body.width(), Align::Left,
-                 m_y + m_line * 0.3 + m_bold->ascent());
+    drawFooter(painter);
+    // A group carried over is named again only above its own rows.
+    if (!m_state.openGroup.isEmpty() && firstBand == Band::Detail) {
+        drawText(painter, *m_bold, m_state.openGroup + QStringLiteral(" (continuação)"), textLeft,
+                 textWidth, Align::Left, m_y + m_line * 0.3 + m_bold->ascent());
         m_y += height(Band::GroupHeader);
     }
 }
 
-void ReportPainter::place(QPainter *painter, const Band &band)
+void ReportPainter::place(QPainter *painter, const PageBand &band)
 {
     const double top = m_y;
+    m_state.rows = true;
     switch (band.kind) {
     case Band::Detail:
-        drawRow(painter, *m_regular, band.values, top + m_regular->ascent());
+        drawRow(painter, *m_regular, band.cells, top + m_regular->ascent());
         break;
     case Band::GroupHeader:
         m_state.openGroup = band.text;
-        drawText(painter, *m_bold, band.text, m_body.left() + padding, m_body.width(), Align::Left,
-                 top + m_line * 0.3 + m_bold->ascent());
+        drawText(painter, *m_bold, band.text, m_body.left() + padding, m_tableWidth - 2 * padding,
+                 Align::Left, top + m_line * 0.3 + m_bold->ascent());
         break;
     case Band::GroupFooter:
     case Band::Summary: {
         m_state.openGroup.clear();
-        const double rule = top + m_line * 0.15;
-        if (painter) {
-            QPen pen = painter->pen();
-            pen.setWidthF((band.kind == Band::Summary ? 0.8 : 0.4) * U);
-            painter->setPen(pen);
-            painter->drawLine(QPointF(m_body.left(), rule), QPointF(m_body.right(), rule));
-        }
+        drawRule(painter, top + m_line * 0.15, band.kind == Band::Summary ? 0.8 : 0.4);
         const double baseline = top + m_line * 0.3 + m_bold->ascent();
         // The label takes the room left of the first total.
-        double labelWidth = m_body.width();
-        for (qsizetype i = 0; i < band.values.size(); ++i)
-            if (!band.values.at(i).isNull()) {
+        double labelWidth = m_tableWidth - 2 * padding;
+        for (qsizetype i = 0; i < band.cells.size(); ++i)
+            if (!band.cells.at(i).isEmpty()) {
                 labelWidth = m_left[size_t(i)] - m_body.left() - 2 * padding;
                 break;
             }
         drawText(painter, *m_bold, band.text, m_body.left() + padding, labelWidth, Align::Left,
                  baseline);
-        drawRow(painter, *m_bold, band.values, baseline);
+        drawRow(painter, *m_bold, band.cells, baseline);
         break;
     }
     case Band::Empty:
-        drawText(painter, *m_regular, band.text, m_body.left() + padding, m_body.width(),
-                 Align::Left, top + m_line * 0.5 + m_regular->ascent());
+        drawText(painter, *m_regular, band.text, m_body.left() + padding,
+                 m_tableWidth - 2 * padding, Align::Left, top + m_line * 0.5 + m_regular->ascent());
         break;
     }
     m_y = top + height(band.kind);

@@ -20,22 +20,35 @@ class QPainter;
 
 namespace Velmora::Reports {
 
-// What every page repeats above the rows.
+// What the pages show besides the rows.
 struct VELMORA_REPORTS_EXPORT PageContext
 {
     QString title;
     QString reportCode;
-    QString issued;  // "Emitido em ..."
+    QString issued;  // "Emitido em ...", in every page's footer
     Heading heading; // the values the report ran with, in the clerk's words
+};
+
+// A band as a page shows it: its values already turned into text by the columns' formats.
+struct VELMORA_REPORTS_EXPORT PageBand
+{
+    Band::Kind kind = Band::Detail;
+    QString text;
+    QStringList cells; // one per column, empty where the band has no value
 };
 
 // Lays bands out on pages and paints them from the page's top-left corner, in tenths of a
 // point: glyph positions fall on whole units, which keeps the PDF's text operators short
 // (the PDF writer's time goes mostly into formatting and compressing them). The painter
-// given must be scaled so that one unit is 1/UnitsPerPoint point. The layout is fixed-height
-// lines, so where a page breaks depends only on the band sequence: the same painter measures
+// given must be scaled so that one unit is 1/UnitsPerPoint point. Lines have fixed heights,
+// so where a page breaks depends only on the band sequence: the same painter measures
 // (painter nullptr) and paints, and a page can be painted again later from its first band
 // and its State.
+//
+// The first page carries the heading, one line per value; the others its summary on one
+// line. Every page ends in a footer with the emission time and "Página N de M" (M once the
+// page count is known). The columns share the width between the margins in the proportions
+// of their widths.
 class VELMORA_REPORTS_EXPORT ReportPainter
 {
 public:
@@ -43,6 +56,7 @@ public:
     {
         int page = 0;      // pages begun so far
         QString openGroup; // header of the group that runs across the break
+        bool rows = false; // whether the page holds bands yet
     };
 
     static constexpr double UnitsPerPoint = 10;
@@ -51,38 +65,46 @@ public:
 
     // In points.
     QSizeF pageSize() const { return m_pageSize; }
-    // Whether band must go to a new page (there is no room left for it on this one).
-    bool breaksBefore(const Band &band) const;
-    // Starts the next page: the page heading, the column titles and, when a group goes on
-    // from the page before, its header marked as continued.
+    void format(const Band &band, PageBand &out) const;
+    double height(Band::Kind kind) const;
+    // Whether bands this tall must go to a new page: they do not fit in what is left of this
+    // one, and the page already holds some.
+    bool breaksBefore(double height) const;
+    // Starts the next page: the heading, the column titles and, when a group goes on from the
+    // page before and rows of it follow, its header marked as continued.
     void beginPage(QPainter *painter, Band::Kind firstBand);
-    void place(QPainter *painter, const Band &band);
+    void place(QPainter *painter, const PageBand &band);
+    // "Página N de M" from now on; 0 while the count is not known.
+    void setPageCount(int count) { m_pageCount = count; }
 
     const State &state() const { return m_state; }
     void restore(const State &state) { m_state = state; }
     int pages() const { return m_state.page; }
 
 private:
-    double height(Band::Kind kind) const;
-    // The parameters broken between their "; " on at most ParameterLines lines of the body's
-    // width; what does not fit is cut, the cut marked.
-    QStringList parameterLines() const;
-    static constexpr int ParameterLines = 2;
-    void drawRow(QPainter *painter, GlyphFont &font, const QVariantList &values, double baseline);
+    void drawRow(QPainter *painter, GlyphFont &font, const QStringList &cells, double baseline);
     void drawText(QPainter *painter, GlyphFont &font, const QString &text, double left,
                   double width, Align align, double baseline);
+    void drawRule(QPainter *painter, double y, double width) const;
+    void drawFooter(QPainter *painter);
     void flush(QPainter *painter, GlyphFont &font, double baseline);
+    // The text cut to the width, the cut marked.
+    QString elided(GlyphFont &font, const QString &text, double width) const;
 
     ReportLayout m_layout;
     PageContext m_context;
+    QString m_summary;
     QSizeF m_pageSize;
-    QRectF m_body;
+    QRectF m_body;    // between the margins
+    double m_bottom;  // where rows end: above the footer
+    double m_tableWidth = 0;
     std::vector<double> m_left, m_width;
     std::vector<ValueFormatter> m_formats;
     std::unique_ptr<GlyphFont> m_regular, m_bold, m_title;
     double m_line = 0;
-    QStringList m_parameters; // parameterLines(), laid out once
+    double m_captionWidth = 0;
     double m_y = 0;
+    int m_pageCount = 0;
     State m_state;
     QList<quint32> m_glyphs;
     QList<QPointF> m_positions;

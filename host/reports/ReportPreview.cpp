@@ -18,7 +18,7 @@ namespace {
 constexpr int bandsPerStep = 4000;
 }
 
-ReportPreview::ReportPreview(std::unique_ptr<PreviewDocument> document, const QString &title)
+ReportPreview::ReportPreview(std::unique_ptr<PagedReport> document, const QString &title)
     : QWidget(nullptr, Qt::Window), m_document(std::move(document)), m_timer(new QTimer(this))
 {
     setObjectName(QStringLiteral("frmVisualizacao"));

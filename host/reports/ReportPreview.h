@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PreviewDocument.h"
+#include "PagedReport.h"
 #include "reports_global.h"
 
 #include <QImage>
@@ -23,7 +23,7 @@ class VELMORA_REPORTS_EXPORT ReportPreview : public QWidget
 {
     Q_OBJECT
 public:
-    ReportPreview(std::unique_ptr<PreviewDocument> document, const QString &title);
+    ReportPreview(std::unique_ptr<PagedReport> document, const QString &title);
     ~ReportPreview() override;
 
     int currentPage() const { return m_page; }
@@ -43,7 +43,7 @@ private:
     void render();
     void updateControls();
 
-    std::unique_ptr<PreviewDocument> m_document;
+    std::unique_ptr<PagedReport> m_document;
     QTimer *m_timer;
     QScrollArea *m_scroll;
     QLabel *m_view;

@@ -1,6 +1,6 @@
 #include "TReportDesignerDialog.h"
 
-#include "PreviewDocument.h"
+#include "PagedReport.h"
 #include "ReportPreview.h"
 #include "ReportQuery.h"
 #include "framework/Dispatch.h"
@@ -83,7 +83,7 @@ ReportPreview *TReportDesignerDialog::Preview(const ReportLayout &layout,
     std::unique_ptr<ReportSource> source = Open(layout, &run);
     if (!source)
         return nullptr;
-    auto document = std::make_unique<PreviewDocument>(std::move(source), run);
+    auto document = std::make_unique<PagedReport>(std::move(source), run);
     // The first page is there before the window shows; the rest follows in the background.
     while (document->pageCount() == 0 && document->pump(256)) {
     }

@@ -4,7 +4,7 @@
 #include "TestReportScreen.h"
 
 #include "framework/TApplication.h"
-#include "reports/PreviewDocument.h"
+#include "reports/PagedReport.h"
 #include "reports/TReportDesignerDialog.h"
 
 #include <QAbstractButton>
@@ -242,7 +242,7 @@ TEST_P(OutputTest, LongReportBreaksPagesAlikeInPdfAndPreview)
     EXPECT_TRUE(text.contains(Money(totals.at(1).toDouble())));
 
     auto *designer = screen->findChild<TReportDesignerDialog *>(QStringLiteral("rpddPadrao"));
-    PreviewDocument preview(designer->Open(ReportLayout::load(screen->SelectedLayoutPath())), {});
+    PagedReport preview(designer->Open(ReportLayout::load(screen->SelectedLayoutPath())), {});
     while (preview.pump(50)) {
     }
     EXPECT_EQ(preview.pageCount(), pages);
@@ -259,6 +259,56 @@ TEST_P(OutputTest, LongReportBreaksPagesAlikeInPdfAndPreview)
             for (int x = 0; x < image.width(); x += 2)
                 ink += image.pixel(x, y) != qRgb(255, 255, 255);
         EXPECT_GT(ink, 100) << "page " << page;
+    }
+}
+
+// Suppliers of one to seven documents spread over pages: a page never opens on a total, a
+// group of up to five documents is never split, and every page counts the pages.
+TEST_P(OutputTest, PagesKeepGroupsTogetherAndCountThemselves)
+{
+    QList<EntryDocument> documents;
+    for (int s = 0; s < 60; ++s) {
+        const QString key = QStringLiteral("%1").arg(40000000000000LL + s);
+        db.exec(QStringLiteral("INSERT INTO FORNECEDOR (NRINSJURFORN, NMRAZSOCFORN, IDTPIJURFORN) "
+                               "VALUES ('%1', 'Fornecedor %2', 'J')")
+                    .arg(key)
+                    .arg(s));
+        for (int d = 0; d <= s % 7; ++d)
+            documents << EntryDocument{"01", "1", key, "1",
+                                       QStringLiteral("%1").arg(s * 10 + d, 9, 10, QLatin1Char('0')),
+                                       QDate(2024, 1, 10), QDate(2024, 1, 10), "123456789", 100,
+                                       "01", 100, 18, 18};
+    }
+    db.addDocuments(documents);
+    const QString path = save(QStringLiteral("paginas.pdf"));
+    const int pages = PdfPages(path);
+    ASSERT_GT(pages, 4);
+    const QStringList texts = PdfText(path).split(QLatin1Char('\f'));
+    QString open;    // the group running across pages, and how many documents it had
+    int openRows = 0, openPage = 0;
+    for (int p = 0; p < pages; ++p) {
+        const QStringList lines = texts.at(p).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        EXPECT_TRUE(texts.at(p).contains(QStringLiteral("Página %1 de %2").arg(p + 1).arg(pages)));
+        const qsizetype body = lines.indexOf(QRegularExpression(QStringLiteral("\\s*Documento\\s+Série.*")));
+        ASSERT_GE(body, 0) << "page " << p + 1;
+        for (qsizetype i = body + 1; i < lines.size(); ++i) {
+            const QString line = lines.at(i).trimmed();
+            if (line.startsWith(QStringLiteral("Fornecedor:"))) {
+                const bool continued = line.endsWith(QStringLiteral("(continuação)"));
+                EXPECT_EQ(continued, !open.isEmpty() && i == body + 1) << qPrintable(line);
+                if (continued)
+                    EXPECT_TRUE(lines.value(i + 1).trimmed().startsWith(QLatin1Char('0')))
+                        << "a continued group goes on with rows, page " << p + 1;
+                else
+                    open = line, openRows = 0, openPage = p;
+            } else if (line.startsWith(QStringLiteral("Total do fornecedor"))) {
+                EXPECT_GT(i, body + 1) << "a total opens page " << p + 1;
+                EXPECT_TRUE(openRows > 5 || openPage == p) << qPrintable(open) << " split";
+                open.clear();
+            } else if (line.startsWith(QLatin1Char('0'))) {
+                ++openRows;
+            }
+        }
     }
 }
 

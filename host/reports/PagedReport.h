@@ -1,0 +1,72 @@
+#pragma once
+
+#include "KeepTogether.h"
+#include "ReportPainter.h"
+#include "ReportSource.h"
+#include "reports_global.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+#include <QTemporaryFile>
+
+#include <memory>
+#include <vector>
+
+class QPainter;
+
+namespace Velmora::Reports {
+
+// A report laid out on pages: the bands stream from the query, already formatted, into a
+// spool file on disk as they come, with the place where each page starts, so any page can
+// be painted again on demand while memory stays flat whatever the number of rows. Once the
+// last band is in, the page count is known and every page says "Página N de M". The print,
+// the PDF and the preview all page through it.
+class VELMORA_REPORTS_EXPORT PagedReport
+{
+public:
+    // Owns the source and everything it needs; refers to no screen.
+    PagedReport(std::unique_ptr<ReportSource> source, const PageContext &context);
+    // Reads from a source that outlives it.
+    PagedReport(ReportSource &source, const PageContext &context);
+    ~PagedReport();
+    PagedReport(const PagedReport &) = delete;
+    PagedReport &operator=(const PagedReport &) = delete;
+
+    // Reads up to about maxBands more bands. False once the report is complete.
+    bool pump(int maxBands);
+    bool finished() const { return m_finished; }
+    // Pages that can be painted: every page begun before the last one, all once finished.
+    int pageCount() const;
+    QSizeF pageSize() const { return m_measure.pageSize(); }
+    qint64 rows() const { return m_source ? m_source->rows() : m_rows; }
+    // Paints page index (0-based) in points from the page's corner.
+    void renderPage(int index, QPainter &painter);
+
+private:
+    struct PageStart
+    {
+        qint64 offset;
+        ReportPainter::State state;
+        Band::Kind first;
+    };
+    void write(const PageBand &band);
+    void flushSpool();
+
+    std::unique_ptr<ReportSource> m_owned;
+    ReportSource *m_source;
+    KeepTogether m_runs;
+    ReportPainter m_measure;
+    ReportPainter m_paint;
+    QTemporaryFile m_spool;
+    QByteArray m_buffer; // bands not yet in the spool
+    qint64 m_written = 0;
+    QFile m_reader;
+    QList<PageStart> m_pages;
+    std::vector<Band> m_run;
+    PageBand m_band;
+    qint64 m_rows = 0;
+    bool m_finished = false;
+};
+
+} // namespace Velmora::Reports
