@@ -1,6 +1,7 @@
 #include "LayoutEditor.h"
 
 #include "ReportConnection.h"
+#include "PagedReport.h"
 #include "ReportSource.h"
 #include "ValueFormat.h"
 #include "framework/Dispatch.h"
@@ -10,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -18,7 +20,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -178,6 +182,22 @@ LayoutEditor::LayoutEditor(const ReportLayout &layout, Hooks hooks, QWidget *par
     }
     tabs->addTab(pagePage, QStringLiteral("Página"));
 
+    // The first page, drawn by the same painter as the print and the PDF.
+    auto *viewPage = new QWidget;
+    auto *viewLayout = new QVBoxLayout(viewPage);
+    QPushButton *showButton = button(this, QStringLiteral("btnVerPagina"),
+                                     QStringLiteral("Mostrar a primeira página"));
+    viewLayout->addWidget(showButton, 0, Qt::AlignLeft);
+    m_pageView = new QLabel;
+    m_pageView->setObjectName(QStringLiteral("lblPrimeiraPagina"));
+    m_pageView->setAlignment(Qt::AlignCenter);
+    auto *pageScroll = new QScrollArea;
+    pageScroll->setWidget(m_pageView);
+    pageScroll->setWidgetResizable(true);
+    pageScroll->setBackgroundRole(QPalette::Dark);
+    viewLayout->addWidget(pageScroll, 1);
+    tabs->addTab(viewPage, QStringLiteral("Primeira página"));
+
     auto *buttons = new QHBoxLayout;
     QPushButton *newButton = button(this, QStringLiteral("btnNovo"), QStringLiteral("Novo"));
     QPushButton *saveButton = button(this, QStringLiteral("btnSalvar"), QStringLiteral("Salvar"));
@@ -217,6 +237,7 @@ LayoutEditor::LayoutEditor(const ReportLayout &layout, Hooks hooks, QWidget *par
                 markModified();
             }));
     connect(tryButton, &QPushButton::clicked, this, guarded([this] { tryQuery(); }));
+    connect(showButton, &QPushButton::clicked, this, guarded([this] { showFirstPage(); }));
     connect(saveButton, &QPushButton::clicked, this, guarded([this] { save(); }));
     connect(newButton, &QPushButton::clicked, this, guarded([this] { newLayout(); }));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
@@ -398,6 +419,40 @@ qint64 LayoutEditor::tryQuery()
                    .arg(previewRows)
              : QStringLiteral("A consulta devolveu %1 linha(s).").arg(source.rows()));
     return more ? -2 : source.rows();
+}
+
+QImage LayoutEditor::showFirstPage()
+{
+    m_pageView->clear();
+    const ReportLayout l = layout();
+    const QStringList problems = l.problems();
+    if (!problems.isEmpty())
+        throw Exception(QStringLiteral("O layout não pode ser mostrado: %1.")
+                            .arg(problems.join(QStringLiteral("; "))));
+    TParams params;
+    if (!m_hooks.askParams || !m_hooks.askParams(l, params))
+        return {};
+    const ReportConnection connection = CurrentReportConnection();
+    PageContext context{l.title, l.report,
+                        QStringLiteral("Emitido em %1")
+                            .arg(QDateTime::currentDateTime().toString(
+                                QStringLiteral("dd/MM/yyyy hh:mm"))),
+                        BuildHeading(l.heading, connection, params)};
+    // Only the first page's rows are read.
+    PagedReport pages(std::make_unique<ReportSource>(l, connection, params), context);
+    while (pages.pageCount() == 0 && pages.pump(256)) {
+    }
+    const double scale = 1.25;
+    QImage image((pages.pageSize() * scale).toSize(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(scale, scale);
+        pages.renderPage(0, painter);
+    }
+    m_pageView->setPixmap(QPixmap::fromImage(image));
+    return image;
 }
 
 void LayoutEditor::newLayout()

@@ -4,6 +4,7 @@
 #include "reports_global.h"
 
 #include <QDialog>
+#include <QImage>
 
 #include <functional>
 
@@ -42,6 +43,9 @@ public:
     // Runs the query with the screen's parameters and shows its first rows; the row count,
     // -2 when there are more than are shown, -1 when it did not run.
     qint64 tryQuery();
+    // Runs the query with the screen's parameters and shows the first page as print, PDF and
+    // preview draw it; the picture shown, null when the query did not run.
+    QImage showFirstPage();
     bool modified() const { return m_modified; }
 
     // Column table positions, for the code that drives the widgets.
@@ -72,6 +76,7 @@ private:
     QDoubleSpinBox *m_margins[4];
     QTableWidget *m_result;
     QLabel *m_resultLabel;
+    QLabel *m_pageView;
     bool m_modified = false;
 };
 

@@ -85,6 +85,9 @@ void ReportPreview::pumpSome()
     const bool ok = Velmora::Dispatch([this] { m_document->pump(bandsPerStep); });
     if (!ok || m_document->finished())
         m_timer->stop();
+    // The page on view learns how many pages there are.
+    if (m_document->finished())
+        m_renderedPage = -1;
     if (!ok)
         m_pageLabel->setText(m_pageLabel->text() + QStringLiteral(" (interrompido)"));
     if (m_renderedPage != m_page && m_page < pageCount())

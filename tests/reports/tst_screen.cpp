@@ -286,6 +286,14 @@ TEST_P(ScreenDataTest, ColumnRenamedInTheEditorIsPrintedUnderItsNewLabel)
     EXPECT_EQ(editor->findChild<QLabel *>(QStringLiteral("lblResultado"))->text(),
               QStringLiteral("A consulta devolveu 6 linha(s)."));
     EXPECT_EQ(editor->findChild<QTableWidget *>(QStringLiteral("tblResultado"))->rowCount(), 6);
+    // The editor's first page is the PDF's: the heading, the new label, the page count.
+    const QImage page = editor->showFirstPage();
+    EXPECT_NEAR(double(page.width()) / page.height(), 842.0 / 595, 0.01) << "A4 landscape";
+    int ink = 0;
+    for (int y = 0; y < page.height(); y += 2)
+        for (int x = 0; x < page.width(); x += 2)
+            ink += page.pixel(x, y) != qRgb(255, 255, 255);
+    EXPECT_GT(ink, 2000);
 
     editor->findChild<QPushButton *>(QStringLiteral("btnSalvar"))->click();
     EXPECT_TRUE(person.messages().isEmpty()) << person.messages().join('\n').toStdString();
