@@ -30,15 +30,7 @@ const char *usage =
 void shareDatabaseWithReports()
 {
     Velmora::Reports::SetReportConnectionProvider([] {
-        Velmora::DBConnection *connection = dtmDBGeral()->adcGeral();
-        const Velmora::DatabaseKind kind = connection->Kind();
-        Velmora::Reports::ReportConnection report;
-        report.database = connection->Database();
-        report.kind = kind == Velmora::DatabaseKind::InterBase ? Velmora::Reports::DatabaseKind::InterBase
-                      : kind == Velmora::DatabaseKind::Oracle  ? Velmora::Reports::DatabaseKind::Oracle
-                      : kind == Velmora::DatabaseKind::MSSQL   ? Velmora::Reports::DatabaseKind::MSSQL
-                                                               : Velmora::Reports::DatabaseKind::Generic;
-        return report;
+        return Velmora::Reports::ReportConnectionOf(*dtmDBGeral()->adcGeral());
     });
 }
 

@@ -67,6 +67,7 @@ qint64 OutputFile::writeData(const char *data, qint64 size)
     if (m_errno != 0)
         return -1;
     m_buffer.append(data, size);
+    m_written += size;
     if (m_buffer.size() >= bufferSize && !drain())
         return -1;
     return size;

@@ -26,6 +26,8 @@ public:
     void put(const QByteArray &bytes);
     // Writes out what is buffered; raises the first failure seen.
     void flush();
+    // Bytes written so far, buffered ones included.
+    qint64 written() const { return m_written; }
     // Puts the complete file in its place; raises the first failure seen instead.
     void commit();
     // The file could not be written for this reason (an errno value, or 0 for another cause).
@@ -45,6 +47,7 @@ private:
     int m_fd = -1;
     int m_errno = 0; // the first failed write's
     QByteArray m_buffer;
+    qint64 m_written = 0;
     bool m_committed = false;
 };
 

@@ -81,8 +81,8 @@ PagedReport::PagedReport(std::unique_ptr<ReportSource> source, const PageContext
 }
 
 PagedReport::PagedReport(ReportSource &source, const PageContext &context)
-    : m_source(&source), m_runs([this](Band &band) { return m_source->next(band); }),
-      m_measure(source.layout(), context),
+    : m_source(&source), m_progress(source.progress()),
+      m_runs([this](Band &band) { return m_source->next(band); }), m_measure(source.layout(), context),
       m_paint(source.layout(), context)
 {
     if (!m_spool.open())
@@ -116,22 +116,27 @@ void PagedReport::flushSpool()
     if (m_spool.write(m_buffer) != m_buffer.size() || !m_spool.flush())
         throw Exception(QStringLiteral("Não foi possível gravar o arquivo temporário do "
                                        "relatório (disco cheio?)."));
+    const QMutexLocker lock(&m_lock);
     m_written += m_buffer.size();
     m_buffer.clear();
 }
 
+void PagedReport::finish()
+{
+    const QMutexLocker lock(&m_lock);
+    m_finished = true;
+    m_rows = m_source->rows();
+    m_measure.setPageCount(int(m_pages.size()));
+}
+
 bool PagedReport::pump(int maxBands)
 {
-    if (m_finished)
+    if (finished())
         return false;
+    bool more = true;
     for (int read = 0; read < maxBands;) {
         if (!m_runs.next(m_run)) {
-            m_finished = true;
-            m_rows = m_source->rows();
-            m_source = nullptr;
-            m_owned.reset(); // the query is done; let the connection go
-            m_measure.setPageCount(int(m_pages.size()));
-            m_paint.setPageCount(int(m_pages.size()));
+            more = false;
             break;
         }
         double needed = 0;
@@ -145,8 +150,13 @@ bool PagedReport::pump(int maxBands)
                                 m_measure.breaksBefore(i == 0 ? needed
                                                               : m_measure.height(band.kind));
             if (breaks) {
-                m_pages.append({m_written + m_buffer.size(), m_measure.state(), band.kind});
+                {
+                    const QMutexLocker lock(&m_lock);
+                    m_pages.append({m_written + m_buffer.size(), m_measure.state(), band.kind});
+                }
                 m_measure.beginPage(nullptr, band.kind);
+                if (m_progress)
+                    m_progress->pages.store(int(m_pages.size()), std::memory_order_relaxed);
             }
             m_measure.format(band, m_band);
             m_measure.place(nullptr, m_band);
@@ -155,21 +165,77 @@ bool PagedReport::pump(int maxBands)
         read += int(m_run.size());
     }
     flushSpool();
-    return !m_finished;
+    if (!more) {
+        finish();
+        m_source = nullptr;
+        m_owned.reset(); // the query is done; let the connection go
+    }
+    return more;
+}
+
+void PagedReport::stop()
+{
+    {
+        const QMutexLocker lock(&m_lock);
+        if (m_finished)
+            return;
+        m_rows = m_source ? m_source->rows() : 0;
+        // Only the pages already whole are kept.
+        int begun = int(m_pages.size());
+        while (begun > 0 && m_pages.at(begun - 1).offset > m_written)
+            --begun;
+        m_pages.resize(qMax(0, begun - 1));
+        m_finished = true;
+        m_stopped = true;
+    }
+    m_source = nullptr;
+    m_owned.reset();
+}
+
+bool PagedReport::stopped() const
+{
+    const QMutexLocker lock(&m_lock);
+    return m_stopped;
+}
+
+bool PagedReport::finished() const
+{
+    const QMutexLocker lock(&m_lock);
+    return m_finished;
+}
+
+qint64 PagedReport::rows() const
+{
+    const QMutexLocker lock(&m_lock);
+    if (m_finished)
+        return m_rows;
+    return m_progress ? m_progress->rows.load(std::memory_order_relaxed) : m_source->rows();
 }
 
 int PagedReport::pageCount() const
 {
-    const int begun = static_cast<int>(m_pages.size());
-    return m_finished ? begun : qMax(0, begun - 1);
+    const QMutexLocker lock(&m_lock);
+    if (m_finished)
+        return int(m_pages.size());
+    // A page is complete once the next one has begun inside what is in the spool.
+    int begun = int(m_pages.size());
+    while (begun > 0 && m_pages.at(begun - 1).offset > m_written)
+        --begun;
+    return qMax(0, begun - 1);
 }
 
 void PagedReport::renderPage(int index, QPainter &painter)
 {
     if (index < 0 || index >= pageCount())
         return;
-    const PageStart &start = m_pages.at(index);
-    const qint64 end = index + 1 < m_pages.size() ? m_pages.at(index + 1).offset : m_written;
+    PageStart start;
+    qint64 end = 0;
+    {
+        const QMutexLocker lock(&m_lock);
+        start = m_pages.at(index);
+        end = index + 1 < m_pages.size() ? m_pages.at(index + 1).offset : m_written;
+        m_paint.setPageCount(m_finished && !m_stopped ? int(m_pages.size()) : 0);
+    }
     if (!m_reader.seek(start.offset))
         throw Exception(QStringLiteral("Não foi possível ler o arquivo temporário do relatório."));
     const QByteArray bytes = m_reader.read(end - start.offset);

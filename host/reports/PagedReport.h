@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QList>
+#include <QMutex>
 #include <QTemporaryFile>
 
 #include <memory>
@@ -22,6 +23,9 @@ namespace Velmora::Reports {
 // be painted again on demand while memory stays flat whatever the number of rows. Once the
 // last band is in, the page count is known and every page says "Página N de M". The print,
 // the PDF and the preview all page through it.
+//
+// One thread may pump while another asks for pages and paints them: a page is offered once
+// all of it is in the spool.
 class VELMORA_REPORTS_EXPORT PagedReport
 {
 public:
@@ -35,11 +39,15 @@ public:
 
     // Reads up to about maxBands more bands. False once the report is complete.
     bool pump(int maxBands);
-    bool finished() const { return m_finished; }
+    bool finished() const;
+    bool stopped() const;
+    // Ends the reading where it stands (a run stopped or failed): the pages complete so far
+    // stay, the query is let go, on the thread that pumped.
+    void stop();
     // Pages that can be painted: every page begun before the last one, all once finished.
     int pageCount() const;
     QSizeF pageSize() const { return m_measure.pageSize(); }
-    qint64 rows() const { return m_source ? m_source->rows() : m_rows; }
+    qint64 rows() const;
     // Paints page index (0-based) in points from the page's corner.
     void renderPage(int index, QPainter &painter);
 
@@ -52,9 +60,11 @@ private:
     };
     void write(const PageBand &band);
     void flushSpool();
+    void finish();
 
     std::unique_ptr<ReportSource> m_owned;
     ReportSource *m_source;
+    ReportProgress *m_progress; // the source's
     KeepTogether m_runs;
     ReportPainter m_measure;
     ReportPainter m_paint;
@@ -62,11 +72,13 @@ private:
     QByteArray m_buffer; // bands not yet in the spool
     qint64 m_written = 0;
     QFile m_reader;
+    mutable QMutex m_lock; // guards what the painting thread reads: pages, written, finished
     QList<PageStart> m_pages;
     std::vector<Band> m_run;
     PageBand m_band;
     qint64 m_rows = 0;
     bool m_finished = false;
+    bool m_stopped = false; // finished without its last pages
 };
 
 } // namespace Velmora::Reports

@@ -3,40 +3,20 @@
 #include "OutputFile.h"
 #include "rtl/Exceptions.h"
 
+#include <QCryptographicHash>
 #include <QFile>
+#include <QMap>
 
-#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
-#include <qpdf/QPDFWriter.hh>
 
 namespace Velmora::Reports {
 
 namespace {
 
-// Hands what the PDF library writes to the output file, which raises on a failed write.
-class ToOutputFile : public Pipeline
-{
-public:
-    explicit ToOutputFile(OutputFile &file) : Pipeline("relatório", nullptr), m_file(file) {}
-    void write(unsigned char const *data, size_t len) override
-    {
-        m_file.put(QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(len)));
-    }
-    void finish() override {}
-
-private:
-    OutputFile &m_file;
-};
-
 std::string utf8(const QString &text)
 {
     return text.toStdString();
-}
-
-QString xmlEscaped(const QString &text)
-{
-    return text.toHtmlEscaped();
 }
 
 // The XMP packet with the author and the subject beside the title, as PDF/A wants the
@@ -51,69 +31,130 @@ std::string withAuthorAndSubject(std::string xmp, const PdfMetadata &m)
         QStringLiteral("\n      <dc:creator><rdf:Seq><rdf:li>%1</rdf:li></rdf:Seq></dc:creator>"
                        "\n      <dc:description><rdf:Alt><rdf:li xml:lang=\"x-default\">%2"
                        "</rdf:li></rdf:Alt></dc:description>")
-            .arg(xmlEscaped(m.author), xmlEscaped(m.subject));
+            .arg(m.author.toHtmlEscaped(), m.subject.toHtmlEscaped());
     xmp.insert(at + anchor.size(), utf8(added));
     return xmp;
 }
 
+// Where the last cross-reference section starts, read from the file's tail.
+qint64 lastXref(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < 32)
+        return -1;
+    file.seek(qMax<qint64>(0, file.size() - 1024));
+    const QByteArray tail = file.readAll();
+    const qsizetype at = tail.lastIndexOf("startxref");
+    return at < 0 ? -1 : tail.mid(at + 9).trimmed().split('\n').first().trimmed().toLongLong();
+}
+
 // A font embedded as a subset carries a tag before its name ("QWCEAA+DejaVuSans"); the
 // writer puts it on the font file's descriptor only.
-void nameSubsets(QPDF &pdf)
+void nameSubsets(QPDF &pdf, QMap<int, std::string> &changed)
 {
-    for (QPDFObjectHandle object : pdf.getAllObjects()) {
-        if (!object.isDictionary() || !object.getKey("/Type").isNameAndEquals("/Font"))
+    QMap<int, bool> seen;
+    for (QPDFObjectHandle page : pdf.getAllPages()) {
+        QPDFObjectHandle fonts = page.getKey("/Resources").getKey("/Font");
+        if (!fonts.isDictionary())
             continue;
-        QPDFObjectHandle cid = object;
-        if (object.getKey("/Subtype").isNameAndEquals("/Type0")) {
-            QPDFObjectHandle descendants = object.getKey("/DescendantFonts");
-            if (!descendants.isArray() || descendants.getArrayNItems() == 0)
+        for (auto &[key, font] : fonts.ditems()) {
+            if (!font.isIndirect() || seen.contains(font.getObjectID()))
                 continue;
-            cid = descendants.getArrayItem(0);
+            seen.insert(font.getObjectID(), true);
+            QPDFObjectHandle cid = font;
+            QPDFObjectHandle descendants = font.getKey("/DescendantFonts");
+            if (descendants.isArray() && descendants.getArrayNItems() > 0)
+                cid = descendants.getArrayItem(0);
+            QPDFObjectHandle name = cid.getKey("/FontDescriptor").getKey("/FontName");
+            if (!name.isName() || name.getName().size() < 9 || name.getName()[7] != '+')
+                continue;
+            for (QPDFObjectHandle f : {font, cid}) {
+                if (!f.isIndirect())
+                    continue;
+                f.replaceKey("/BaseFont", QPDFObjectHandle::newName(name.getName()));
+                changed.insert(f.getObjectID(), f.unparseResolved());
+            }
         }
-        QPDFObjectHandle descriptor = cid.getKey("/FontDescriptor");
-        if (!descriptor.isDictionary() || !descriptor.getKey("/FontName").isName())
-            continue;
-        const std::string name = descriptor.getKey("/FontName").getName();
-        if (name.size() > 8 && name[7] == '+')
-            object.replaceKey("/BaseFont", QPDFObjectHandle::newName(name));
     }
 }
 
 } // namespace
 
-void FinishPdfArchive(const QString &draft, OutputFile &file, const PdfMetadata &metadata)
+void FinishPdfArchive(OutputFile &file, const PdfMetadata &metadata)
 {
-    ToOutputFile out(file);
+    const QString path = file.partialPath();
+    QByteArray update;
     try {
         QPDF pdf;
-        pdf.processFile(QFile::encodeName(draft).constData());
-        QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
-        if (info.isDictionary()) {
+        pdf.processFile(QFile::encodeName(path).constData());
+        QPDFObjectHandle trailer = pdf.getTrailer();
+        const qint64 previous = lastXref(path);
+        if (previous < 0)
+            throw std::runtime_error("startxref");
+        QMap<int, std::string> changed; // object number to its new body
+        QPDFObjectHandle info = trailer.getKey("/Info");
+        if (info.isIndirect() && info.isDictionary()) {
             info.replaceKey("/Author", QPDFObjectHandle::newUnicodeString(utf8(metadata.author)));
             info.replaceKey("/Subject",
                             QPDFObjectHandle::newUnicodeString(utf8(metadata.subject)));
+            changed.insert(info.getObjectID(), info.unparseResolved());
         }
         QPDFObjectHandle xmp = pdf.getRoot().getKey("/Metadata");
-        if (xmp.isStream()) {
+        if (xmp.isIndirect() && xmp.isStream()) {
             const auto bytes = xmp.getRawStreamData();
-            const std::string packet(reinterpret_cast<const char *>(bytes->getBuffer()),
-                                     bytes->getSize());
-            xmp.replaceStreamData(withAuthorAndSubject(packet, metadata),
-                                  QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
+            const std::string packet = withAuthorAndSubject(
+                std::string(reinterpret_cast<const char *>(bytes->getBuffer()), bytes->getSize()),
+                metadata);
+            // PDF/A keeps the XMP readable as it is: no filter.
+            changed.insert(xmp.getObjectID(),
+                           "<< /Type /Metadata /Subtype /XML /Length " +
+                               std::to_string(packet.size()) + " >>\nstream\n" + packet +
+                               "\nendstream");
         }
-        nameSubsets(pdf);
-        QPDFWriter writer(pdf);
-        writer.setOutputPipeline(&out);
-        // The pages' streams are copied as the writer made them; the XMP stays uncompressed.
-        writer.setStreamDataMode(qpdf_s_preserve);
-        writer.setPreserveUnreferencedObjects(false);
-        writer.write();
-    } catch (const Exception &) {
-        throw; // the output file's own failure, already in the user's words
+        nameSubsets(pdf, changed);
+
+        // The update: the new bodies, a cross-reference section for them, and a trailer
+        // pointing back at the writer's.
+        const qint64 offset = file.written();
+        QMap<int, qint64> offsets;
+        update += '\n';
+        for (auto it = changed.cbegin(); it != changed.cend(); ++it) {
+            offsets.insert(it.key(), offset + update.size());
+            update += QByteArray::number(it.key()) + " 0 obj\n";
+            update += QByteArray::fromStdString(it.value());
+            update += "\nendobj\n";
+        }
+        const qint64 xref = offset + update.size();
+        update += "xref\n";
+        for (auto it = offsets.cbegin(); it != offsets.cend(); ++it) {
+            update += QByteArray::number(it.key()) + " 1\n";
+            update += QByteArray::number(it.value()).rightJustified(10, '0') + " 00000 n \n";
+        }
+        QPDFObjectHandle next = QPDFObjectHandle::newDictionary();
+        for (const char *key : {"/Size", "/Root", "/Info", "/ID"})
+            if (trailer.hasKey(key))
+                next.replaceKey(key, trailer.getKey(key));
+        next.replaceKey("/Prev", QPDFObjectHandle::newInteger(previous));
+        if (!next.hasKey("/ID")) {
+            // PDF/A wants the file's identifier.
+            const std::string id =
+                QCryptographicHash::hash(QFile::encodeName(path) + QByteArray::number(offset) +
+                                             QByteArray::fromStdString(metadata.title.toStdString()),
+                                         QCryptographicHash::Md5)
+                    .toStdString();
+            next.replaceKey("/ID", QPDFObjectHandle::parse("[" +
+                                                           QPDFObjectHandle::newString(id).unparse() +
+                                                           " " +
+                                                           QPDFObjectHandle::newString(id).unparse() +
+                                                           "]"));
+        }
+        update += "trailer\n" + QByteArray::fromStdString(next.unparse()) + "\nstartxref\n" +
+                  QByteArray::number(xref) + "\n%%EOF\n";
     } catch (const std::exception &e) {
         file.fail(0, QStringLiteral("o PDF não pôde ser concluído (%1)")
                          .arg(QString::fromLocal8Bit(e.what())));
     }
+    file.put(update);
 }
 
 } // namespace Velmora::Reports

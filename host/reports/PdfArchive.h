@@ -14,9 +14,10 @@ struct PdfMetadata
     QString subject;
 };
 
-// Makes the PDF the writer left at draft an archival one (PDF/A-1b) in file: the document
-// information and its XMP twin gain the author and the subject, and the fonts, embedded as
-// subsets, are named as subsets. The draft stays as it was; failures are raised through file.
-void FinishPdfArchive(const QString &draft, OutputFile &file, const PdfMetadata &metadata);
+// Completes the PDF/A-1b file the writer made in file (flushed, not yet committed) with an
+// incremental update: the document information and its XMP twin gain the author and the
+// subject, and the fonts, embedded as subsets, are named as subsets. The pages are not
+// written again, so the cost does not grow with the report. Failures are raised through file.
+void FinishPdfArchive(OutputFile &file, const PdfMetadata &metadata);
 
 } // namespace Velmora::Reports

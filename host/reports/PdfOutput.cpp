@@ -33,6 +33,8 @@ OutputResult RenderPages(ReportSource &source, QPagedPaintDevice &device,
     // The report paints in points; the device may count in its own dots.
     painter.scale(device.logicalDpiX() / 72.0, device.logicalDpiY() / 72.0);
     for (int i = 0; i < pages.pageCount(); ++i) {
+        if (source.progress())
+            source.progress()->check();
         if (i > 0)
             device.newPage();
         pages.renderPage(i, painter);
@@ -47,9 +49,9 @@ OutputResult WritePdf(ReportSource &source, const QString &path, const PageConte
                               ? context.title
                               : context.title + QStringLiteral(" – ") + context.reportCode;
     OutputResult result;
-    OutputFile draft(path);
+    OutputFile file(path);
     {
-        QPdfWriter writer(&draft);
+        QPdfWriter writer(&file);
         writer.setResolution(72);
         // Fiscal reports are archived.
         writer.setPdfVersion(QPagedPaintDevice::PdfVersion_A1b);
@@ -57,12 +59,10 @@ OutputResult WritePdf(ReportSource &source, const QString &path, const PageConte
         writer.setTitle(title);
         result = RenderPages(source, writer, context);
     }
-    draft.flush();
+    file.flush();
     const QString summary = SummaryLine(context.heading);
-    PdfMetadata metadata{title, qEnvironmentVariable("USER", QStringLiteral("Velmora")),
-                         summary.isEmpty() ? title : title + QStringLiteral(" · ") + summary};
-    OutputFile file(path);
-    FinishPdfArchive(draft.partialPath(), file, metadata);
+    FinishPdfArchive(file, {title, qEnvironmentVariable("USER", QStringLiteral("Velmora")),
+                            summary.isEmpty() ? title : title + QStringLiteral(" · ") + summary});
     file.commit();
     return result;
 }

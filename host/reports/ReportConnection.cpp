@@ -1,5 +1,11 @@
 #include "ReportConnection.h"
 
+#include "rtl/Exceptions.h"
+
+#include <QAtomicInt>
+#include <QSqlError>
+#include <QSqlQuery>
+
 namespace Velmora::Reports {
 
 namespace {
@@ -49,6 +55,62 @@ ReportConnection CurrentReportConnection()
 void SetReportConnectionProvider(std::function<ReportConnection()> p)
 {
     provider() = std::move(p);
+}
+
+ReportConnection ReportConnectionOf(Velmora::DBConnection &connection)
+{
+    ReportConnection report;
+    report.database = connection.Database();
+    switch (connection.Kind()) {
+    case Velmora::DatabaseKind::InterBase:
+        report.kind = DatabaseKind::InterBase;
+        break;
+    case Velmora::DatabaseKind::Oracle:
+        report.kind = DatabaseKind::Oracle;
+        break;
+    case Velmora::DatabaseKind::MSSQL:
+        report.kind = DatabaseKind::MSSQL;
+        break;
+    case Velmora::DatabaseKind::Generic:
+        break;
+    }
+    report.settings = std::make_shared<const Velmora::ConnectionSettings>(connection.Settings());
+    return report;
+}
+
+WorkerConnection::WorkerConnection(const ReportConnection &screen)
+{
+    m_connection.kind = screen.kind;
+    if (screen.settings) {
+        m_own = std::make_unique<Velmora::DBConnection>(*screen.settings);
+        m_connection.database = m_own->Database();
+        m_connection.settings = screen.settings;
+    } else {
+        // A connection made outside the framework: a copy of it, by name.
+        static QAtomicInt serial;
+        m_clone = QStringLiteral("velmora-relatorio-%1").arg(serial.fetchAndAddRelaxed(1));
+        m_connection.database =
+            QSqlDatabase::cloneDatabase(screen.database.connectionName(), m_clone);
+        if (!m_connection.database.open())
+            throw EDatabaseError(
+                QStringLiteral("Não foi possível abrir a conexão do relatório: %1")
+                    .arg(m_connection.database.lastError().text()));
+    }
+    // A report only reads.
+    QSqlQuery q(m_connection.database);
+    const QString driver = m_connection.database.driverName();
+    if (driver == QLatin1String("QSQLITE"))
+        q.exec(QStringLiteral("PRAGMA query_only = ON"));
+    else if (driver == QLatin1String("QPSQL"))
+        q.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
+}
+
+WorkerConnection::~WorkerConnection()
+{
+    m_connection.database = QSqlDatabase();
+    m_own.reset();
+    if (!m_clone.isEmpty())
+        QSqlDatabase::removeDatabase(m_clone);
 }
 
 } // namespace Velmora::Reports

@@ -2,9 +2,12 @@
 
 #include "reports_global.h"
 
+#include "framework/data/DBConnection.h"
+
 #include <QSqlDatabase>
 #include <QString>
 #include <functional>
+#include <memory>
 
 namespace Velmora::Reports {
 
@@ -16,6 +19,31 @@ struct ReportConnection
 {
     QSqlDatabase database;
     DatabaseKind kind = DatabaseKind::Generic;
+    // Where it goes, so that a report run on a thread of its own opens a connection of its
+    // own (a Qt SQL connection belongs to the thread that made it).
+    std::shared_ptr<const Velmora::ConnectionSettings> settings;
+};
+
+// The report's view of one of the framework's connections.
+VELMORA_REPORTS_EXPORT ReportConnection ReportConnectionOf(Velmora::DBConnection &connection);
+
+// A connection of a report run's own, opened on the thread that runs the report from the
+// screen's connection's settings, read-only where the engine offers it, and closed when it
+// goes. Raises EDatabaseError when it cannot connect.
+class VELMORA_REPORTS_EXPORT WorkerConnection
+{
+public:
+    explicit WorkerConnection(const ReportConnection &screen);
+    ~WorkerConnection();
+    WorkerConnection(const WorkerConnection &) = delete;
+    WorkerConnection &operator=(const WorkerConnection &) = delete;
+
+    const ReportConnection &connection() const { return m_connection; }
+
+private:
+    std::unique_ptr<Velmora::DBConnection> m_own;
+    QString m_clone;
+    ReportConnection m_connection;
 };
 
 // The kind that serves a Qt SQL driver: QIBASE is InterBase, QOCI Oracle, QODBC SQL Server,

@@ -2,6 +2,7 @@
 
 #include "ReportConnection.h"
 #include "ReportLayout.h"
+#include "ReportProgress.h"
 #include "reports_global.h"
 
 #include <QSqlQuery>
@@ -38,6 +39,10 @@ public:
     // The next band; false at the end.
     bool next(Band &band);
     qint64 rows() const { return m_rows; }
+    // Where the rows read are counted and a wish to stop is heeded (ReportCancelled); none
+    // by default.
+    void setProgress(ReportProgress *progress) { m_progress = progress; }
+    ReportProgress *progress() const { return m_progress; }
     const ReportLayout &layout() const { return m_layout; }
 
     static QString EmptyNotice();
@@ -57,6 +62,7 @@ private:
     QVariantList m_row, m_groupRow, m_currentGroup;
     enum class State { Start, HaveRow, NeedRow, GroupEnded, Finished, Done } m_state = State::Start;
     qint64 m_rows = 0;
+    ReportProgress *m_progress = nullptr;
 };
 
 } // namespace Velmora::Reports

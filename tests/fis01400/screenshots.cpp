@@ -89,8 +89,7 @@ int main(int argc, char **argv)
     environment->installSettings();
     TdtmDBGeral database(Velmora::ConnectionSettings::fromSettings(Velmora::settings()));
     Velmora::Reports::SetReportConnectionProvider([] {
-        return Velmora::Reports::ReportConnection{dtmDBGeral()->adcGeral()->Database(),
-                                                  Velmora::Reports::DatabaseKind::Generic};
+        return Velmora::Reports::ReportConnectionOf(*dtmDBGeral()->adcGeral());
     });
     {
         Velmora::Host host;

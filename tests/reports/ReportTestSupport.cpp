@@ -36,12 +36,7 @@ TestDatabase::TestDatabase(const QString &engine)
 {
     Velmora::DBConnection *connection = &m_scratch->Connection();
     Velmora::Reports::SetReportConnectionProvider([connection] {
-        Velmora::Reports::ReportConnection report;
-        report.database = connection->Database();
-        report.kind = connection->Kind() == Velmora::DatabaseKind::InterBase
-                          ? Velmora::Reports::DatabaseKind::InterBase
-                          : Velmora::Reports::DatabaseKind::Generic;
-        return report;
+        return Velmora::Reports::ReportConnectionOf(*connection);
     });
 }
 

@@ -24,13 +24,7 @@ std::unique_ptr<TcpProxy> relay;
 void shareDatabaseWithReports()
 {
     Velmora::Reports::SetReportConnectionProvider([] {
-        Velmora::DBConnection *connection = dtmDBGeral()->adcGeral();
-        Velmora::Reports::ReportConnection report;
-        report.database = connection->Database();
-        report.kind = connection->Kind() == Velmora::DatabaseKind::InterBase
-                          ? Velmora::Reports::DatabaseKind::InterBase
-                          : Velmora::Reports::DatabaseKind::Generic;
-        return report;
+        return Velmora::Reports::ReportConnectionOf(*dtmDBGeral()->adcGeral());
     });
 }
 

@@ -1,0 +1,117 @@
+#include "ReportRun.h"
+
+#include "PagedReport.h"
+#include "ReportHeading.h"
+#include "ReportSource.h"
+
+#include <QEventLoop>
+#include <QPrinter>
+#include <QThread>
+
+namespace Velmora::Reports {
+
+ReportRun::ReportRun(Request request, const ReportConnection &screen, QObject *parent)
+    : QObject(parent), m_request(std::move(request)), m_screen(screen)
+{
+}
+
+ReportRun::~ReportRun()
+{
+    if (m_thread) {
+        cancel();
+        m_thread->wait();
+        delete m_thread;
+    }
+}
+
+void ReportRun::start()
+{
+    m_clock.start();
+    m_thread = QThread::create([this] { work(); });
+    // The end is told on the screen's thread, after the thread let everything go.
+    connect(m_thread, &QThread::finished, this, [this] {
+        m_done = true;
+        emit finished();
+    });
+    m_thread->start();
+}
+
+bool ReportRun::running() const
+{
+    return m_thread && !m_done;
+}
+
+void ReportRun::wait()
+{
+    if (!running())
+        return;
+    QEventLoop loop;
+    connect(this, &ReportRun::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+std::shared_ptr<PagedReport> ReportRun::document() const
+{
+    const QMutexLocker lock(&m_lock);
+    return m_document;
+}
+
+void ReportRun::work()
+{
+    std::shared_ptr<PagedReport> document;
+    try {
+        const WorkerConnection connection(m_screen);
+        const ReportConnection &db = connection.connection();
+        PageContext context = m_request.context;
+        context.heading = BuildHeading(m_request.layout.heading, db, m_request.params);
+        m_progress.check();
+        switch (m_request.output) {
+        case Output::File: {
+            ReportSource source(m_request.layout, db, m_request.params);
+            source.setProgress(&m_progress);
+            m_result = WriteFile(source, m_request.path, context);
+            break;
+        }
+        case Output::Printer: {
+            ReportSource source(m_request.layout, db, m_request.params);
+            source.setProgress(&m_progress);
+            m_result = RenderPages(source, *m_request.printer, context);
+            break;
+        }
+        case Output::Preview: {
+            auto source = std::make_unique<ReportSource>(m_request.layout, db, m_request.params);
+            source->setProgress(&m_progress);
+            document = std::make_shared<PagedReport>(std::move(source), context);
+            // The first page is there before the window is told.
+            while (document->pageCount() == 0 && document->pump(64)) {
+            }
+            {
+                const QMutexLocker lock(&m_lock);
+                m_document = document;
+            }
+            emit documentReady();
+            while (document->pump(2048)) {
+            }
+            m_result = {document->pageCount(), document->rows()};
+            break;
+        }
+        }
+    } catch (const EAbort &) {
+        m_cancelled = true;
+    } catch (const Exception &e) {
+        m_error = e.Message();
+    } catch (const std::exception &e) {
+        m_error = QString::fromLocal8Bit(e.what());
+    }
+    if (m_error.isEmpty() && !m_cancelled && m_progress.cancel)
+        m_cancelled = true;
+    if (m_cancelled || !m_error.isEmpty()) {
+        if (m_error.isEmpty() && !m_cancelled)
+            m_error = QStringLiteral("O relatório não pôde ser gerado.");
+        // The query goes with this thread's connection; the pages made so far stay.
+        if (document)
+            document->stop();
+    }
+}
+
+} // namespace Velmora::Reports
