@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace Velmora {
 
@@ -26,6 +27,17 @@ void GuiServices::showMessage(const QString &text)
     QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), text,
                     QMessageBox::Ok, dialogParent());
     box.exec();
+}
+
+bool GuiServices::confirm(const QString &caption, const QString &question)
+{
+    ModalScope modal;
+    QMessageBox box(QMessageBox::Question, caption, question, QMessageBox::Yes | QMessageBox::No,
+                    dialogParent());
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Sim"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Não"));
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 bool GuiServices::pickRow(TDataSet *dataSet, const QString &title)

@@ -149,6 +149,14 @@ void ScriptedServices::reportParams(const QVariantMap &values)
                {QStringLiteral("values"), json}});
 }
 
+void ScriptedServices::reportProgress(const QString &action, qint64 rows, int pages)
+{
+    emitEvent({{QStringLiteral("event"), QStringLiteral("progress")},
+               {QStringLiteral("action"), action},
+               {QStringLiteral("rows"), rows},
+               {QStringLiteral("pages"), pages}});
+}
+
 void ScriptedServices::reportDone(const QString &action, const QString &file, int pages,
                                   qint64 rows)
 {

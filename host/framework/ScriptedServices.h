@@ -58,6 +58,7 @@ public:
     void showHelp(const QString &helpFile, int context) override;
     bool headless() const override { return true; }
     void reportParams(const QVariantMap &values) override;
+    void reportProgress(const QString &action, qint64 rows, int pages) override;
     void reportDone(const QString &action, const QString &file, int pages, qint64 rows) override;
 
 private:

@@ -34,6 +34,13 @@ public:
     virtual QString chooseFile(const QString &title, const QString &filter,
                                const QString &suggested, bool forSaving) = 0;
     virtual void showHelp(const QString &helpFile, int context) = 0;
+    // A yes-or-no question; true for yes.
+    virtual bool confirm(const QString &caption, const QString &question)
+    {
+        Q_UNUSED(caption);
+        Q_UNUSED(question);
+        return true;
+    }
 
     // No person at the screen: print and preview write a PDF to the file chooseFile names
     // instead of opening the printer or the preview window.
@@ -41,6 +48,13 @@ public:
     // The report machinery tells what it did: the parameter values it handed to a report
     // query (a text, a TDateTime, or null), and each report it produced.
     virtual void reportParams(const QVariantMap &values) { Q_UNUSED(values); }
+    // How far a report that runs in the background has come.
+    virtual void reportProgress(const QString &action, qint64 rows, int pages)
+    {
+        Q_UNUSED(action);
+        Q_UNUSED(rows);
+        Q_UNUSED(pages);
+    }
     virtual void reportDone(const QString &action, const QString &file, int pages, qint64 rows)
     {
         Q_UNUSED(action);
