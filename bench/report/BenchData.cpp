@@ -46,6 +46,12 @@ void CreateBenchDatabase(const QString &path, int documents)
     if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK)
         throw std::runtime_error("cannot create the database");
     exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;");
+    // The heading's lookups read the company and the tax.
+    exec(db, "CREATE TABLE EMPRESA (CDEMPRESA VARCHAR(2) PRIMARY KEY, NMEMPRESA VARCHAR(40));"
+             "INSERT INTO EMPRESA VALUES ('01', 'Velmora Matriz');"
+             "CREATE TABLE IMPOSTONFE (CDIMPOSTONFE VARCHAR(2) PRIMARY KEY, SGIMPOSTONFE "
+             "VARCHAR(10), IDORGARRECADNFE VARCHAR(1));"
+             "INSERT INTO IMPOSTONFE VALUES ('01', 'ICMS', 'E');");
     exec(db,
          "CREATE TABLE FORNECEDOR (NRINSJURFORN VARCHAR(14) PRIMARY KEY, NMRAZSOCFORN VARCHAR(40), "
          "IDTPIJURFORN VARCHAR(1));"
