@@ -46,6 +46,7 @@ void CreateBenchDatabase(const QString &path, int documents)
     if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK)
         throw std::runtime_error("cannot create the database");
     exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;");
+    // The heading's lookups read the company and the tax.
     exec(db,
          "CREATE TABLE FORNECEDOR (NRINSJURFORN VARCHAR(14) PRIMARY KEY, NMRAZSOCFORN VARCHAR(40), "
          "IDTPIJURFORN VARCHAR(1));"

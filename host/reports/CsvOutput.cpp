@@ -26,24 +26,55 @@ void appendField(QByteArray &out, const QByteArray &field, char separator)
     out += '"';
 }
 
+// A spreadsheet opening the file would run a text starting like a formula: the usual guard
+// is a leading quote, which the spreadsheet shows as a plain text.
+bool formulaLike(QStringView text)
+{
+    if (text.isEmpty())
+        return false;
+    switch (text.front().unicode()) {
+    case u'=':
+    case u'+':
+    case u'-':
+    case u'@':
+    case u'\t':
+    case u'\r':
+        return true;
+    default:
+        return false;
+    }
+}
+
 // A text field straight from UTF-16: plain ASCII without separators is copied byte by byte,
 // which is nearly every field of a fiscal report; the rest goes through the encoder.
-void appendText(QByteArray &out, const QString &text, char separator)
+void appendText(QByteArray &out, QStringView text, char separator)
 {
-    const qsizetype start = out.size();
-    bool plain = true;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
+    const bool guarded = formulaLike(text);
+    const char16_t *in = text.utf16();
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t u = in[i];
         if (u >= 0x80 || u == separator || u == '"' || u == '\n' || u == '\r') {
-            plain = false;
-            break;
+            appendField(out, (guarded ? QByteArray("'") : QByteArray()) + text.toUtf8(), separator);
+            return;
         }
-        out += static_cast<char>(u);
     }
-    if (plain)
-        return;
-    out.truncate(start);
-    appendField(out, text.toUtf8(), separator);
+    const qsizetype start = out.size();
+    out.resize(start + guarded + size);
+    char *at = out.data() + start;
+    if (guarded)
+        *at++ = '\'';
+    for (qsizetype i = 0; i < size; ++i)
+        at[i] = static_cast<char>(in[i]);
+}
+
+// The text a value holds, without a copy when it is one already.
+QStringView textOf(const QVariant &value, QString &scratch)
+{
+    if (value.metaType().id() == QMetaType::QString)
+        return *static_cast<const QString *>(value.constData());
+    scratch = value.toString();
+    return scratch;
 }
 
 void write(OutputFile &file, QByteArray &buffer)
@@ -85,6 +116,7 @@ OutputResult WriteCsv(ReportSource &source, const QString &path)
         if (layout.columnIndex(layout.group.fields.at(i).field) < 0)
             groupOnly.push_back(i);
     Band band;
+    QString scratch;
     while (source.next(band)) {
         if (band.kind != Band::Detail)
             continue;
@@ -93,7 +125,7 @@ OutputResult WriteCsv(ReportSource &source, const QString &path)
             if (!firstField)
                 out += separator;
             firstField = false;
-            appendText(out, band.groupValues.at(g).toString(), separator);
+            appendText(out, textOf(band.groupValues.at(g), scratch), separator);
         }
         for (qsizetype i = 0; i < band.values.size(); ++i) {
             if (!firstField)
@@ -101,7 +133,7 @@ OutputResult WriteCsv(ReportSource &source, const QString &path)
             firstField = false;
             const ValueFormatter &f = formats[size_t(i)];
             if (layout.columns.at(i).type == ColumnType::Text) {
-                appendText(out, band.values.at(i).toString(), separator);
+                appendText(out, textOf(band.values.at(i), scratch), separator);
             } else {
                 f.appendPlain(out, band.values.at(i));
             }

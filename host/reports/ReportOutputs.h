@@ -26,10 +26,12 @@ VELMORA_REPORTS_EXPORT OutputResult RenderPages(ReportSource &source, QPagedPain
 VELMORA_REPORTS_EXPORT OutputResult WritePdf(ReportSource &source, const QString &path,
                                              const PageContext &context);
 // UTF-8 with the locale's list separator; a header line, then one line per row, the group
-// fields first. Totals are left to whoever reads the file.
+// fields first. Totals are left to whoever reads the file. Texts that a spreadsheet would
+// take for a formula get a leading quote.
 VELMORA_REPORTS_EXPORT OutputResult WriteCsv(ReportSource &source, const QString &path);
-// A worksheet with the rows (numbers as numbers, dates as dates), the group and grand totals,
-// and a second worksheet with the heading. Written in constant memory.
+// A worksheet with the rows only (numbers as numbers, dates as dates, codes as texts), one
+// with the group and grand totals as formulas over it, and one with the heading. Written in
+// constant memory.
 VELMORA_REPORTS_EXPORT OutputResult WriteXlsx(ReportSource &source, const QString &path,
                                               const PageContext &context);
 VELMORA_REPORTS_EXPORT OutputResult WriteHtml(ReportSource &source, const QString &path,

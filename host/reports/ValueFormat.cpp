@@ -45,36 +45,37 @@ void ValueFormatter::appendNumber(QByteArray &out, double value, int decimals, c
         return;
     }
     long long n = std::llround(value * scale[decimals]);
-    if (n < 0) {
-        out += '-';
+    // Written backwards into a local buffer and appended once: QByteArray's per-character
+    // append shows in the profile of a million-row export.
+    char text[48];
+    char *at = text + sizeof text;
+    const bool negative = n < 0;
+    if (negative)
         n = -n;
-    }
-    char digits[32];
-    int len = 0;
-    do {
-        digits[len++] = static_cast<char>('0' + n % 10);
+    for (int i = 0; i < decimals; ++i) {
+        *--at = static_cast<char>('0' + n % 10);
         n /= 10;
-    } while (n > 0 || len <= decimals);
-    // digits holds the number backwards; the first `decimals` are the fraction.
-    int integerDigits = len - decimals;
-    for (int i = len - 1; i >= decimals; --i) {
-        out += digits[i];
-        --integerDigits;
+    }
+    if (decimals > 0)
+        *--at = point;
+    int integerDigits = 0;
+    do {
         if (group && integerDigits > 0 && integerDigits % 3 == 0)
-            out += group;
-    }
-    if (decimals > 0) {
-        out += point;
-        for (int i = decimals - 1; i >= 0; --i)
-            out += digits[i];
-    }
+            *--at = group;
+        *--at = static_cast<char>('0' + n % 10);
+        n /= 10;
+        ++integerDigits;
+    } while (n > 0);
+    if (negative)
+        *--at = '-';
+    out.append(at, text + sizeof text - at);
 }
 
 namespace {
-void appendTwo(QByteArray &out, int v)
+void putTwo(char *at, int v)
 {
-    out += static_cast<char>('0' + v / 10);
-    out += static_cast<char>('0' + v % 10);
+    at[0] = static_cast<char>('0' + v / 10);
+    at[1] = static_cast<char>('0' + v % 10);
 }
 } // namespace
 
@@ -88,15 +89,16 @@ void ValueFormatter::appendPlain(QByteArray &out, const QVariant &value) const
         return;
     case ColumnType::Date: {
         const QDate d = value.toDate();
-        if (m_fastDate && d.isValid() && d.year() >= 1000 && d.year() <= 9999) {
-            int dd = 0, mm = 0, yy = 0;
+        int dd = 0, mm = 0, yy = 0;
+        if (m_fastDate && d.isValid())
             d.getDate(&yy, &mm, &dd);
-            appendTwo(out, dd);
-            out += '/';
-            appendTwo(out, mm);
-            out += '/';
-            appendTwo(out, yy / 100);
-            appendTwo(out, yy % 100);
+        if (yy >= 1000 && yy <= 9999) {
+            char text[10] = {0, 0, '/', 0, 0, '/'};
+            putTwo(text, dd);
+            putTwo(text + 3, mm);
+            putTwo(text + 6, yy / 100);
+            putTwo(text + 8, yy % 100);
+            out.append(text, sizeof text);
         } else {
             out += d.toString(m_dateFormat).toUtf8();
         }

@@ -76,6 +76,13 @@ void TestDatabase::insertTax(const EntryDocument &d)
          d.vlimposto});
 }
 
+void TestDatabase::addSupplier(const QString &key, const QString &name, const QString &kind)
+{
+    m_scratch->Connection().Execute(QStringLiteral("INSERT INTO FORNECEDOR (NRINSJURFORN, "
+                                                   "NMRAZSOCFORN, IDTPIJURFORN) VALUES (?, ?, ?)"),
+                                    {key, name, kind});
+}
+
 void TestDatabase::addDocuments(const QList<EntryDocument> &documents)
 {
     Velmora::DBConnection &c = m_scratch->Connection();

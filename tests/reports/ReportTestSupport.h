@@ -48,6 +48,7 @@ public:
     QVariantList row(const QString &sql);
     // Companies, branches (1, 10 and 2), suppliers, taxes 01 and 02 and nine documents.
     void loadFixture();
+    void addSupplier(const QString &key, const QString &name, const QString &kind);
     // Inserts the documents and their tax rows in one transaction.
     void addDocuments(const QList<EntryDocument> &documents);
     // Sums of a filtered set of entry documents of tax 01, company 01, January 2024, computed

@@ -10,8 +10,11 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
+#include <QProcess>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
@@ -50,6 +53,21 @@ protected:
                 return services.events.at(i);
         return {};
     }
+    // Suppliers whose names a spreadsheet or a browser would misread: a formula, and the
+    // separator, quotes, a line break and markup; a document each, the first a credit.
+    static inline const QString formulaName = QStringLiteral("=1+1");
+    static inline const QString hostileName = QStringLiteral("Sul; \"Norte\"\n<b>Leste</b> &amp;");
+    void addHostileSuppliers()
+    {
+        db.addSupplier(QStringLiteral("55555555000155"), formulaName, QStringLiteral("J"));
+        db.addSupplier(QStringLiteral("66666666000166"), hostileName, QStringLiteral("J"));
+        const QDate day(2024, 1, 20);
+        db.addDocuments({{"01", "1", "55555555000155", "1", "000000030", day, day, "123456789",
+                          -10.5, "01", -10.5, 18, -1.89},
+                         {"01", "1", "66666666000166", "1", "000000031", day, day, "123456789", 200,
+                          "01", 200, 18, 36}});
+        totals = db.expectedTotals(QString());
+    }
     static double number(QString text)
     {
         return text.remove(QLatin1Char('.')).replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
@@ -65,14 +83,23 @@ protected:
 
 TEST_P(OutputTest, CsvHoldsOneLinePerRowWithTheLocaleSeparator)
 {
+    addHostileSuppliers();
     const QString path = save(QStringLiteral("fis014.csv"));
     EXPECT_TRUE(services.messages().isEmpty()) << services.messages().join('\n').toStdString();
     const QList<QStringList> rows = ParseCsv(ReadText(path), QLatin1Char(';'));
     ASSERT_EQ(rows.size(), 1 + totals.at(0).toInt());
     EXPECT_EQ(rows.at(0).mid(0, 4),
               (QStringList{"C.N.P.J/C.P.F", "Fornecedor", "Documento", "Série"}));
-    EXPECT_EQ(rows.at(6).at(1), QStringLiteral("Carlos D'Ávila"));
     EXPECT_EQ(rows.at(1).at(4), QStringLiteral("02/01/2024"));
+    QMap<QString, QStringList> byKey;
+    for (const QStringList &row : rows)
+        byKey.insert(row.at(0), row);
+    EXPECT_EQ(byKey.value("33333333333").at(1), QStringLiteral("Carlos D'Ávila"));
+    // A name that reads as a formula is neutralised; the credit's numbers stay numbers.
+    EXPECT_EQ(byKey.value("55555555000155").at(1), QLatin1Char('\'') + formulaName);
+    EXPECT_EQ(byKey.value("55555555000155").mid(7),
+              (QStringList{"-10,50", "-10,50", "18,0000", "-1,89"}));
+    EXPECT_EQ(byKey.value("66666666000166").at(1), hostileName);
     double sums[3] = {0, 0, 0};
     const int columns[3] = {7, 8, 10};
     for (int r = 1; r < rows.size(); ++r)
@@ -84,45 +111,83 @@ TEST_P(OutputTest, CsvHoldsOneLinePerRowWithTheLocaleSeparator)
     EXPECT_EQ(lastReport().value(QStringLiteral("rows")).toInt(), totals.at(0).toInt());
 }
 
-TEST_P(OutputTest, XlsxWritesNumbersDatesTotalsAndTheParameters)
+// Read by a spreadsheet library: the data sheet holds the documents only, the totals are
+// formulas over it whose stored values match SQL, and the parameters are in the clerk's words.
+TEST_P(OutputTest, XlsxKeepsDocumentsTotalsAndParametersApart)
 {
-    const QString path = save(QStringLiteral("fis014.xlsx"));
-    const QString workbook = QString::fromUtf8(ZipEntry(path, QStringLiteral("xl/workbook.xml")));
-    EXPECT_TRUE(workbook.contains(QStringLiteral("name=\"Relatório\"")));
-    EXPECT_TRUE(workbook.contains(QStringLiteral("name=\"Parâmetros\"")));
-    const Sheet sheet = ParseSheet(ZipEntry(path, QStringLiteral("xl/worksheets/sheet1.xml")));
-    EXPECT_EQ(sheet.value(1).value("C").text, QStringLiteral("Documento"));
-    // First detail: document 1, issued 02/01/2024, held as a date serial with a format.
-    EXPECT_EQ(sheet.value(2).value("C").text, QStringLiteral("000000001"));
-    EXPECT_TRUE(sheet.value(2).value("E").number);
-    EXPECT_EQ(sheet.value(2).value("E").text.toInt(), 45293);
-    EXPECT_NE(sheet.value(2).value("E").style, 0);
-    double detail = 0;
-    int grandRow = 0;
-    for (auto it = sheet.begin(); it != sheet.end(); ++it) {
-        if (it.key() > 1 && !it.value().value("C").text.isEmpty()) {
-            EXPECT_TRUE(it.value().value("H").number);
-            detail += it.value().value("H").text.toDouble();
-        }
-        if (it.value().value("A").text == QLatin1String("Total geral"))
-            grandRow = it.key();
+    addHostileSuppliers();
+    const QJsonArray sheets =
+        ReadWorkbook(save(QStringLiteral("fis014.xlsx"))).value("sheets").toArray();
+    ASSERT_EQ(sheets.size(), 3);
+    QStringList names;
+    for (const QJsonValue &sheet : sheets) {
+        names << sheet["name"].toString();
+        for (const QJsonValue &row : sheet["rows"].toArray())
+            for (const QJsonValue &cell : row.toArray()) {
+                const QString text = cell[0].toString();
+                EXPECT_FALSE(text.contains(QStringLiteral("P_")) || text == QLatin1String("T"))
+                    << qPrintable(names.last()) << ": " << qPrintable(text);
+            }
     }
-    EXPECT_NEAR(detail, totals.at(1).toDouble(), 0.005);
-    ASSERT_GT(grandRow, 0);
-    const auto grand = sheet.value(grandRow);
-    EXPECT_NEAR(grand.value("H").text.toDouble(), totals.at(1).toDouble(), 0.005);
-    EXPECT_NEAR(grand.value("I").text.toDouble(), totals.at(2).toDouble(), 0.005);
-    EXPECT_NEAR(grand.value("K").text.toDouble(), totals.at(3).toDouble(), 0.005);
+    EXPECT_EQ(names, (QStringList{"Relatório", "Totais", "Parâmetros"}));
+    auto rowsOf = [&](int sheet) { return sheets.at(sheet)["rows"].toArray(); };
+    auto cell = [](const QJsonArray &rows, int r, int c) { return rows.at(r)[c].toArray(); };
 
-    const Sheet params = ParseSheet(ZipEntry(path, QStringLiteral("xl/worksheets/sheet2.xml")));
-    QMap<QString, SheetCell> byName;
-    for (const auto &row : params)
-        byName.insert(row.value("A").text, row.value("B"));
-    EXPECT_EQ(byName.value("Empresa").text, QStringLiteral("01 – Velmora Matriz"));
-    EXPECT_EQ(byName.value("Imposto").text, QStringLiteral("01 – ICMS"));
-    EXPECT_EQ(byName.value("Período").text, QStringLiteral("01/01/2024 a 31/01/2024"));
-    EXPECT_EQ(byName.value("Filiais").text, QStringLiteral("todas"));
-    EXPECT_EQ(byName.value("Fornecedores").text, QStringLiteral("todos"));
+    const QJsonArray data = rowsOf(0);
+    ASSERT_EQ(data.size(), 1 + totals.at(0).toInt());
+    EXPECT_EQ(sheets.at(0)["freeze"].toString(), QStringLiteral("A2"));
+    EXPECT_EQ(sheets.at(0)["filter"].toString(), QStringLiteral("A1:K%1").arg(data.size()));
+    // Codes stay texts, the date is a date with its format.
+    auto json = [](const QJsonArray &a) { return QJsonDocument(a).toJson(QJsonDocument::Compact); };
+    EXPECT_EQ(json(cell(data, 1, 0)), R"(["11111111000111","s","@","11111111000111"])");
+    EXPECT_EQ(cell(data, 1, 2)[0].toString(), QStringLiteral("000000001"));
+    EXPECT_EQ(cell(data, 1, 4)[0].toString(), QStringLiteral("2024-01-02T00:00:00"));
+    EXPECT_EQ(cell(data, 1, 4)[2].toString(), QStringLiteral("dd/mm/yyyy"));
+    double tax = 0;
+    QMap<QString, QString> letterOf; // the data sheet's column of each label
+    for (int c = 0; c < 11; ++c)
+        letterOf.insert(cell(data, 0, c)[0].toString(), QString(QChar('A' + c)));
+    for (int r = 1; r < data.size(); ++r) {
+        EXPECT_EQ(cell(data, r, 1)[1].toString(), QStringLiteral("s")) << "a name is no formula";
+        tax += cell(data, r, 10)[0].toDouble();
+    }
+    EXPECT_NEAR(tax, totals.at(3).toDouble(), 0.005);
+
+    const QJsonArray sums = rowsOf(1);
+    ASSERT_EQ(sums.size(), 1 + 5 + 1); // header, a row per supplier, the grand total
+    for (int r = 1; r < sums.size(); ++r) {
+        const bool grand = r == sums.size() - 1;
+        const QString key = cell(sums, r, 0)[0].toString();
+        const QVariantList expected =
+            grand ? totals
+                  : db.expectedTotals(QStringLiteral("AND D.NRINSJURFORN = '%1'").arg(key));
+        if (grand) {
+            EXPECT_EQ(key, QStringLiteral("Total geral"));
+        }
+        for (int k = 0; k < 3; ++k) {
+            const QJsonArray total = cell(sums, r, 2 + k);
+            const QString column = letterOf.value(cell(sums, 0, 2 + k)[0].toString());
+            ASSERT_FALSE(column.isEmpty());
+            EXPECT_EQ(total[1].toString(), QStringLiteral("f"));
+            EXPECT_TRUE(
+                total[0].toString().startsWith(grand ? "=SUM(" : "=SUMIFS(") &&
+                total[0].toString().contains(QStringLiteral("'Relatório'!$%1:$%1").arg(column)))
+                << qPrintable(total[0].toString());
+            EXPECT_EQ(total[2].toString(), QStringLiteral("#,##0.00"));
+            EXPECT_NEAR(total[3].toDouble(), expected.at(k + 1).toDouble(), 0.005)
+                << qPrintable(key);
+        }
+    }
+
+    QMap<QString, QString> parameters;
+    for (const QJsonValue &row : rowsOf(2))
+        parameters.insert(row[0][0].toString(), row[1][0].toString());
+    EXPECT_EQ(parameters.value("Relatório"), QStringLiteral("FIS014 – Documentos por Fornecedor"));
+    EXPECT_EQ(parameters.value("Empresa"), QStringLiteral("01 – Velmora Matriz"));
+    EXPECT_EQ(parameters.value("Imposto"), QStringLiteral("01 – ICMS"));
+    EXPECT_EQ(parameters.value("Período"), QStringLiteral("01/01/2024 a 31/01/2024"));
+    EXPECT_EQ(parameters.value("Filiais"), QStringLiteral("todas"));
+    EXPECT_EQ(parameters.value("Fornecedores"), QStringLiteral("todos"));
 }
 
 TEST_P(OutputTest, PdfShowsGroupsAndTotals)
@@ -163,12 +228,12 @@ TEST_P(OutputTest, PdfHeadingSpeaksTheClerksWords)
     for (const auto &c : cases) {
         screen->fornecedores = c.suppliers;
         const QString path = save(QStringLiteral("cabecalho.pdf"));
-        const QString text = PdfText(path).replace(QRegularExpression(QStringLiteral(" {2,}")),
-                                                   QStringLiteral(" "));
+        const QString text =
+            PdfText(path).replace(QRegularExpression(QStringLiteral(" {2,}")), QStringLiteral(" "));
         for (const QString &line :
              {QStringLiteral("Empresa: 01 – Velmora Matriz"), QStringLiteral("Imposto: 01 – ICMS"),
-              QStringLiteral("Período: 01/01/2024 a 31/01/2024"),
-              QStringLiteral("Filiais: todas"), c.shown})
+              QStringLiteral("Período: 01/01/2024 a 31/01/2024"), QStringLiteral("Filiais: todas"),
+              c.shown})
             EXPECT_TRUE(text.contains(line)) << qPrintable(line) << " in\n" << qPrintable(text);
         EXPECT_FALSE(text.contains(QStringLiteral("P_")));
         EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("\\bT\\b"))));
@@ -179,16 +244,27 @@ TEST_P(OutputTest, PdfHeadingSpeaksTheClerksWords)
 
 TEST_P(OutputTest, HtmlCarriesTheReportShape)
 {
-    const QString html = ReadText(save(QStringLiteral("fis014.html")));
+    addHostileSuppliers();
+    const QString path = save(QStringLiteral("fis014.html"));
+    QProcess tidy;
+    tidy.start(QStringLiteral("tidy"), {QStringLiteral("-e"), QStringLiteral("-q"), path});
+    ASSERT_TRUE(tidy.waitForFinished(60000));
+    EXPECT_EQ(tidy.readAllStandardError() + tidy.readAllStandardOutput(), QByteArray());
+    const QString html = ReadText(path);
     EXPECT_TRUE(html.contains(QStringLiteral("<title>Documentos por Fornecedor</title>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<th scope=\"row\">Período</th><td>01/01/2024 a "
+                                             "31/01/2024</td>")));
     EXPECT_TRUE(html.contains(QStringLiteral("Carlos D&#x27;Ávila")) ||
                 html.contains(QStringLiteral("Carlos D'Ávila")));
+    EXPECT_TRUE(html.contains(QStringLiteral("Sul; &quot;Norte&quot;\n&lt;b&gt;Leste&lt;/b&gt; "
+                                             "&amp;amp;")));
+    EXPECT_FALSE(html.contains(QStringLiteral("<b>")));
     const qsizetype grand = html.indexOf(QStringLiteral("<tr class=\"geral\">"));
     ASSERT_GE(grand, 0);
     const QString row = html.mid(grand, html.indexOf(QStringLiteral("</tr>"), grand) - grand);
     for (int i = 1; i <= 3; ++i)
         EXPECT_TRUE(row.contains(Money(totals.at(i).toDouble()))) << row.toStdString();
-    EXPECT_EQ(html.count(QStringLiteral("<tr class=\"total\">")), 3);
+    EXPECT_EQ(html.count(QStringLiteral("<tr class=\"total\">")), 5);
 }
 
 TEST_P(OutputTest, UnknownExtensionWritesNothingAndSaysWhy)

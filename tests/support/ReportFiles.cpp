@@ -1,6 +1,7 @@
 #include "ReportFiles.h"
 
 #include <QFile>
+#include <QJsonDocument>
 #include <QLocale>
 #include <QProcess>
 #include <QXmlStreamReader>
@@ -109,6 +110,26 @@ Sheet ParseSheet(const QByteArray &xml)
         }
     }
     return sheet;
+}
+
+QJsonObject ReadWorkbook(const QString &path)
+{
+    static const char *script = R"(
+import json, sys, openpyxl
+formulas = openpyxl.load_workbook(sys.argv[1])
+values = openpyxl.load_workbook(sys.argv[1], data_only=True)
+sheets = []
+for ws in formulas.worksheets:
+    cached = values[ws.title]
+    rows = [[[c.value, c.data_type, c.number_format, cached[c.coordinate].value] for c in row]
+            for row in ws.iter_rows()]
+    sheets.append({"name": ws.title, "freeze": ws.freeze_panes, "filter": ws.auto_filter.ref,
+                   "rows": rows})
+json.dump({"sheets": sheets}, sys.stdout, default=lambda v: v.isoformat())
+)";
+    return QJsonDocument::fromJson(
+               run(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, path}))
+        .object();
 }
 
 QString Money(double value)

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QChar>
+#include <QJsonObject>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -27,6 +28,11 @@ struct SheetCell
 };
 using Sheet = QMap<int, QMap<QString, SheetCell>>;
 Sheet ParseSheet(const QByteArray &xml);
+
+// A workbook as a spreadsheet reader sees it (openpyxl): {"sheets": [{"name", "freeze",
+// "filter", "rows": [[cell...]...]}]}, each cell [value, type, number format, cached value];
+// dates come as ISO texts, formulas as their text with the value stored beside them.
+QJsonObject ReadWorkbook(const QString &path);
 
 // A money value as the reports write it (1.234,56).
 QString Money(double value);
