@@ -16,6 +16,7 @@ public:
     QString chooseFile(const QString &title, const QString &filter, const QString &suggested,
                        bool forSaving) override;
     void showHelp(const QString &helpFile, int context) override;
+    bool waitForServer(ServerWait &wait) override;
 };
 
 } // namespace Velmora

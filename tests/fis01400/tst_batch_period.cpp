@@ -89,4 +89,24 @@ TEST(BatchPeriod, ADateThatIsNoDateKeepsTheFocus)
     EXPECT_EQ(r.text("depDtInicial"), "31/02/2024");
 }
 
+TEST(BatchPeriod, ALookupGivenUpWhileTheServerIsStoppedEndsWithNoMessage)
+{
+    struct Stopped
+    {
+        Stopped() { BatchEnvironment().pauseServer(); }
+        ~Stopped() { BatchEnvironment().resumeServer(); }
+    };
+    JobRun r;
+    {
+        const Stopped stopped;
+        r = RunJob("[" + key + R"(
+            {"do":"lookup","control":"btnDataIni","pick":0,"cancelWait":100}])");
+    }
+    EXPECT_TRUE(r.messages().isEmpty()) << qPrintable(r.messages().join('\n'));
+    EXPECT_EQ(r.events(QStringLiteral("wait")).size(), 1);
+    EXPECT_TRUE(r.dialogs().isEmpty());
+    EXPECT_FALSE(r.ok(4));
+    EXPECT_EQ(r.focusAfter(4), r.focusAfter(3));
+}
+
 } // namespace
