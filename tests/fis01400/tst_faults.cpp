@@ -157,11 +157,19 @@ TEST_F(StoppedServer, TheClerkGivesUpAPendingCallAndTheScreenGoesOn)
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
     ticker.start(20);
-    // While the lookup waits, the clerk tries the report and the other date's lookup: were
-    // either let in, it would wait out the time-out and say so.
-    QTimer::singleShot(200, [this] {
-        click("sbtPrint");
-        qobject_cast<QAbstractButton *>(control("btnDataFim"))->click();
+    // While the lookup waits, the clerk clicks a choice of the screen and code presses the
+    // other date's lookup. Neither may get in: the click would switch the choice, the lookup
+    // would hang in a second call on the busy connection.
+    qint64 intrusionMs = -1;
+    QTimer::singleShot(200, [&] {
+        QElapsedTimer inside;
+        inside.start();
+        try {
+            click("rdbListaFor");
+            qobject_cast<QAbstractButton *>(control("btnDataFim"))->click();
+        } catch (...) {
+        }
+        intrusionMs = inside.elapsed();
     });
     QElapsedTimer clock;
     clock.start();
@@ -170,6 +178,8 @@ TEST_F(StoppedServer, TheClerkGivesUpAPendingCallAndTheScreenGoesOn)
     EXPECT_LT(clock.elapsed(), 2500);
     EXPECT_GE(ticks, 15); // the window kept repainting
     ticker.stop();
+    EXPECT_TRUE(intrusionMs >= 0 && intrusionMs < 300) << intrusionMs;
+    EXPECT_FALSE(checked("rdbListaFor"));
     EXPECT_EQ(recorder.of(QStringLiteral("wait")).size(), 1);
     expectOnly({});
 
