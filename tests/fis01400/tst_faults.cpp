@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMap>
 #include <QTimer>
 
@@ -161,7 +162,10 @@ TEST_F(StoppedServer, TheClerkGivesUpAPendingCallAndTheScreenGoesOn)
     // other date's lookup. Neither may get in: the click would switch the choice, the lookup
     // would hang in a second call on the busy connection.
     qint64 intrusionMs = -1;
+    bool waitCursor = false;
     QTimer::singleShot(200, [&] {
+        const QCursor *cursor = QGuiApplication::overrideCursor();
+        waitCursor = cursor && cursor->shape() == Qt::WaitCursor;
         QElapsedTimer inside;
         inside.start();
         try {
@@ -180,6 +184,8 @@ TEST_F(StoppedServer, TheClerkGivesUpAPendingCallAndTheScreenGoesOn)
     ticker.stop();
     EXPECT_TRUE(intrusionMs >= 0 && intrusionMs < 300) << intrusionMs;
     EXPECT_FALSE(checked("rdbListaFor"));
+    EXPECT_TRUE(waitCursor);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_EQ(recorder.of(QStringLiteral("wait")).size(), 1);
     expectOnly({});
 
