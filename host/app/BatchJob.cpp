@@ -17,6 +17,8 @@
 #include <QTest>
 #include <QWindow>
 
+#include <limits>
+
 namespace {
 
 const QStringList stepKinds{QStringLiteral("enter"),  QStringLiteral("focus"),
@@ -85,8 +87,7 @@ QJsonValue controlText(const QWidget *w)
 
 BatchJob::BatchJob(Host host, QTextStream &trace, QTextStream &errors)
     : m_host(std::move(host)), m_trace(trace), m_errors(errors)
-{
-}
+{}
 
 int BatchJob::runFile(const QString &path)
 {
@@ -157,6 +158,14 @@ bool BatchJob::validate(const QJsonArray &steps, QString *error) const
                 return false;
             }
         }
+        const QJsonValue cancelWait = step.value(QLatin1String("cancelWait"));
+        if (!cancelWait.isUndefined() &&
+            !(cancelWait.isDouble() && cancelWait.toDouble() >= 0 &&
+              cancelWait.toDouble() <= std::numeric_limits<int>::max())) {
+            *error =
+                QStringLiteral("%1: cancelWait deve ser um número de milissegundos.").arg(where);
+            return false;
+        }
     }
     return true;
 }
@@ -208,6 +217,9 @@ int BatchJob::run(const QJsonObject &job)
         const int failuresBefore = Velmora::FailedEvents();
         const qsizetype messagesBefore = services.messages().size();
         bool fatal = false;
+        const QJsonValue cancelWait = steps.at(i).toObject().value(QLatin1String("cancelWait"));
+        if (cancelWait.isDouble())
+            services.queueServerCancel(cancelWait.toInt());
         bool ok = runStep(steps.at(i).toObject(), &fatal);
         if (fatal) {
             Velmora::Services::install(nullptr);
@@ -414,8 +426,9 @@ void BatchJob::saveScreenshot()
                        : form                    ? static_cast<QWidget *>(form)
                                                  : m_host.mainWindow;
     if (!subject || !subject->grab().save(m_screenshot))
-        m_errors << QStringLiteral("Não foi possível gravar a imagem da tela em '%1'.").arg(m_screenshot)
-                 << Qt::endl;
+        m_errors
+            << QStringLiteral("Não foi possível gravar a imagem da tela em '%1'.").arg(m_screenshot)
+            << Qt::endl;
 }
 
 void BatchJob::settle() const

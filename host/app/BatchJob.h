@@ -18,8 +18,9 @@ class ScriptedServices;
 // reaches, answering the dialogs from the job, and writes the trace: one JSON object a line.
 // The job's format is fixed; other tools rely on it:
 //   {"screen": CODE, "steps": [STEP, ...]}
-// Steps: enter, focus, click, lookup, list, action, close, open, unload, dump. Step numbers
-// in the trace count from 1.
+// Steps: enter, focus, click, lookup, list, action, close, open, unload, dump. Any step may
+// carry "cancelWait": N, the user giving up a call to the application server N ms after its
+// wait shows. Step numbers in the trace count from 1.
 class BatchJob
 {
 public:

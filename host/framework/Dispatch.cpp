@@ -12,6 +12,7 @@ namespace Velmora {
 namespace {
 int depth = 0;
 int failures = 0;
+int refusing = 0;
 
 void show(const QString &text)
 {
@@ -25,6 +26,10 @@ void show(const QString &text)
 
 bool Dispatch(const std::function<void()> &code)
 {
+    if (refusing > 0) {
+        qCDebug(lcDispatch) << "event refused: a call to the application server is pending";
+        return false;
+    }
     if (depth > 0) {
         code();
         return true;
@@ -56,6 +61,21 @@ bool InFormCode()
 int FailedEvents()
 {
     return failures;
+}
+
+RefuseScope::RefuseScope()
+{
+    ++refusing;
+}
+
+RefuseScope::~RefuseScope()
+{
+    --refusing;
+}
+
+bool RefusingEvents()
+{
+    return refusing > 0;
 }
 
 ModalScope::ModalScope() : m_savedDepth(depth)

@@ -12,7 +12,8 @@ namespace Velmora {
 // through the message service. Nested entries (a handler writing a text that raises a change
 // event) run the code directly, so an exception travels to the outermost entry as it would
 // through the call stack. Nothing ever throws through Qt.
-// Returns false when the code ended by an exception.
+// Returns false when the code ended by an exception, or did not run because a RefuseScope
+// is held.
 VELMORA_FRAMEWORK_EXPORT bool Dispatch(const std::function<void()> &code);
 
 // True while form code runs: focus moves made then are the code's, not the user's.
@@ -35,5 +36,21 @@ public:
 private:
     int m_savedDepth;
 };
+
+// While the GUI thread waits for the application server its event loop turns, but the code
+// that waits is still on the stack: no other event may enter form code, or it would run in
+// the middle of that code. Dispatch refuses every entry while a RefuseScope is held; a refused
+// event does not run and counts as no failure.
+class VELMORA_FRAMEWORK_EXPORT RefuseScope
+{
+public:
+    RefuseScope();
+    ~RefuseScope();
+    RefuseScope(const RefuseScope &) = delete;
+    RefuseScope &operator=(const RefuseScope &) = delete;
+};
+
+// True while a RefuseScope is held.
+VELMORA_FRAMEWORK_EXPORT bool RefusingEvents();
 
 } // namespace Velmora

@@ -2,15 +2,20 @@
 
 #include "Dispatch.h"
 #include "HelpViewer.h"
+#include "ServerWait.h"
 #include "data/TDataSet.h"
 #include "dialogs/ListDialog.h"
 #include "dialogs/SearchDialog.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace Velmora {
 
@@ -89,6 +94,27 @@ QString GuiServices::chooseFile(const QString &title, const QString &filter,
     ModalScope modal;
     return forSaving ? QFileDialog::getSaveFileName(dialogParent(), title, suggested, filter)
                      : QFileDialog::getOpenFileName(dialogParent(), title, suggested, filter);
+}
+
+bool GuiServices::waitForServer(ServerWait &wait)
+{
+    if (wait.isFinished())
+        return false;
+    // No ModalScope: nothing may enter form code while the call is pending (Dispatch refuses).
+    QDialog dialog(dialogParent());
+    dialog.setObjectName(QStringLiteral("dlgServerWait"));
+    dialog.setWindowTitle(QApplication::applicationDisplayName());
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(ServerWait::text(), &dialog));
+    auto *buttons = new QDialogButtonBox(&dialog);
+    QPushButton *cancel =
+        buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("btnCancelar"));
+    layout->addWidget(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(&wait, &ServerWait::finished, &dialog, &QDialog::accept);
+    // Escape and the window's close button give up as Cancelar does.
+    return dialog.exec() != QDialog::Accepted;
 }
 
 void GuiServices::showHelp(const QString &helpFile, int context)

@@ -17,6 +17,7 @@ public:
                        bool forSaving) override;
     void showHelp(const QString &helpFile, int context) override;
     bool confirm(const QString &caption, const QString &question) override;
+    bool waitForServer(ServerWait &wait) override;
 };
 
 } // namespace Velmora

@@ -1,10 +1,13 @@
 #include "ScriptedServices.h"
 
+#include "ServerWait.h"
 #include "data/TDataSet.h"
 #include "dialogs/SelectionString.h"
 #include "rtl/TDateTime.h"
 
+#include <QEventLoop>
 #include <QJsonArray>
+#include <QTimer>
 
 namespace Velmora {
 
@@ -15,6 +18,7 @@ void ScriptedServices::clear()
     m_listPicks.clear();
     m_texts.clear();
     m_files.clear();
+    m_serverCancels.clear();
 }
 
 void ScriptedServices::discardAnswers()
@@ -23,6 +27,7 @@ void ScriptedServices::discardAnswers()
     m_listPicks.clear();
     m_texts.clear();
     m_files.clear();
+    m_serverCancels.clear();
 }
 
 void ScriptedServices::emitEvent(const QJsonObject &event)
@@ -35,8 +40,8 @@ void ScriptedServices::showMessage(const QString &text)
 {
     // A deep copy: a package's literal goes away when the package is unloaded.
     m_messages << QString(text.constData(), text.size());
-    emitEvent({{QStringLiteral("event"), QStringLiteral("message")},
-               {QStringLiteral("text"), text}});
+    emitEvent(
+        {{QStringLiteral("event"), QStringLiteral("message")}, {QStringLiteral("text"), text}});
 }
 
 bool ScriptedServices::pickRow(TDataSet *dataSet, const QString &title)
@@ -127,6 +132,25 @@ void ScriptedServices::showHelp(const QString &helpFile, int context)
                {QStringLiteral("context"), context}});
 }
 
+bool ScriptedServices::waitForServer(ServerWait &wait)
+{
+    if (m_serverCancels.isEmpty())
+        return false;
+    const int afterMs = m_serverCancels.takeFirst();
+    if (!wait.isFinished()) {
+        QEventLoop loop;
+        QTimer::singleShot(afterMs, &loop, &QEventLoop::quit);
+        QObject::connect(&wait, &ServerWait::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    if (wait.isFinished())
+        return false;
+    emitEvent({{QStringLiteral("event"), QStringLiteral("wait")},
+               {QStringLiteral("text"), ServerWait::text()},
+               {QStringLiteral("cancelled"), true}});
+    return true;
+}
+
 } // namespace Velmora
 
 namespace Velmora {
@@ -145,8 +169,8 @@ void ScriptedServices::reportParams(const QVariantMap &values)
         else
             json.insert(it.key(), v.toString());
     }
-    emitEvent({{QStringLiteral("event"), QStringLiteral("params")},
-               {QStringLiteral("values"), json}});
+    emitEvent(
+        {{QStringLiteral("event"), QStringLiteral("params")}, {QStringLiteral("values"), json}});
 }
 
 void ScriptedServices::reportProgress(const QString &action, qint64 rows, int pages)

@@ -37,6 +37,9 @@ public:
     void queueListPick(const ListPick &pick) { m_listPicks << pick; }
     void queueText(const std::optional<QString> &text) { m_texts << text; }
     void queueFile(const QString &path) { m_files << path; }
+    // The user gives up the next call whose wait shows, afterMs after it shows (when the
+    // call has not ended by then). With none queued, every call is waited for to its end.
+    void queueServerCancel(int afterMs) { m_serverCancels << afterMs; }
 
     // Every message shown, in order.
     const QStringList &messages() const { return m_messages; }
@@ -45,7 +48,8 @@ public:
     void discardAnswers();
 
     // Called for each thing shown: {"event":"message","text":...},
-    // {"event":"dialog","kind":"search"|"list","title":...,"rows":N}, {"event":"help",...}.
+    // {"event":"dialog","kind":"search"|"list","title":...,"rows":N}, {"event":"help",...},
+    // {"event":"wait","text":...,"cancelled":true} for a call given up.
     std::function<void(const QJsonObject &)> onEvent;
 
     void showMessage(const QString &text) override;
@@ -56,6 +60,7 @@ public:
     QString chooseFile(const QString &title, const QString &filter, const QString &suggested,
                        bool forSaving) override;
     void showHelp(const QString &helpFile, int context) override;
+    bool waitForServer(ServerWait &wait) override;
     bool headless() const override { return true; }
     void reportParams(const QVariantMap &values) override;
     void reportProgress(const QString &action, qint64 rows, int pages) override;
@@ -69,6 +74,7 @@ private:
     QList<ListPick> m_listPicks;
     QList<std::optional<QString>> m_texts;
     QStringList m_files;
+    QList<int> m_serverCancels;
 };
 
 } // namespace Velmora

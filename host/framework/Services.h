@@ -9,6 +9,8 @@ class TDataSet;
 
 namespace Velmora {
 
+class ServerWait;
+
 // Everything that asks the user something goes through the current services: the GUI
 // installs the real dialogs, tests and the batch runner install scripted ones.
 class VELMORA_FRAMEWORK_EXPORT Services
@@ -40,6 +42,16 @@ public:
         Q_UNUSED(caption);
         Q_UNUSED(question);
         return true;
+    }
+
+    // A call to the application server still pending after a moment: shows that the screen
+    // waits (wait.text()) until the call ends (wait.finished()), and offers to give it up.
+    // True when the user gave up. Services with no one to ask return false at once and the
+    // call runs to its end or its time-out.
+    virtual bool waitForServer(ServerWait &wait)
+    {
+        Q_UNUSED(wait);
+        return false;
     }
 
     // No person at the screen: print and preview write a PDF to the file chooseFile names

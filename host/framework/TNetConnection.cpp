@@ -1,6 +1,7 @@
 #include "TNetConnection.h"
 
 #include "Events.h"
+#include "ServerWait.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Settings.h"
 #include "rtl/TDateTime.h"
@@ -74,6 +75,44 @@ struct TNetConnection::Channel
     httplib::ClientImpl client;
 };
 
+namespace {
+
+// What one HTTP exchange brought back: taken on the worker thread, judged on the caller's.
+struct Exchange
+{
+    bool answered = false;
+    httplib::Error error = httplib::Error::Success;
+    int status = 0;
+    std::string body;
+    qint64 elapsedMs = 0;
+};
+
+// The client is held by a pointer that keeps its channel alive for the worker.
+Exchange exchange(Velmora::ServerWait &wait, const std::shared_ptr<httplib::ClientImpl> &client,
+                  const std::function<httplib::Result(httplib::ClientImpl &)> &request)
+{
+    auto outcome = std::make_shared<Exchange>();
+    wait.run(
+        [client, request, outcome] {
+            QElapsedTimer timer;
+            timer.start();
+            httplib::Result result = request(*client);
+            outcome->elapsedMs = timer.elapsed();
+            if (result) {
+                outcome->answered = true;
+                outcome->status = result->status;
+                outcome->body = std::move(result->body);
+            } else {
+                outcome->error = result.error();
+            }
+        },
+        // Shuts the socket down under the request: the worker returns at once.
+        [client] { client->stop(); });
+    return *outcome;
+}
+
+} // namespace
+
 TNetConnection::TNetConnection(QObject *parent) : QObject(parent) {}
 
 TNetConnection::~TNetConnection() = default;
@@ -97,8 +136,10 @@ void TNetConnection::SetConnected(bool on)
         m_channel.reset();
         return;
     }
-    if (!m_channel)
-        connectChannel();
+    if (!m_channel) {
+        Velmora::ServerWait wait;
+        connectChannel(wait);
+    }
 }
 
 QString TNetConnection::where() const
@@ -145,16 +186,16 @@ ERemoteError transportError(httplib::Error error, const QString &where, qint64 e
 
 // The body of an answer as a JSON-RPC object; raises ERemoteError with the server's message
 // when it is an error answer.
-QJsonObject answerObject(const httplib::Result &result, const QString &where)
+QJsonObject answerObject(const Exchange &result, const QString &where)
 {
     QJsonParseError parseError;
     const QJsonDocument doc =
-        QJsonDocument::fromJson(QByteArray::fromStdString(result->body), &parseError);
+        QJsonDocument::fromJson(QByteArray::fromStdString(result.body), &parseError);
     if (parseError.error != QJsonParseError::NoError || !doc.isObject())
         throw ERemoteError(
             QStringLiteral("Resposta inválida do servidor de aplicação em %1 (HTTP %2).")
                 .arg(where)
-                .arg(result->status));
+                .arg(result.status));
     const QJsonObject answer = doc.object();
     if (answer.contains(QLatin1String("error"))) {
         const QJsonObject error = answer.value(QLatin1String("error")).toObject();
@@ -163,11 +204,11 @@ QJsonObject answerObject(const httplib::Result &result, const QString &where)
             message = QStringLiteral("erro %1").arg(error.value(QLatin1String("code")).toInt());
         throw ERemoteError(QStringLiteral("Servidor de aplicação em %1: %2").arg(where, message));
     }
-    if (result->status != 200)
+    if (result.status != 200)
         throw ERemoteError(
             QStringLiteral("O servidor de aplicação em %1 recusou a chamada (HTTP %2).")
                 .arg(where)
-                .arg(result->status));
+                .arg(result.status));
     return answer;
 }
 
@@ -216,7 +257,7 @@ QJsonValue argumentValue(const QVariant &value, int index, const QString &method
 
 } // namespace
 
-void TNetConnection::connectChannel()
+void TNetConnection::connectChannel(Velmora::ServerWait &wait)
 {
     m_channel.reset();
     if (const Velmora::Events *events = Velmora::Events::find(this))
@@ -231,12 +272,12 @@ void TNetConnection::connectChannel()
             QStringLiteral("Conexão com o servidor de aplicação em %1 sem o nome do módulo.")
                 .arg(target));
 
-    auto channel = std::make_unique<Channel>(m_host, m_port);
-    QElapsedTimer timer;
-    timer.start();
-    const httplib::Result result = channel->client.Get("/rpc");
-    if (!result)
-        throw transportError(result.error(), channel->where(), timer.elapsed(),
+    auto channel = std::make_shared<Channel>(m_host, m_port);
+    const Exchange result =
+        exchange(wait, std::shared_ptr<httplib::ClientImpl>(channel, &channel->client),
+                 [](httplib::ClientImpl &client) { return client.Get("/rpc"); });
+    if (!result.answered)
+        throw transportError(result.error, channel->where(), result.elapsedMs,
                              channel->callTimeoutMs, channel->connectTimeoutMs);
     const QJsonObject answer = answerObject(result, channel->where());
     QStringList servers;
@@ -252,36 +293,50 @@ void TNetConnection::connectChannel()
     m_channel = std::move(channel);
 }
 
-QJsonValue TNetConnection::send(const QByteArray &body, bool &retryable)
+QJsonValue TNetConnection::send(Velmora::ServerWait &wait, const QByteArray &body, bool &retryable)
 {
-    Channel &channel = *m_channel;
-    const bool reused = channel.client.is_socket_open();
-    QElapsedTimer timer;
-    timer.start();
-    const httplib::Result result = channel.client.Post(("/rpc/" + m_serverName).toStdString(),
-                                                       body.toStdString(), "application/json");
-    if (!result) {
+    const std::shared_ptr<Channel> channel = m_channel;
+    const bool reused = channel->client.is_socket_open();
+    const std::string path = ("/rpc/" + m_serverName).toStdString();
+    const std::string content = body.toStdString();
+    const Exchange result =
+        exchange(wait, std::shared_ptr<httplib::ClientImpl>(channel, &channel->client),
+                 [path, content](httplib::ClientImpl &client) {
+                     return client.Post(path, content, "application/json");
+                 });
+    if (!result.answered) {
         // A keep-alive connection the server dropped just as we sent: worth one more try on a
         // new connection. A time-out is not (it would only double the wait).
-        retryable =
-            reused && timer.elapsed() < channel.callTimeoutMs / 2 &&
-            (result.error() == httplib::Error::Read || result.error() == httplib::Error::Write);
-        throw transportError(result.error(), channel.where(), timer.elapsed(),
-                             channel.callTimeoutMs, channel.connectTimeoutMs);
+        retryable = reused && result.elapsedMs < channel->callTimeoutMs / 2 &&
+                    (result.error == httplib::Error::Read || result.error == httplib::Error::Write);
+        throw transportError(result.error, channel->where(), result.elapsedMs,
+                             channel->callTimeoutMs, channel->connectTimeoutMs);
     }
     retryable = false;
-    const QJsonObject answer = answerObject(result, channel.where());
+    const QJsonObject answer = answerObject(result, channel->where());
     if (!answer.contains(QLatin1String("result")))
         throw ERemoteError(
             QStringLiteral("Resposta inválida do servidor de aplicação em %1 (sem resultado).")
-                .arg(channel.where()));
+                .arg(channel->where()));
     return answer.value(QLatin1String("result"));
 }
 
 QJsonValue TNetConnection::Call(const QString &method, const QVariantList &args)
 {
+    Velmora::ServerWait wait; // the busy cursor, at once
+    try {
+        return call(wait, method, args);
+    } catch (const EAbort &) {
+        m_channel.reset(); // given up: the channel stays with the exchange that ends on it
+        throw;
+    }
+}
+
+QJsonValue TNetConnection::call(Velmora::ServerWait &wait, const QString &method,
+                                const QVariantList &args)
+{
     if (!m_channel)
-        connectChannel();
+        connectChannel(wait);
     QJsonArray params;
     for (int i = 0; i < args.size(); ++i)
         params.append(argumentValue(args.at(i), i, method, where()));
@@ -292,16 +347,16 @@ QJsonValue TNetConnection::Call(const QString &method, const QVariantList &args)
     const QByteArray body = QJsonDocument(request).toJson(QJsonDocument::Compact);
 
     if (!m_channel->usable())
-        connectChannel();
+        connectChannel(wait);
     QJsonValue answer;
     bool retryable = false;
     try {
-        answer = send(body, retryable);
+        answer = send(wait, body, retryable);
     } catch (const ERemoteError &) {
         if (!retryable)
             throw;
-        connectChannel();
-        answer = send(body, retryable);
+        connectChannel(wait);
+        answer = send(wait, body, retryable);
     }
 
     const QJsonObject packet = answer.toObject();

@@ -10,6 +10,10 @@
 
 #include <memory>
 
+namespace Velmora {
+class ServerWait;
+}
+
 // The connection to a data module of the application server (JSON-RPC over HTTP/1.1, one
 // keep-alive connection). Switching Connected on raises BeforeConnect first, then connects to
 // Host and Port as they stand at that moment and checks, by a handshake, that the server hosts
@@ -63,8 +67,9 @@ public:
 
 private:
     struct Channel;
-    void connectChannel();
-    QJsonValue send(const QByteArray &body, bool &retryable);
+    QJsonValue call(Velmora::ServerWait &wait, const QString &method, const QVariantList &args);
+    void connectChannel(Velmora::ServerWait &wait);
+    QJsonValue send(Velmora::ServerWait &wait, const QByteArray &body, bool &retryable);
     QString where() const;
 
     QString m_serverName;
@@ -73,5 +78,6 @@ private:
     bool m_throwException = true;
     QStringList m_hostedServers;
     qint64 m_nextId = 1;
-    std::unique_ptr<Channel> m_channel;
+    // Shared with the worker of an exchange: one given up keeps its channel to itself.
+    std::shared_ptr<Channel> m_channel;
 };

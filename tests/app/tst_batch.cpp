@@ -110,8 +110,10 @@ TEST_F(BatchTest, EnterTypesKeyByKeyAndTheTraceNamesTheFocus)
               QStringLiteral("000012"));
     EXPECT_EQ(controls[QStringLiteral("edtNome")].toObject()[QStringLiteral("text")].toString(),
               QStringLiteral("Ação da loja"));
-    EXPECT_TRUE(controls[QStringLiteral("rdbTodos")].toObject()[QStringLiteral("checked")].toBool());
-    EXPECT_FALSE(controls[QStringLiteral("sbtLista")].toObject()[QStringLiteral("enabled")].toBool());
+    EXPECT_TRUE(
+        controls[QStringLiteral("rdbTodos")].toObject()[QStringLiteral("checked")].toBool());
+    EXPECT_FALSE(
+        controls[QStringLiteral("sbtLista")].toObject()[QStringLiteral("enabled")].toBool());
 }
 
 TEST_F(BatchTest, ClickFocusDisabledControlsAndTheExitStatus)
@@ -146,7 +148,7 @@ TEST_F(BatchTest, CloseOpenAndUnloadKeepTheJobGoing)
         {"do":"unload"},
         {"do":"open"},
         {"do":"dump"}]})",
-                      true);
+                         true);
     ASSERT_EQ(r.status, 0) << r.errors.toStdString();
     const auto states = r.events(QStringLiteral("state"));
     ASSERT_EQ(states.size(), 2);
@@ -181,6 +183,7 @@ TEST_F(BatchTest, JobsThatCannotRunExitWithTwoAndSayWhy)
          "edtFantasma"},
         {R"({"screen":"TST00100","steps":[{"do":"enter","control":"edtCodigo"}]})", "texto"},
         {R"({"screen":"TST00100","steps":[{"do":"action","name":"fax"}]})", "fax"},
+        {R"({"screen":"TST00100","steps":[{"do":"dump","cancelWait":-1}]})", "cancelWait"},
     };
     for (const auto &c : cases) {
         const JobRun r = run(c.job);
@@ -202,7 +205,8 @@ TEST_F(BatchTest, JobsThatCannotRunExitWithTwoAndSayWhy)
     writeConfig(QStringLiteral("velmora_testpkg_orfao"));
     const JobRun orphan = run(R"({"screen":"TST00100","steps":[]})");
     EXPECT_EQ(orphan.status, 2);
-    EXPECT_TRUE(orphan.errors.contains(QStringLiteral("velmora_ausente"))) << orphan.errors.toStdString();
+    EXPECT_TRUE(orphan.errors.contains(QStringLiteral("velmora_ausente")))
+        << orphan.errors.toStdString();
 }
 
 } // namespace

@@ -89,4 +89,26 @@ TEST(BatchPeriod, ADateThatIsNoDateKeepsTheFocus)
     EXPECT_EQ(r.text("depDtInicial"), "31/02/2024");
 }
 
+// The screen connects as it opens: with the server stopped, the job's own opening waits out
+// the time-out, and an "open" step that gives up its wait ends silently.
+TEST(BatchPeriod, AWaitGivenUpEndsTheStepWithNoMessage)
+{
+    struct Stopped
+    {
+        Stopped() { BatchEnvironment().pauseServer(); }
+        ~Stopped() { BatchEnvironment().resumeServer(); }
+    };
+    JobRun r;
+    {
+        const Stopped stopped;
+        r = RunJob(R"([{"do":"open","cancelWait":100}])");
+    }
+    EXPECT_EQ(r.messages(), QStringList{At(QStringLiteral("O servidor de aplicação em "
+                                                          "127.0.0.1:%1 não respondeu em 5000 ms.")
+                                               .arg(BatchEnvironment().serverPort()),
+                                           QString())});
+    EXPECT_EQ(r.events(QStringLiteral("wait")).size(), 1);
+    EXPECT_FALSE(r.ok(1));
+}
+
 } // namespace

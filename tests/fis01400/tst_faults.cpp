@@ -3,10 +3,14 @@
 #include "FileSizeLimit.h"
 #include "ScreenTest.h"
 
+#include <QAbstractButton>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMap>
+#include <QTimer>
 
 namespace {
 
@@ -48,10 +52,10 @@ protected:
         recorder.discardAnswers();
     }
     int reports() const { return static_cast<int>(recorder.of(QStringLiteral("report")).size()); }
-    // After a failure: the one message, and nothing else moved.
+    // After a failure: the one message (none for a call given up), and nothing else moved.
     void expectOnly(const QString &message)
     {
-        EXPECT_EQ(messages(), QStringList{message});
+        EXPECT_EQ(messages(), message.isEmpty() ? QStringList{} : QStringList{message});
         EXPECT_EQ(focusName(), QStringLiteral("medCdEmpresa"));
         EXPECT_EQ(values(), typed);
         EXPECT_TRUE(recorder.of(QStringLiteral("dialog")).isEmpty());
@@ -133,6 +137,67 @@ TEST_F(SlowServer, ACallTimesOutAndTheScreenGoesOn)
 
     Environment().resumeServer();
     expectWorking(QStringLiteral("em-dia.pdf"));
+}
+
+class StoppedServer : public Faults
+{
+protected:
+    void TearDown() override
+    {
+        Environment().resumeServer();
+        Faults::TearDown();
+    }
+};
+
+// The call's time-out stays at 5 s: only the clerk's Cancelar ends these calls early.
+TEST_F(StoppedServer, TheClerkGivesUpAPendingCallAndTheScreenGoesOn)
+{
+    fill();
+    Environment().pauseServer();
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(20);
+    // While the lookup waits, the clerk clicks a choice of the screen and code presses the
+    // other date's lookup. Neither may get in: the click would switch the choice, the lookup
+    // would hang in a second call on the busy connection.
+    qint64 intrusionMs = -1;
+    bool waitCursor = false;
+    QTimer::singleShot(200, [&] {
+        const QCursor *cursor = QGuiApplication::overrideCursor();
+        waitCursor = cursor && cursor->shape() == Qt::WaitCursor;
+        QElapsedTimer inside;
+        inside.start();
+        try {
+            click("rdbListaFor");
+            qobject_cast<QAbstractButton *>(control("btnDataFim"))->click();
+        } catch (...) {
+        }
+        intrusionMs = inside.elapsed();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    recorder.queueServerCancel(100);
+    click("btnDataIni");
+    EXPECT_LT(clock.elapsed(), 2500);
+    EXPECT_GE(ticks, 15); // the window kept repainting
+    ticker.stop();
+    EXPECT_TRUE(intrusionMs >= 0 && intrusionMs < 300) << intrusionMs;
+    EXPECT_FALSE(checked("rdbListaFor"));
+    EXPECT_TRUE(waitCursor);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(recorder.of(QStringLiteral("wait")).size(), 1);
+    expectOnly({});
+
+    // The period check of the report, given up: the report stops with no message.
+    recorder.queueServerCancel(100);
+    print(QStringLiteral("desistido.pdf"));
+    EXPECT_EQ(recorder.of(QStringLiteral("wait")).size(), 1);
+    expectOnly({});
+    EXPECT_FALSE(QFileInfo::exists(inFolder(QStringLiteral("desistido.pdf"))));
+
+    Environment().resumeServer();
+    expectWorking(QStringLiteral("retomado.pdf"));
 }
 
 TEST_F(Faults, ALayoutGoneUnreadableOrCorruptBetweenTwoRuns)
