@@ -191,8 +191,7 @@ int main(int argc, char **argv)
         resetPeak();
         QElapsedTimer timer;
         timer.start();
-        PagedReport preview(std::make_unique<ReportSource>(layout, connection, params),
-                                context);
+        PagedReport preview(std::make_unique<ReportSource>(layout, connection, params), context);
         while (preview.pageCount() == 0 && preview.pump(256)) {
         }
         QImage page(preview.pageSize().toSize() * 1.33, QImage::Format_RGB32);

@@ -29,9 +29,8 @@ const char *usage =
 // The report machinery reads through the host's one shared connection.
 void shareDatabaseWithReports()
 {
-    Velmora::Reports::SetReportConnectionProvider([] {
-        return Velmora::Reports::ReportConnectionOf(*dtmDBGeral()->adcGeral());
-    });
+    Velmora::Reports::SetReportConnectionProvider(
+        [] { return Velmora::Reports::ReportConnectionOf(*dtmDBGeral()->adcGeral()); });
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "LayoutEditor.h"
 
-#include "ReportConnection.h"
 #include "PagedReport.h"
+#include "ReportConnection.h"
 #include "ReportSource.h"
 #include "ValueFormat.h"
 #include "framework/Dispatch.h"
@@ -19,8 +19,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTabWidget>
@@ -185,8 +185,8 @@ LayoutEditor::LayoutEditor(const ReportLayout &layout, Hooks hooks, QWidget *par
     // The first page, drawn by the same painter as the print and the PDF.
     auto *viewPage = new QWidget;
     auto *viewLayout = new QVBoxLayout(viewPage);
-    QPushButton *showButton = button(this, QStringLiteral("btnVerPagina"),
-                                     QStringLiteral("Mostrar a primeira página"));
+    QPushButton *showButton =
+        button(this, QStringLiteral("btnVerPagina"), QStringLiteral("Mostrar a primeira página"));
     viewLayout->addWidget(showButton, 0, Qt::AlignLeft);
     m_pageView = new QLabel;
     m_pageView->setObjectName(QStringLiteral("lblPrimeiraPagina"));
@@ -433,11 +433,11 @@ QImage LayoutEditor::showFirstPage()
     if (!m_hooks.askParams || !m_hooks.askParams(l, params))
         return {};
     const ReportConnection connection = CurrentReportConnection();
-    PageContext context{l.title, l.report,
-                        QStringLiteral("Emitido em %1")
-                            .arg(QDateTime::currentDateTime().toString(
-                                QStringLiteral("dd/MM/yyyy hh:mm"))),
-                        BuildHeading(l.heading, connection, params)};
+    PageContext context{
+        l.title, l.report,
+        QStringLiteral("Emitido em %1")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm"))),
+        BuildHeading(l.heading, connection, params)};
     // Only the first page's rows are read.
     PagedReport pages(std::make_unique<ReportSource>(l, connection, params), context);
     while (pages.pageCount() == 0 && pages.pump(256)) {

@@ -3,6 +3,7 @@
 #include "rtl/Exceptions.h"
 
 #include <QPainter>
+#include <QThread>
 
 #include <cstring>
 
@@ -38,9 +39,9 @@ void putText(QByteArray &out, const QString &text)
 class SpoolReader
 {
 public:
-    explicit SpoolReader(const QByteArray &bytes) : m_p(bytes.constData()), m_end(m_p + bytes.size())
-    {
-    }
+    explicit SpoolReader(const QByteArray &bytes)
+        : m_p(bytes.constData()), m_end(m_p + bytes.size())
+    {}
     bool atEnd() const { return m_p >= m_end; }
     template <class T> T get()
     {
@@ -81,9 +82,9 @@ PagedReport::PagedReport(std::unique_ptr<ReportSource> source, const PageContext
 }
 
 PagedReport::PagedReport(ReportSource &source, const PageContext &context)
-    : m_source(&source), m_progress(source.progress()),
-      m_runs([this](Band &band) { return m_source->next(band); }), m_measure(source.layout(), context),
-      m_paint(source.layout(), context)
+    : m_layout(source.layout()), m_context(context), m_source(&source),
+      m_progress(source.progress()), m_runs([this](Band &band) { return m_source->next(band); }),
+      m_measure(source.layout(), context)
 {
     if (!m_spool.open())
         throw Exception(QStringLiteral("Não foi possível criar o arquivo temporário do "
@@ -146,9 +147,9 @@ bool PagedReport::pump(int maxBands)
             const Band &band = m_run[i];
             // The run goes whole to the next page; only a run taller than a page breaks
             // inside.
-            const bool breaks = m_pages.isEmpty() ||
-                                m_measure.breaksBefore(i == 0 ? needed
-                                                              : m_measure.height(band.kind));
+            const bool breaks =
+                m_pages.isEmpty() ||
+                m_measure.breaksBefore(i == 0 ? needed : m_measure.height(band.kind));
             if (breaks) {
                 {
                     const QMutexLocker lock(&m_lock);
@@ -224,17 +225,14 @@ int PagedReport::pageCount() const
     return qMax(0, begun - 1);
 }
 
-void PagedReport::renderPage(int index, QPainter &painter)
+template <class Each> void PagedReport::readPage(int index, Each each)
 {
-    if (index < 0 || index >= pageCount())
-        return;
     PageStart start;
     qint64 end = 0;
     {
         const QMutexLocker lock(&m_lock);
         start = m_pages.at(index);
         end = index + 1 < m_pages.size() ? m_pages.at(index + 1).offset : m_written;
-        m_paint.setPageCount(m_finished && !m_stopped ? int(m_pages.size()) : 0);
     }
     if (!m_reader.seek(start.offset))
         throw Exception(QStringLiteral("Não foi possível ler o arquivo temporário do relatório."));
@@ -242,10 +240,6 @@ void PagedReport::renderPage(int index, QPainter &painter)
     if (bytes.size() != end - start.offset)
         throw Exception(QStringLiteral("Não foi possível ler o arquivo temporário do relatório."));
     SpoolReader in(bytes);
-    painter.save();
-    painter.scale(1 / ReportPainter::UnitsPerPoint, 1 / ReportPainter::UnitsPerPoint);
-    m_paint.restore(start.state);
-    m_paint.beginPage(&painter, start.first);
     PageBand band;
     while (!in.atEnd()) {
         band.kind = static_cast<Band::Kind>(in.get<qint8>());
@@ -254,9 +248,52 @@ void PagedReport::renderPage(int index, QPainter &painter)
         band.cells.resize(cells);
         for (quint16 i = 0; i < cells; ++i)
             band.cells[i] = in.text();
-        m_paint.place(&painter, band);
+        each(start, band);
     }
+}
+
+void PagedReport::renderPage(int index, QPainter &painter)
+{
+    if (index < 0 || index >= pageCount())
+        return;
+    if (!m_paint || m_paintThread != QThread::currentThread()) {
+        m_paint = std::make_unique<ReportPainter>(m_layout, m_context);
+        m_paintThread = QThread::currentThread();
+    }
+    {
+        const QMutexLocker lock(&m_lock);
+        m_paint->setPageCount(m_finished && !m_stopped ? int(m_pages.size()) : 0);
+    }
+    painter.save();
+    painter.scale(1 / ReportPainter::UnitsPerPoint, 1 / ReportPainter::UnitsPerPoint);
+    bool begun = false;
+    readPage(index, [&](const PageStart &start, const PageBand &band) {
+        if (!begun) {
+            m_paint->restore(start.state);
+            m_paint->beginPage(&painter, start.first);
+            begun = true;
+        }
+        m_paint->place(&painter, band);
+    });
     painter.restore();
+}
+
+int PagedReport::findText(const QString &text, int from, bool forward)
+{
+    const int count = pageCount();
+    if (text.isEmpty())
+        return -1;
+    for (int page = from; page >= 0 && page < count; page += forward ? 1 : -1) {
+        bool found = false;
+        readPage(page, [&](const PageStart &, const PageBand &band) {
+            found = found || band.text.contains(text, Qt::CaseInsensitive);
+            for (const QString &cell : band.cells)
+                found = found || cell.contains(text, Qt::CaseInsensitive);
+        });
+        if (found)
+            return page;
+    }
+    return -1;
 }
 
 } // namespace Velmora::Reports

@@ -15,6 +15,7 @@
 #include <vector>
 
 class QPainter;
+class QThread;
 
 namespace Velmora::Reports {
 
@@ -47,6 +48,11 @@ public:
     // Pages that can be painted: every page begun before the last one, all once finished.
     int pageCount() const;
     QSizeF pageSize() const { return m_measure.pageSize(); }
+    const ReportLayout &layout() const { return m_layout; }
+    const PageContext &context() const { return m_context; }
+    // The first page from `from` on (forward or back) whose texts hold text, any letter case;
+    // -1 when none does.
+    int findText(const QString &text, int from, bool forward);
     qint64 rows() const;
     // Paints page index (0-based) in points from the page's corner.
     void renderPage(int index, QPainter &painter);
@@ -61,13 +67,19 @@ private:
     void write(const PageBand &band);
     void flushSpool();
     void finish();
+    // Reads page index's bands from the spool, one at a time.
+    template <class Each> void readPage(int index, Each each);
 
+    ReportLayout m_layout;
+    PageContext m_context;
     std::unique_ptr<ReportSource> m_owned;
     ReportSource *m_source;
     ReportProgress *m_progress; // the source's
     KeepTogether m_runs;
     ReportPainter m_measure;
-    ReportPainter m_paint;
+    // Fonts serve only the thread that made them: the painter is made where pages are painted.
+    std::unique_ptr<ReportPainter> m_paint;
+    QThread *m_paintThread = nullptr;
     QTemporaryFile m_spool;
     QByteArray m_buffer; // bands not yet in the spool
     qint64 m_written = 0;

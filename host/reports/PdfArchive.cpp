@@ -95,8 +95,7 @@ void FinishPdfArchive(OutputFile &file, const PdfMetadata &metadata)
         QPDFObjectHandle info = trailer.getKey("/Info");
         if (info.isIndirect() && info.isDictionary()) {
             info.replaceKey("/Author", QPDFObjectHandle::newUnicodeString(utf8(metadata.author)));
-            info.replaceKey("/Subject",
-                            QPDFObjectHandle::newUnicodeString(utf8(metadata.subject)));
+            info.replaceKey("/Subject", QPDFObjectHandle::newUnicodeString(utf8(metadata.subject)));
             changed.insert(info.getObjectID(), info.unparseResolved());
         }
         QPDFObjectHandle xmp = pdf.getRoot().getKey("/Metadata");
@@ -106,10 +105,9 @@ void FinishPdfArchive(OutputFile &file, const PdfMetadata &metadata)
                 std::string(reinterpret_cast<const char *>(bytes->getBuffer()), bytes->getSize()),
                 metadata);
             // PDF/A keeps the XMP readable as it is: no filter.
-            changed.insert(xmp.getObjectID(),
-                           "<< /Type /Metadata /Subtype /XML /Length " +
-                               std::to_string(packet.size()) + " >>\nstream\n" + packet +
-                               "\nendstream");
+            changed.insert(xmp.getObjectID(), "<< /Type /Metadata /Subtype /XML /Length " +
+                                                  std::to_string(packet.size()) + " >>\nstream\n" +
+                                                  packet + "\nendstream");
         }
         nameSubsets(pdf, changed);
 
@@ -137,16 +135,14 @@ void FinishPdfArchive(OutputFile &file, const PdfMetadata &metadata)
         next.replaceKey("/Prev", QPDFObjectHandle::newInteger(previous));
         if (!next.hasKey("/ID")) {
             // PDF/A wants the file's identifier.
-            const std::string id =
-                QCryptographicHash::hash(QFile::encodeName(path) + QByteArray::number(offset) +
-                                             QByteArray::fromStdString(metadata.title.toStdString()),
-                                         QCryptographicHash::Md5)
-                    .toStdString();
-            next.replaceKey("/ID", QPDFObjectHandle::parse("[" +
-                                                           QPDFObjectHandle::newString(id).unparse() +
-                                                           " " +
-                                                           QPDFObjectHandle::newString(id).unparse() +
-                                                           "]"));
+            const std::string id = QCryptographicHash::hash(
+                                       QFile::encodeName(path) + QByteArray::number(offset) +
+                                           QByteArray::fromStdString(metadata.title.toStdString()),
+                                       QCryptographicHash::Md5)
+                                       .toStdString();
+            next.replaceKey("/ID", QPDFObjectHandle::parse(
+                                       "[" + QPDFObjectHandle::newString(id).unparse() + " " +
+                                       QPDFObjectHandle::newString(id).unparse() + "]"));
         }
         update += "trailer\n" + QByteArray::fromStdString(next.unparse()) + "\nstartxref\n" +
                   QByteArray::number(xref) + "\n%%EOF\n";

@@ -14,15 +14,10 @@
 
 namespace Velmora::Reports {
 
-OutputResult RenderPages(ReportSource &source, QPagedPaintDevice &device,
-                         const PageContext &context)
+OutputResult PaintPages(PagedReport &pages, QPagedPaintDevice &device,
+                        const ReportProgress *progress)
 {
-    const ReportLayout &layout = source.layout();
-    // The whole report is paged before the first page is painted: every page says how many
-    // there are.
-    PagedReport pages(source, context);
-    while (pages.pump(1 << 16)) {
-    }
+    const ReportLayout &layout = pages.layout();
     device.setPageLayout(
         QPageLayout(layout.page.pageSize(),
                     layout.page.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
@@ -33,8 +28,8 @@ OutputResult RenderPages(ReportSource &source, QPagedPaintDevice &device,
     // The report paints in points; the device may count in its own dots.
     painter.scale(device.logicalDpiX() / 72.0, device.logicalDpiY() / 72.0);
     for (int i = 0; i < pages.pageCount(); ++i) {
-        if (source.progress())
-            source.progress()->check();
+        if (progress)
+            progress->check();
         if (i > 0)
             device.newPage();
         pages.renderPage(i, painter);
@@ -43,7 +38,21 @@ OutputResult RenderPages(ReportSource &source, QPagedPaintDevice &device,
     return {pages.pageCount(), pages.rows()};
 }
 
-OutputResult WritePdf(ReportSource &source, const QString &path, const PageContext &context)
+OutputResult RenderPages(ReportSource &source, QPagedPaintDevice &device,
+                         const PageContext &context)
+{
+    // The whole report is paged before the first page is painted: every page says how many
+    // there are.
+    PagedReport pages(source, context);
+    while (pages.pump(1 << 16)) {
+    }
+    return PaintPages(pages, device, source.progress());
+}
+
+namespace {
+// A PDF/A file of the pages that paint() puts on the writer.
+template <class Paint>
+OutputResult writeArchivedPdf(const QString &path, const PageContext &context, Paint paint)
 {
     const QString title = context.reportCode.isEmpty()
                               ? context.title
@@ -57,7 +66,7 @@ OutputResult WritePdf(ReportSource &source, const QString &path, const PageConte
         writer.setPdfVersion(QPagedPaintDevice::PdfVersion_A1b);
         writer.setCreator(QStringLiteral("Velmora"));
         writer.setTitle(title);
-        result = RenderPages(source, writer, context);
+        result = paint(writer);
     }
     file.flush();
     const QString summary = SummaryLine(context.heading);
@@ -65,6 +74,19 @@ OutputResult WritePdf(ReportSource &source, const QString &path, const PageConte
                             summary.isEmpty() ? title : title + QStringLiteral(" · ") + summary});
     file.commit();
     return result;
+}
+} // namespace
+
+OutputResult WritePdf(ReportSource &source, const QString &path, const PageContext &context)
+{
+    return writeArchivedPdf(
+        path, context, [&](QPdfWriter &writer) { return RenderPages(source, writer, context); });
+}
+
+OutputResult WritePdfPages(PagedReport &pages, const QString &path)
+{
+    return writeArchivedPdf(path, pages.context(),
+                            [&](QPdfWriter &writer) { return PaintPages(pages, writer); });
 }
 
 QString FormatOfFile(const QString &path)

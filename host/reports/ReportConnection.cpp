@@ -92,9 +92,8 @@ WorkerConnection::WorkerConnection(const ReportConnection &screen)
         m_connection.database =
             QSqlDatabase::cloneDatabase(screen.database.connectionName(), m_clone);
         if (!m_connection.database.open())
-            throw EDatabaseError(
-                QStringLiteral("Não foi possível abrir a conexão do relatório: %1")
-                    .arg(m_connection.database.lastError().text()));
+            throw EDatabaseError(QStringLiteral("Não foi possível abrir a conexão do relatório: %1")
+                                     .arg(m_connection.database.lastError().text()));
     }
     // A report only reads.
     QSqlQuery q(m_connection.database);

@@ -50,8 +50,7 @@ QString tidy(QString text)
     return text.remove(dangling).trimmed();
 }
 
-QString textItem(const HeadingItem &item, const ReportConnection &connection,
-                 const TParams &params)
+QString textItem(const HeadingItem &item, const ReportConnection &connection, const TParams &params)
 {
     static const QRegularExpression placeholder(QStringLiteral("\\{([A-Za-z_][A-Za-z0-9_]*)\\}"));
     bool anyParameter = false, anyValue = false;
@@ -82,8 +81,7 @@ QString textItem(const HeadingItem &item, const ReportConnection &connection,
     return tidy(out);
 }
 
-QString listItem(const HeadingItem &item, const ReportConnection &connection,
-                 const TParams &params)
+QString listItem(const HeadingItem &item, const ReportConnection &connection, const TParams &params)
 {
     const TParam *p = params.FindParam(item.list);
     const QStringList keys = SelectionKeys(p ? valueText(p->Value()) : QString());

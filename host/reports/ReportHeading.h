@@ -27,8 +27,8 @@ struct VELMORA_REPORTS_EXPORT HeadingItem
     // A list item: the parameter holding a selection string; its keys are counted and the
     // first few shown, each through the lookup (its key as :CODIGO) and the masks.
     QString list;
-    QString empty;       // shown when the item's parameters are all empty
-    QStringList counted; // the noun after the count: singular, plural
+    QString empty;                 // shown when the item's parameters are all empty
+    QStringList counted;           // the noun after the count: singular, plural
     QMap<QString, QString> lookup; // query text per kind, as the layout's queries
     QMap<QString, QString> masks;  // list: a mask per value of the lookup's first field
     bool summary = false;          // also in the one-line summary of the later pages

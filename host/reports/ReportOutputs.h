@@ -13,6 +13,8 @@ class QPagedPaintDevice;
 
 namespace Velmora::Reports {
 
+class PagedReport;
+
 struct VELMORA_REPORTS_EXPORT OutputResult
 {
     int pages = 0;   // pages of a paged output; 0 for tables
@@ -25,6 +27,10 @@ VELMORA_REPORTS_EXPORT OutputResult RenderPages(ReportSource &source, QPagedPain
                                                 const PageContext &context);
 VELMORA_REPORTS_EXPORT OutputResult WritePdf(ReportSource &source, const QString &path,
                                              const PageContext &context);
+// The pages of a report already paged (all of them read), on a device or in a PDF file.
+VELMORA_REPORTS_EXPORT OutputResult PaintPages(PagedReport &pages, QPagedPaintDevice &device,
+                                               const ReportProgress *progress = nullptr);
+VELMORA_REPORTS_EXPORT OutputResult WritePdfPages(PagedReport &pages, const QString &path);
 // UTF-8 with the locale's list separator; a header line, then one line per row, the group
 // fields first. Totals are left to whoever reads the file. Texts that a spreadsheet would
 // take for a formula get a leading quote.

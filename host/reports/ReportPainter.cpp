@@ -182,10 +182,9 @@ void ReportPainter::beginPage(QPainter *painter, Band::Kind firstBand)
             drawText(painter, *m_bold, line.caption + QLatin1Char(':'), textLeft, m_captionWidth,
                      Align::Left, baseline);
             if (painter)
-                drawText(painter, *m_regular,
-                         elided(*m_regular, line.text, textWidth - m_captionWidth),
-                         textLeft + m_captionWidth, textWidth - m_captionWidth, Align::Left,
-                         baseline);
+                drawText(
+                    painter, *m_regular, elided(*m_regular, line.text, textWidth - m_captionWidth),
+                    textLeft + m_captionWidth, textWidth - m_captionWidth, Align::Left, baseline);
             y += m_line;
         }
     } else if (!m_summary.isEmpty()) {

@@ -95,8 +95,8 @@ private:
     PageContext m_context;
     QString m_summary;
     QSizeF m_pageSize;
-    QRectF m_body;    // between the margins
-    double m_bottom;  // where rows end: above the footer
+    QRectF m_body;   // between the margins
+    double m_bottom; // where rows end: above the footer
     double m_tableWidth = 0;
     std::vector<double> m_left, m_width;
     std::vector<ValueFormatter> m_formats;

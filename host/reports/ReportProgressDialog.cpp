@@ -34,7 +34,8 @@ ReportProgressDialog::ReportProgressDialog(ReportRun *run, const QString &report
     form->addRow(QStringLiteral("Páginas:"), m_pages);
     form->addRow(QStringLiteral("Tempo decorrido:"), m_elapsed);
     auto *buttons = new QDialogButtonBox;
-    QPushButton *cancel = buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
+    QPushButton *cancel =
+        buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
     cancel->setObjectName(QStringLiteral("btnCancelar"));
     connect(cancel, &QPushButton::clicked, this, [this] {
         if (m_run)
@@ -54,13 +55,13 @@ void ReportProgressDialog::refresh()
         return;
     const QLocale locale;
     m_rows->setText(locale.toString(m_run->rows()));
-    m_pages->setText(m_run->request().output == ReportRun::Output::File &&
-                             !m_run->request().path.endsWith(QLatin1String(".pdf"),
-                                                             Qt::CaseInsensitive)
-                         ? QStringLiteral("—")
-                         : locale.toString(m_run->pages()));
-    m_elapsed->setText(QTime(0, 0).addMSecs(int(m_run->elapsedMs())).toString(
-        QStringLiteral("mm:ss")));
+    m_pages->setText(
+        m_run->request().output == ReportRun::Output::File &&
+                !m_run->request().path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)
+            ? QStringLiteral("—")
+            : locale.toString(m_run->pages()));
+    m_elapsed->setText(
+        QTime(0, 0).addMSecs(int(m_run->elapsedMs())).toString(QStringLiteral("mm:ss")));
 }
 
 } // namespace Velmora::Reports

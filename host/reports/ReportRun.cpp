@@ -4,7 +4,10 @@
 #include "ReportHeading.h"
 #include "ReportSource.h"
 
+#include "framework/data/StatementInterrupt.h"
+
 #include <QEventLoop>
+#include <QScopeGuard>
 #include <QPrinter>
 #include <QThread>
 
@@ -12,8 +15,7 @@ namespace Velmora::Reports {
 
 ReportRun::ReportRun(Request request, const ReportConnection &screen, QObject *parent)
     : QObject(parent), m_request(std::move(request)), m_screen(screen)
-{
-}
+{}
 
 ReportRun::~ReportRun()
 {
@@ -34,6 +36,14 @@ void ReportRun::start()
         emit finished();
     });
     m_thread->start();
+}
+
+void ReportRun::cancel()
+{
+    m_progress.cancel = true;
+    const QMutexLocker lock(&m_lock);
+    if (m_connection)
+        Velmora::InterruptStatement(m_connection->connection().database);
 }
 
 bool ReportRun::running() const
@@ -62,6 +72,15 @@ void ReportRun::work()
     try {
         const WorkerConnection connection(m_screen);
         const ReportConnection &db = connection.connection();
+        {
+            const QMutexLocker lock(&m_lock);
+            m_connection = &connection;
+        }
+        // The connection goes when this block ends: no one may interrupt it after.
+        const auto forget = qScopeGuard([this] {
+            const QMutexLocker lock(&m_lock);
+            m_connection = nullptr;
+        });
         PageContext context = m_request.context;
         context.heading = BuildHeading(m_request.layout.heading, db, m_request.params);
         m_progress.check();
@@ -82,15 +101,21 @@ void ReportRun::work()
             auto source = std::make_unique<ReportSource>(m_request.layout, db, m_request.params);
             source->setProgress(&m_progress);
             document = std::make_shared<PagedReport>(std::move(source), context);
-            // The first page is there before the window is told.
-            while (document->pageCount() == 0 && document->pump(64)) {
-            }
-            {
-                const QMutexLocker lock(&m_lock);
-                m_document = document;
-            }
-            emit documentReady();
-            while (document->pump(2048)) {
+            try {
+                // The first page is there before the window is told.
+                while (document->pageCount() == 0 && document->pump(64)) {
+                }
+                {
+                    const QMutexLocker lock(&m_lock);
+                    m_document = document;
+                }
+                emit documentReady();
+                while (document->pump(2048)) {
+                }
+            } catch (...) {
+                // The query goes with this thread's connection; the pages made so far stay.
+                document->stop();
+                throw;
             }
             m_result = {document->pageCount(), document->rows()};
             break;
@@ -103,14 +128,10 @@ void ReportRun::work()
     } catch (const std::exception &e) {
         m_error = QString::fromLocal8Bit(e.what());
     }
-    if (m_error.isEmpty() && !m_cancelled && m_progress.cancel)
+    // A statement stopped at the user's wish fails as the engine says; it was a cancel.
+    if (m_progress.cancel) {
         m_cancelled = true;
-    if (m_cancelled || !m_error.isEmpty()) {
-        if (m_error.isEmpty() && !m_cancelled)
-            m_error = QStringLiteral("O relatório não pôde ser gerado.");
-        // The query goes with this thread's connection; the pages made so far stay.
-        if (document)
-            document->stop();
+        m_error.clear();
     }
 }
 

@@ -46,7 +46,9 @@ public:
     ~ReportRun() override;
 
     void start();
-    void cancel() { m_progress.cancel = true; }
+    // Stops the run within a moment: between rows, or in the middle of the query where the
+    // engine allows it.
+    void cancel();
     bool running() const;
     // Waits for the end, the event loop turning.
     void wait();
@@ -79,6 +81,7 @@ private:
     QElapsedTimer m_clock;
     mutable QMutex m_lock;
     std::shared_ptr<PagedReport> m_document;
+    const WorkerConnection *m_connection = nullptr; // while the thread has one
     OutputResult m_result;
     QString m_error;
     bool m_cancelled = false;

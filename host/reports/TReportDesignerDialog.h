@@ -4,6 +4,7 @@
 #include "ReportConnection.h"
 #include "ReportLayout.h"
 #include "ReportOutputs.h"
+#include "ReportRun.h"
 #include "reports_global.h"
 
 #include <QObject>
@@ -43,17 +44,8 @@ public:
     Open(const Velmora::Reports::ReportLayout &layout,
          Velmora::Reports::PageContext *context = nullptr);
 
-    // The report to a PDF file, to a printer chosen in the print dialog, to a preview window,
-    // or to a file in the format of its extension. A cancelled run answers pages -1.
-    Velmora::Reports::OutputResult WritePdf(const Velmora::Reports::ReportLayout &layout,
-                                            const QString &path,
-                                            const Velmora::Reports::PageContext &context);
-    Velmora::Reports::OutputResult Print(const Velmora::Reports::ReportLayout &layout,
-                                         const Velmora::Reports::PageContext &context);
-    // The window is not owned by the screen: it stays open after the screen is released.
-    Velmora::Reports::ReportPreview *Preview(const Velmora::Reports::ReportLayout &layout,
-                                             const Velmora::Reports::PageContext &context);
-    Velmora::Reports::OutputResult Save(const Velmora::Reports::ReportLayout &layout,
-                                        const QString &path,
-                                        const Velmora::Reports::PageContext &context);
+    // A run of the layout, not yet started, with the values the screen gives now; nullptr
+    // when a handler cancelled. The run goes on its own thread, with its own connection.
+    Velmora::Reports::ReportRun *CreateRun(Velmora::Reports::ReportRun::Request request,
+                                           QObject *owner);
 };

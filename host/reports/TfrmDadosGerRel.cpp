@@ -2,6 +2,8 @@
 
 #include "LayoutEditor.h"
 #include "ReportPreview.h"
+#include "ReportProgressDialog.h"
+#include "SavedFileNotice.h"
 #include "TPopupMenu.h"
 #include "TReportDesignerDialog.h"
 #include "TSaveDialog.h"
@@ -20,6 +22,7 @@
 #include <QLabel>
 #include <QShortcut>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace Velmora::Reports;
@@ -251,6 +254,18 @@ void TfrmDadosGerRel::FormActivate(QObject *)
 
 void TfrmDadosGerRel::FormClose(QObject *, TCloseAction &action)
 {
+    // A report still running on a thread of its own goes only if the user agrees.
+    if (ReportRunning() && !qobject_cast<ReportPreview *>(m_run->parent())) {
+        if (!Velmora::Services::current().confirm(
+                QStringLiteral("Relatório em andamento"),
+                QStringLiteral("O relatório %1 ainda está sendo gerado. Deseja cancelá-lo e "
+                               "fechar a tela?")
+                    .arg(ReportCode()))) {
+            action = TCloseAction::caNone;
+            return;
+        }
+        m_run->cancel();
+    }
     if (m_editor)
         m_editor->close();
     action = TCloseAction::caFree;
@@ -259,37 +274,38 @@ void TfrmDadosGerRel::FormClose(QObject *, TCloseAction &action)
 void TfrmDadosGerRel::sbtPrintClick(QObject *)
 {
     const ReportLayout layout = CurrentLayout();
+    ReportRun::Request request;
+    request.action = QStringLiteral("print");
+    request.layout = layout;
     if (Velmora::Services::current().headless()) {
-        const QString path =
+        request.path =
             chooseOutput(QStringLiteral("Imprimir"), ReportCode() + QStringLiteral(".pdf"));
-        if (path.isEmpty())
+        if (request.path.isEmpty())
             return;
-        const OutputResult r = Designer()->WritePdf(layout, path, PageContextOf(layout));
-        if (r.pages >= 0)
-            done(QStringLiteral("print"), path, r);
-        return;
+    } else {
+        request.output = ReportRun::Output::Printer;
+        request.printer = ChoosePrinter(layout, this);
+        if (!request.printer)
+            return;
     }
-    const OutputResult r = Designer()->Print(layout, PageContextOf(layout));
-    if (r.pages >= 0)
-        done(QStringLiteral("print"), QString(), r);
+    startRun(std::move(request));
 }
 
 void TfrmDadosGerRel::sbtPreviewClick(QObject *)
 {
     const ReportLayout layout = CurrentLayout();
+    ReportRun::Request request;
+    request.action = QStringLiteral("preview");
+    request.layout = layout;
     if (Velmora::Services::current().headless()) {
-        const QString path =
+        request.path =
             chooseOutput(QStringLiteral("Visualizar"), ReportCode() + QStringLiteral(".pdf"));
-        if (path.isEmpty())
+        if (request.path.isEmpty())
             return;
-        const OutputResult r = Designer()->WritePdf(layout, path, PageContextOf(layout));
-        if (r.pages >= 0)
-            done(QStringLiteral("preview"), path, r);
-        return;
+    } else {
+        request.output = ReportRun::Output::Preview;
     }
-    m_preview = Designer()->Preview(layout, PageContextOf(layout));
-    if (m_preview)
-        done(QStringLiteral("preview"), QString(), {m_preview->pageCount(), 0});
+    startRun(std::move(request));
 }
 
 void TfrmDadosGerRel::sbtSalvarComoClick(QObject *)
@@ -304,10 +320,101 @@ void TfrmDadosGerRel::sbtSalvarComoClick(QObject *)
             (dialog->DefaultExt().isEmpty() ? QStringLiteral("pdf") : dialog->DefaultExt()));
     if (!dialog->Execute())
         return;
-    const QString path = dialog->FileName();
-    const OutputResult r = Designer()->Save(layout, path, PageContextOf(layout));
-    if (r.pages >= 0)
-        done(QStringLiteral("save"), path, r);
+    ReportRun::Request request;
+    request.action = QStringLiteral("save");
+    request.layout = layout;
+    request.path = dialog->FileName();
+    if (FormatOfFile(request.path).isEmpty())
+        throw Exception(QStringLiteral("O arquivo '%1' não tem um formato conhecido: use PDF, "
+                                       "CSV, XLSX ou HTML.")
+                            .arg(request.path));
+    startRun(std::move(request));
+}
+
+bool TfrmDadosGerRel::ReportRunning() const
+{
+    return m_run && m_run->running();
+}
+
+void TfrmDadosGerRel::setReportActionsEnabled(bool on)
+{
+    for (const char *name : {"sbtPrint", "sbtPreview", "sbtSalvarComo", "sbtReportEdit"})
+        if (auto *button = findChild<QAbstractButton *>(QLatin1String(name)))
+            button->setEnabled(on);
+}
+
+// The report runs on a thread of its own: the screen stays alive, its report actions wait,
+// and after a moment a dialog shows how far the run has come. A person at the screen goes
+// on working; without one (tests, batch jobs) the action waits for the end.
+void TfrmDadosGerRel::startRun(ReportRun::Request request)
+{
+    request.context = PageContextOf(request.layout);
+    ReportRun *run = Designer()->CreateRun(std::move(request), this);
+    if (!run)
+        return;
+    m_run = run;
+    setReportActionsEnabled(false);
+    auto *ticker = new QTimer(run);
+    const bool headless = Velmora::Services::current().headless();
+    ticker->setInterval(headless ? 500 : 100);
+    connect(ticker, &QTimer::timeout, run, [this, run, headless] {
+        if (headless) {
+            Velmora::Services::current().reportProgress(run->request().action, run->rows(),
+                                                        run->pages());
+            return;
+        }
+        if (!m_progress && run->elapsedMs() >= 300) {
+            m_progress = new ReportProgressDialog(run, ReportCode(), this);
+            m_progress->setAttribute(Qt::WA_DeleteOnClose);
+            m_progress->show();
+        }
+        if (m_progress)
+            m_progress->refresh();
+    });
+    connect(run, &ReportRun::documentReady, this, [this, run] { showPreview(run); });
+    connect(run, &ReportRun::finished, this, [this, run] { runFinished(run); });
+    ticker->start();
+    run->start();
+    if (headless) {
+        run->wait();
+        // The end's news came through the event loop; a failure ends this event as it did
+        // when the report ran here.
+        const QString error = run->failed() ? run->error() : QString();
+        run->deleteLater();
+        if (!error.isEmpty())
+            throw Exception(error);
+    }
+}
+
+void TfrmDadosGerRel::showPreview(ReportRun *run)
+{
+    auto *window = new ReportPreview(run->document(), run->request().context.title);
+    // The window keeps the run: it stays open after the screen is released, and closing it
+    // stops a run still reading.
+    run->setParent(window);
+    window->show();
+    m_preview = window;
+}
+
+void TfrmDadosGerRel::runFinished(ReportRun *run)
+{
+    if (m_progress)
+        m_progress->close();
+    if (run == m_run)
+        setReportActionsEnabled(true);
+    const ReportRun::Request &request = run->request();
+    const bool ownedByPreview = run->parent() != this;
+    if (!run->cancelled() && !run->failed()) {
+        const QString file = request.output == ReportRun::Output::File ? request.path : QString();
+        done(request.action, file, run->result());
+        if (!Velmora::Services::current().headless() && !file.isEmpty())
+            ShowSavedFile(this, file, run->result());
+    } else if (run->failed() && !Velmora::Services::current().headless()) {
+        const QString error = run->error();
+        Velmora::Dispatch([&] { throw Exception(error); });
+    }
+    if (!ownedByPreview && !Velmora::Services::current().headless())
+        run->deleteLater();
 }
 
 void TfrmDadosGerRel::sbtReportEditClick(QObject *)

@@ -12,9 +12,12 @@
 
 class TReportDesignerDialog;
 
+#include "ReportRun.h"
+
 namespace Velmora::Reports {
 class LayoutEditor;
 class ReportPreview;
+class ReportProgressDialog;
 } // namespace Velmora::Reports
 
 // The shared report screen. A report screen derives from it, adds its parameter controls to
@@ -57,6 +60,9 @@ public:
 
     Velmora::Reports::LayoutEditor *Editor() const;
     Velmora::Reports::ReportPreview *LastPreview() const;
+    // Whether a report of this screen is being made on its own thread.
+    bool ReportRunning() const;
+    Velmora::Reports::ReportRun *CurrentRun() const { return m_run; }
 
 protected:
     // The chosen layout, read and checked; raises the screen's Arq_Rel_Err when the code has
@@ -71,9 +77,15 @@ private:
     void attachMenus();
     QString chooseOutput(const QString &title, const QString &suggested) const;
     void done(const QString &action, const QString &file, const Velmora::Reports::OutputResult &r);
+    void startRun(Velmora::Reports::ReportRun::Request request);
+    void showPreview(Velmora::Reports::ReportRun *run);
+    void runFinished(Velmora::Reports::ReportRun *run);
+    void setReportActionsEnabled(bool on);
 
     QList<Velmora::Reports::LayoutEntry> m_layouts;
     QPointer<Velmora::Reports::LayoutEditor> m_editor;
     QPointer<Velmora::Reports::ReportPreview> m_preview;
+    QPointer<Velmora::Reports::ReportRun> m_run;
+    QPointer<Velmora::Reports::ReportProgressDialog> m_progress;
     bool m_menusAttached = false;
 };

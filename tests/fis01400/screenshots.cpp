@@ -88,9 +88,8 @@ int main(int argc, char **argv)
     }
     environment->installSettings();
     TdtmDBGeral database(Velmora::ConnectionSettings::fromSettings(Velmora::settings()));
-    Velmora::Reports::SetReportConnectionProvider([] {
-        return Velmora::Reports::ReportConnectionOf(*dtmDBGeral()->adcGeral());
-    });
+    Velmora::Reports::SetReportConnectionProvider(
+        [] { return Velmora::Reports::ReportConnectionOf(*dtmDBGeral()->adcGeral()); });
     {
         Velmora::Host host;
         host.Packages().Load(QStringLiteral("fis01400"));

@@ -273,8 +273,8 @@ Expected XlsxTotals(const QString &path)
         if (first == QLatin1String("Total geral"))
             e.grand = Group({}, {}, e.rows, sum("C"), sum("D"), sum("E"));
         else if (counts.contains(first))
-            e.groups << Group(first, row.value("B").text, counts.value(first), sum("C"),
-                              sum("D"), sum("E"));
+            e.groups << Group(first, row.value("B").text, counts.value(first), sum("C"), sum("D"),
+                              sum("E"));
     }
     return e;
 }
@@ -303,12 +303,13 @@ QStringList PdfPageNumbers(const QString &text)
 void ExpectHeading(const QString &pdfText, const QMap<QString, SheetCell> &sheet,
                    const QList<QPair<QString, QString>> &lines)
 {
-    const QString page = pdfText.left(pdfText.indexOf(QStringLiteral("Página 1 de")))
-                             .replace(QRegularExpression(QStringLiteral(" {2,}")),
-                                      QStringLiteral(" "));
+    const QString page =
+        pdfText.left(pdfText.indexOf(QStringLiteral("Página 1 de")))
+            .replace(QRegularExpression(QStringLiteral(" {2,}")), QStringLiteral(" "));
     for (const auto &[caption, text] : lines) {
         EXPECT_TRUE(page.contains(caption + QStringLiteral(": ") + text))
-            << qPrintable(caption + QStringLiteral(": ") + text) << " in\n" << qPrintable(page);
+            << qPrintable(caption + QStringLiteral(": ") + text) << " in\n"
+            << qPrintable(page);
         EXPECT_EQ(sheet.value(caption).text, text) << qPrintable(caption);
     }
     EXPECT_FALSE(pdfText.contains(QStringLiteral("P_")));

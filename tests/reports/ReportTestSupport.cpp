@@ -35,9 +35,8 @@ TestDatabase::TestDatabase(const QString &engine)
     : m_scratch(std::make_unique<Velmora::Test::ScratchDatabase>(engine))
 {
     Velmora::DBConnection *connection = &m_scratch->Connection();
-    Velmora::Reports::SetReportConnectionProvider([connection] {
-        return Velmora::Reports::ReportConnectionOf(*connection);
-    });
+    Velmora::Reports::SetReportConnectionProvider(
+        [connection] { return Velmora::Reports::ReportConnectionOf(*connection); });
 }
 
 TestDatabase::~TestDatabase()

@@ -350,22 +350,33 @@ TEST_P(OutputTest, PagesKeepGroupsTogetherAndCountThemselves)
                     .arg(key)
                     .arg(s));
         for (int d = 0; d <= s % 7; ++d)
-            documents << EntryDocument{"01", "1", key, "1",
-                                       QStringLiteral("%1").arg(s * 10 + d, 9, 10, QLatin1Char('0')),
-                                       QDate(2024, 1, 10), QDate(2024, 1, 10), "123456789", 100,
-                                       "01", 100, 18, 18};
+            documents << EntryDocument{
+                "01",
+                "1",
+                key,
+                "1",
+                QStringLiteral("%1").arg(s * 10 + d, 9, 10, QLatin1Char('0')),
+                QDate(2024, 1, 10),
+                QDate(2024, 1, 10),
+                "123456789",
+                100,
+                "01",
+                100,
+                18,
+                18};
     }
     db.addDocuments(documents);
     const QString path = save(QStringLiteral("paginas.pdf"));
     const int pages = PdfPages(path);
     ASSERT_GT(pages, 4);
     const QStringList texts = PdfText(path).split(QLatin1Char('\f'));
-    QString open;    // the group running across pages, and how many documents it had
+    QString open; // the group running across pages, and how many documents it had
     int openRows = 0, openPage = 0;
     for (int p = 0; p < pages; ++p) {
         const QStringList lines = texts.at(p).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         EXPECT_TRUE(texts.at(p).contains(QStringLiteral("Página %1 de %2").arg(p + 1).arg(pages)));
-        const qsizetype body = lines.indexOf(QRegularExpression(QStringLiteral("\\s*Documento\\s+Série.*")));
+        const qsizetype body =
+            lines.indexOf(QRegularExpression(QStringLiteral("\\s*Documento\\s+Série.*")));
         ASSERT_GE(body, 0) << "page " << p + 1;
         for (qsizetype i = body + 1; i < lines.size(); ++i) {
             const QString line = lines.at(i).trimmed();

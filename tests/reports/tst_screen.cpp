@@ -12,6 +12,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFrame>
 #include <QGroupBox>
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace Velmora::Reports;
@@ -333,8 +335,9 @@ TEST_P(ScreenDataTest, PreviewWindowOutlivesTheScreen)
     person.record();
     auto screen = open();
     button(screen.get(), "sbtPreview")->click();
+    // The report runs on its own thread; the window comes with the first page.
+    QTRY_VERIFY_WITH_TIMEOUT(screen->LastPreview(), 10000);
     QPointer<ReportPreview> preview = screen->LastPreview();
-    ASSERT_TRUE(preview);
     EXPECT_TRUE(preview->isVisible());
     EXPECT_GE(preview->pageCount(), 1);
     EXPECT_FALSE(preview->pageImage().isNull());
@@ -342,6 +345,7 @@ TEST_P(ScreenDataTest, PreviewWindowOutlivesTheScreen)
 
     QTRY_VERIFY_WITH_TIMEOUT(!preview->loading(), 10000);
     EXPECT_GT(preview->pageCount(), 2);
+    preview->setZoom(1.0);
     const QSize at100 = preview->pageImage().size();
     preview->goToPage(preview->pageCount() - 1);
     EXPECT_EQ(preview->currentPage(), preview->pageCount() - 1);
@@ -352,6 +356,79 @@ TEST_P(ScreenDataTest, PreviewWindowOutlivesTheScreen)
     EXPECT_TRUE(person.messages().isEmpty());
     preview->close();
     QTRY_VERIFY(preview.isNull());
+}
+
+// A long report keeps the screen alive: the event loop turns while the preview fills, the
+// first page is there before the last is made, and a save cancelled midway leaves the earlier
+// file as it was and nothing else.
+TEST_F(ScreenTest, LongReportsRunBesideALiveScreen)
+{
+    db.loadFixture();
+    QList<EntryDocument> many;
+    for (int i = 0; i < 200000; ++i)
+        many << EntryDocument{"01",
+                              "1",
+                              i % 2 ? "11111111000111" : "22222222000122",
+                              "2",
+                              QString::number(i),
+                              QDate(2024, 1, 1 + i % 28),
+                              QDate(2024, 1, 1 + i % 28),
+                              "1",
+                              5,
+                              "01",
+                              5,
+                              18,
+                              0.9};
+    db.addDocuments(many);
+    InteractiveServices person;
+    person.record();
+    auto screen = open();
+    QElapsedTimer clock;
+    qint64 last = 0, longest = 0;
+    QTimer ticker;
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longest = qMax(longest, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    clock.start();
+    ticker.start();
+
+    button(screen.get(), "sbtPreview")->click();
+    EXPECT_FALSE(button(screen.get(), "sbtPreview")->isEnabled()) << "one report at a time";
+    QTRY_VERIFY_WITH_TIMEOUT(screen->LastPreview(), 20000);
+    QPointer<ReportPreview> preview = screen->LastPreview();
+    EXPECT_TRUE(preview->loading()) << "the first page shows before the last is made";
+    EXPECT_GE(preview->pageCount(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!preview->loading(), 120000);
+    EXPECT_GT(preview->pageCount(), 1000);
+    EXPECT_LT(longest, 100) << "the event loop stood still for " << longest << " ms";
+    QTRY_VERIFY(button(screen.get(), "sbtPreview")->isEnabled());
+    preview->close();
+
+    const QString path = out.filePath(QStringLiteral("longo.csv"));
+    {
+        QFile earlier(path);
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+        earlier.write("antes");
+    }
+    person.queueFile(path);
+    button(screen.get(), "sbtSalvarComo")->click();
+    ASSERT_TRUE(screen->ReportRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(screen->findChild<QWidget *>(QStringLiteral("frmProgressoRelatorio")),
+                             5000);
+    auto *cancel = screen->findChild<QAbstractButton *>(QStringLiteral("btnCancelar"));
+    ASSERT_TRUE(cancel);
+    QElapsedTimer stopping;
+    stopping.start();
+    cancel->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!screen->ReportRunning(), 5000);
+    EXPECT_LT(stopping.elapsed(), 1000);
+    QFile kept(path);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("antes"));
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"longo.csv"});
+    EXPECT_TRUE(person.messages().isEmpty()) << person.messages().join('\n').toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ScreenDataTest, ::testing::ValuesIn(TestDatabase::Engines()),

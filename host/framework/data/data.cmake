@@ -4,6 +4,9 @@
 # exclusive mode, and the host and the application server must share one database file.
 find_package(SQLite3 REQUIRED)
 target_link_libraries(velmora_framework PRIVATE SQLite::SQLite3)
+# A running PostgreSQL statement is stopped through the client library's cancel request.
+find_package(PostgreSQL REQUIRED)
+target_link_libraries(velmora_framework PRIVATE PostgreSQL::PostgreSQL)
 
 find_path(VELMORA_FIREBIRD_HOME plugins/libEngine12.so
     PATHS /usr/lib/x86_64-linux-gnu/firebird/3.0 /usr/lib/firebird/3.0 /opt/firebird

@@ -23,9 +23,8 @@ std::unique_ptr<TcpProxy> relay;
 // The report machinery reads through the host's one shared connection, as in the host.
 void shareDatabaseWithReports()
 {
-    Velmora::Reports::SetReportConnectionProvider([] {
-        return Velmora::Reports::ReportConnectionOf(*dtmDBGeral()->adcGeral());
-    });
+    Velmora::Reports::SetReportConnectionProvider(
+        [] { return Velmora::Reports::ReportConnectionOf(*dtmDBGeral()->adcGeral()); });
 }
 
 void mouseClick(QWidget *control)

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "framework/framework_global.h"
+
+#include <QSqlDatabase>
+
+namespace Velmora {
+
+// Asks the engine to stop the statement a connection is running, from any thread: the
+// statement then fails on its own thread. SQLite and PostgreSQL stop at once; the other
+// engines are not asked, and their statements run to their next row. False when the engine
+// was not asked.
+VELMORA_FRAMEWORK_EXPORT bool InterruptStatement(const QSqlDatabase &db);
+
+} // namespace Velmora
