@@ -10,6 +10,7 @@
 #include "reports/ReportLayout.h"
 #include "reports/ReportOutputs.h"
 #include "reports/ReportQuery.h"
+#include "reports/ReportRun.h"
 #include "reports/ReportSource.h"
 
 #include <QApplication>
@@ -119,8 +120,9 @@ int main(int argc, char **argv)
                                   QStringLiteral("DIR"));
     const QCommandLineOption only(
         QStringLiteral("only"),
-        QStringLiteral("run some parts: csv, xlsx, pdf, preview (and paging) or references, "
-                       "comma separated; an output's ceiling runs with it"),
+        QStringLiteral(
+            "run some parts: csv, xlsx, pdf, preview (and paging), worker or references, "
+            "comma separated; an output's ceiling runs with it"),
         QStringLiteral("PART"));
     const QCommandLineOption reuse(QStringLiteral("reuse"),
                                    QStringLiteral("use the database already in the --keep folder"));
@@ -186,6 +188,31 @@ int main(int argc, char **argv)
                          return WritePdf(s, dir + "/fis014.pdf", context);
                      }).first;
 
+    if (runs("worker")) {
+        // The same save made here and by a report run on its own thread, with its own
+        // connection: what keeping the screen alive costs.
+        QElapsedTimer timer;
+        timer.start();
+        {
+            ReportSource source(layout, connection, params);
+            WriteCsv(source, dir + "/gui.csv");
+        }
+        const double here = timer.nsecsElapsed() / 1e9;
+        ReportRun::Request request;
+        request.action = QStringLiteral("save");
+        request.layout = layout;
+        request.params = params;
+        request.context = context;
+        request.path = dir + "/worker.csv";
+        ReportRun run(std::move(request), connection);
+        timer.restart();
+        run.start();
+        run.wait();
+        const double worker = timer.nsecsElapsed() / 1e9;
+        figure("save_here_s", here, "s");
+        figure("save_on_worker_s", worker, "s");
+        figure("save_worker_over_here", worker / here, "x");
+    }
     if (runs("preview")) {
         // The first preview page: the query starts, the first page's rows arrive and it is drawn.
         resetPeak();

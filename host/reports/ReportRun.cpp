@@ -7,8 +7,8 @@
 #include "framework/data/StatementInterrupt.h"
 
 #include <QEventLoop>
-#include <QScopeGuard>
 #include <QPrinter>
+#include <QScopeGuard>
 #include <QThread>
 
 namespace Velmora::Reports {
