@@ -375,19 +375,24 @@ bool LayoutEditor::save()
     return true;
 }
 
+bool LayoutEditor::askParams(const ReportLayout &l, TParams &params, const QString &use)
+{
+    const QStringList problems = l.problems();
+    if (!problems.isEmpty())
+        throw Exception(QStringLiteral("O layout não pode ser %1: %2.")
+                            .arg(use, problems.join(QStringLiteral("; "))));
+    return m_hooks.askParams && m_hooks.askParams(l, params);
+}
+
 qint64 LayoutEditor::tryQuery()
 {
     m_result->clear();
     m_result->setRowCount(0);
     m_result->setColumnCount(0);
     m_resultLabel->clear();
-    ReportLayout l = layout();
-    const QStringList problems = l.problems();
-    if (!problems.isEmpty())
-        throw Exception(QStringLiteral("O layout não pode ser testado: %1.")
-                            .arg(problems.join(QStringLiteral("; "))));
+    const ReportLayout l = layout();
     TParams params;
-    if (!m_hooks.askParams || !m_hooks.askParams(l, params))
+    if (!askParams(l, params, QStringLiteral("testado")))
         return -1;
     ReportSource source(l, CurrentReportConnection(), params);
     m_result->setColumnCount(static_cast<int>(l.columns.size()));
@@ -425,12 +430,8 @@ QImage LayoutEditor::showFirstPage()
 {
     m_pageView->clear();
     const ReportLayout l = layout();
-    const QStringList problems = l.problems();
-    if (!problems.isEmpty())
-        throw Exception(QStringLiteral("O layout não pode ser mostrado: %1.")
-                            .arg(problems.join(QStringLiteral("; "))));
     TParams params;
-    if (!m_hooks.askParams || !m_hooks.askParams(l, params))
+    if (!askParams(l, params, QStringLiteral("mostrado")))
         return {};
     const ReportConnection connection = CurrentReportConnection();
     PageContext context{

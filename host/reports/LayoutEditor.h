@@ -55,6 +55,9 @@ signals:
     void saved(const QString &path);
 
 private:
+    // Checks the layout as the widgets hold it (raises its problems, use saying what was
+    // asked: "testado") and asks the screen for the query's values; false when it gave none.
+    bool askParams(const ReportLayout &l, TParams &params, const QString &use);
     void addColumn(const Column &column, bool total);
     void moveColumn(int delta);
     void newLayout();
