@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QJsonObject>
@@ -402,11 +403,17 @@ TEST_F(ScreenTest, LongReportsRunBesideALiveScreen)
     EXPECT_GE(preview->pageCount(), 1);
     QTRY_VERIFY_WITH_TIMEOUT(!preview->loading(), 120000);
     EXPECT_GT(preview->pageCount(), 1000);
-    EXPECT_LT(longest, 100) << "the event loop stood still for " << longest << " ms";
+#if defined(__SANITIZE_ADDRESS__)
+    const qint64 allowed = 300; // the sanitizers slow the painting of a page
+#else
+    const qint64 allowed = 100;
+#endif
+    EXPECT_LT(longest, allowed) << "the event loop stood still for " << longest << " ms";
     QTRY_VERIFY(button(screen.get(), "sbtPreview")->isEnabled());
     preview->close();
 
-    const QString path = out.filePath(QStringLiteral("longo.csv"));
+    // A PDF of these documents takes long enough to be stopped midway, whatever the load.
+    const QString path = out.filePath(QStringLiteral("longo.pdf"));
     {
         QFile earlier(path);
         ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
@@ -423,12 +430,32 @@ TEST_F(ScreenTest, LongReportsRunBesideALiveScreen)
     stopping.start();
     cancel->click();
     QTRY_VERIFY_WITH_TIMEOUT(!screen->ReportRunning(), 5000);
-    EXPECT_LT(stopping.elapsed(), 1000);
+    EXPECT_LT(stopping.elapsed(), 1500);
     QFile kept(path);
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), QByteArray("antes"));
-    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"longo.csv"});
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"longo.pdf"});
     EXPECT_TRUE(person.messages().isEmpty()) << person.messages().join('\n').toStdString();
+
+    // Without a person, the action waits for its run and tells its progress twice a second.
+    Velmora::Services::install(&services);
+    services.queueFile(out.filePath(QStringLiteral("batch.csv")));
+    QElapsedTimer saving;
+    saving.start();
+    button(screen.get(), "sbtSalvarComo")->click();
+    const qint64 took = saving.elapsed();
+    EXPECT_TRUE(QFileInfo::exists(out.filePath(QStringLiteral("batch.csv"))));
+    qint64 rows = 0;
+    int told = 0;
+    for (const QJsonObject &e : services.events)
+        if (e.value(QStringLiteral("event")) == QLatin1String("progress")) {
+            EXPECT_EQ(e.value(QStringLiteral("action")).toString(), QStringLiteral("save"));
+            EXPECT_GE(e.value(QStringLiteral("rows")).toInteger(), rows);
+            rows = e.value(QStringLiteral("rows")).toInteger();
+            ++told;
+        }
+    EXPECT_LE(told, took / 500 + 1);
+    EXPECT_TRUE(took < 1500 || told >= 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ScreenDataTest, ::testing::ValuesIn(TestDatabase::Engines()),
