@@ -49,31 +49,32 @@ qint64 lastXref(const QString &path)
 }
 
 // A font embedded as a subset carries a tag before its name ("QWCEAA+DejaVuSans"); the
-// writer puts it on the font file's descriptor only.
+// writer puts it on the font file's descriptor only. Every page draws with the same two
+// faces, so the first page names them all: the other pages are not read, which keeps the
+// memory of a report of thousands of pages flat.
 void nameSubsets(QPDF &pdf, QMap<int, std::string> &changed)
 {
-    QMap<int, bool> seen;
-    for (QPDFObjectHandle page : pdf.getAllPages()) {
-        QPDFObjectHandle fonts = page.getKey("/Resources").getKey("/Font");
-        if (!fonts.isDictionary())
+    QPDFObjectHandle page = pdf.getRoot().getKey("/Pages");
+    for (int depth = 0; depth < 32 && page.getKey("/Kids").isArray(); ++depth)
+        page = page.getKey("/Kids").getArrayItem(0);
+    QPDFObjectHandle fonts = page.getKey("/Resources").getKey("/Font");
+    if (!fonts.isDictionary())
+        return;
+    for (auto &[key, font] : fonts.ditems()) {
+        if (!font.isIndirect())
             continue;
-        for (auto &[key, font] : fonts.ditems()) {
-            if (!font.isIndirect() || seen.contains(font.getObjectID()))
+        QPDFObjectHandle cid = font;
+        QPDFObjectHandle descendants = font.getKey("/DescendantFonts");
+        if (descendants.isArray() && descendants.getArrayNItems() > 0)
+            cid = descendants.getArrayItem(0);
+        QPDFObjectHandle name = cid.getKey("/FontDescriptor").getKey("/FontName");
+        if (!name.isName() || name.getName().size() < 9 || name.getName()[7] != '+')
+            continue;
+        for (QPDFObjectHandle f : {font, cid}) {
+            if (!f.isIndirect())
                 continue;
-            seen.insert(font.getObjectID(), true);
-            QPDFObjectHandle cid = font;
-            QPDFObjectHandle descendants = font.getKey("/DescendantFonts");
-            if (descendants.isArray() && descendants.getArrayNItems() > 0)
-                cid = descendants.getArrayItem(0);
-            QPDFObjectHandle name = cid.getKey("/FontDescriptor").getKey("/FontName");
-            if (!name.isName() || name.getName().size() < 9 || name.getName()[7] != '+')
-                continue;
-            for (QPDFObjectHandle f : {font, cid}) {
-                if (!f.isIndirect())
-                    continue;
-                f.replaceKey("/BaseFont", QPDFObjectHandle::newName(name.getName()));
-                changed.insert(f.getObjectID(), f.unparseResolved());
-            }
+            f.replaceKey("/BaseFont", QPDFObjectHandle::newName(name.getName()));
+            changed.insert(f.getObjectID(), f.unparseResolved());
         }
     }
 }
