@@ -357,7 +357,8 @@ void TfrmDadosGerRel::startRun(ReportRun::Request request)
     auto *ticker = new QTimer(run);
     const bool headless = Velmora::Services::current().headless();
     ticker->setInterval(headless ? 500 : 100);
-    connect(ticker, &QTimer::timeout, run, [this, run, headless] {
+    // The screen may go before the run (a preview keeps it): the ticks stop with the screen.
+    connect(ticker, &QTimer::timeout, this, [this, run, headless] {
         if (headless) {
             Velmora::Services::current().reportProgress(run->request().action, run->rows(),
                                                         run->pages());
