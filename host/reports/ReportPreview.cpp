@@ -218,6 +218,7 @@ bool ReportPreview::find(const QString &text, bool forward)
     if (page < 0)
         page = m_document->findText(text, forward ? 0 : pageCount() - 1, forward);
     if (page < 0) {
+        updateControls();
         m_pageLabel->setText(m_pageLabel->text() + QStringLiteral(" – não encontrado"));
         return false;
     }
