@@ -354,6 +354,14 @@ TEST_P(ScreenDataTest, PreviewWindowOutlivesTheScreen)
     EXPECT_NEAR(preview->pageImage().width(), at100.width() * 2, 2);
     preview->goToPage(999);
     EXPECT_EQ(preview->currentPage(), preview->pageCount() - 1);
+    // Finding goes round the pages' texts, in any letter case.
+    preview->goToPage(0);
+    EXPECT_TRUE(preview->find(QStringLiteral("total GERAL"), true));
+    EXPECT_EQ(preview->currentPage(), preview->pageCount() - 1);
+    EXPECT_TRUE(preview->find(QStringLiteral("Fornecedor:"), true));
+    EXPECT_EQ(preview->currentPage(), 0);
+    EXPECT_FALSE(preview->find(QStringLiteral("não está em página alguma"), false));
+    EXPECT_EQ(preview->currentPage(), 0);
     EXPECT_TRUE(person.messages().isEmpty());
     preview->close();
     QTRY_VERIFY(preview.isNull());
