@@ -91,6 +91,16 @@ protected:
     {
         return screen->findChild<QAbstractButton *>(QLatin1String(name));
     }
+    // count documents of five, issued and entered on day(i), from supplier(i).
+    template <class Supplier, class Day> void addDocuments(int count, Supplier supplier, Day day)
+    {
+        QList<EntryDocument> documents;
+        for (int i = 0; i < count; ++i)
+            documents << EntryDocument{"01",   "1",    supplier(i), "2", QString::number(i),
+                                       day(i), day(i), "1",         5,   "01",
+                                       5,      18,     0.9};
+        db.addDocuments(documents);
+    }
     QStringList eventKinds() const
     {
         QStringList kinds;
@@ -316,22 +326,9 @@ TEST_P(ScreenDataTest, ColumnRenamedInTheEditorIsPrintedUnderItsNewLabel)
 TEST_P(ScreenDataTest, PreviewWindowOutlivesTheScreen)
 {
     db.loadFixture();
-    QList<EntryDocument> many;
-    for (int i = 0; i < 300; ++i)
-        many << EntryDocument{"01",
-                              "1",
-                              "11111111000111",
-                              "2",
-                              QString::number(i),
-                              QDate(2024, 1, 20),
-                              QDate(2024, 1, 20),
-                              "1",
-                              5,
-                              "01",
-                              5,
-                              18,
-                              0.9};
-    db.addDocuments(many);
+    addDocuments(
+        300, [](int) { return QStringLiteral("11111111000111"); },
+        [](int) { return QDate(2024, 1, 20); });
     InteractiveServices person;
     person.record();
     auto screen = open();
@@ -373,22 +370,10 @@ TEST_P(ScreenDataTest, PreviewWindowOutlivesTheScreen)
 TEST_F(ScreenTest, LongReportsRunBesideALiveScreen)
 {
     db.loadFixture();
-    QList<EntryDocument> many;
-    for (int i = 0; i < 200000; ++i)
-        many << EntryDocument{"01",
-                              "1",
-                              i % 2 ? "11111111000111" : "22222222000122",
-                              "2",
-                              QString::number(i),
-                              QDate(2024, 1, 1 + i % 28),
-                              QDate(2024, 1, 1 + i % 28),
-                              "1",
-                              5,
-                              "01",
-                              5,
-                              18,
-                              0.9};
-    db.addDocuments(many);
+    addDocuments(
+        200000,
+        [](int i) { return QString::fromLatin1(i % 2 ? "11111111000111" : "22222222000122"); },
+        [](int i) { return QDate(2024, 1, 1 + i % 28); });
     InteractiveServices person;
     person.record();
     auto screen = open();
