@@ -23,6 +23,7 @@
 #include <QSqlDatabase>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <sys/resource.h>
@@ -126,9 +127,17 @@ int main(int argc, char **argv)
         QStringLiteral("PART"));
     const QCommandLineOption reuse(QStringLiteral("reuse"),
                                    QStringLiteral("use the database already in the --keep folder"));
-    parser.addOptions({quick, documents, keep, only, reuse});
+    const QCommandLineOption repeat(
+        QStringLiteral("rounds"),
+        QStringLiteral("run each output and its ceiling this many times, keep the best of each"),
+        QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption alone(QStringLiteral("alone"),
+                                   QStringLiteral("run the outputs without their ceilings, to "
+                                                  "profile them"));
+    parser.addOptions({quick, documents, keep, only, reuse, repeat, alone});
     parser.process(app);
     const int count = parser.isSet(quick) ? 20000 : parser.value(documents).toInt();
+    const int rounds = std::max(1, parser.value(repeat).toInt());
 
     QTemporaryDir temp;
     const QString dir = parser.isSet(keep) ? parser.value(keep) : temp.path();
@@ -159,7 +168,8 @@ int main(int argc, char **argv)
     };
     // A ceiling runs with its output too, so that a share compares two figures of one run.
     auto ceiling = [&](const char *output) {
-        return runs("references") || parts.contains(QLatin1String(output));
+        return runs("references") ||
+               (!parser.isSet(alone) && parts.contains(QLatin1String(output)));
     };
     auto measure = [&](const char *name, auto write) -> std::pair<double, qint64> {
         if (!runs(name))
@@ -168,7 +178,9 @@ int main(int argc, char **argv)
         QElapsedTimer timer;
         timer.start();
         const double cpu = cpuSeconds();
-        ReportSource source(layout, connection, params);
+        // Saves run on a connection of their own, as the screen's report runs do.
+        const WorkerConnection worker(connection);
+        ReportSource source(layout, worker.connection(), params);
         const OutputResult r = write(source);
         const double rate = r.rows / (timer.nsecsElapsed() / 1e9);
         const double cpuRate = r.rows / (cpuSeconds() - cpu);
@@ -178,15 +190,50 @@ int main(int argc, char **argv)
         figure((prefix + "_peak_mb").constData(), peakMb(), "MB");
         return std::make_pair(cpuRate, r.rows);
     };
-    const auto [csv, rows] =
-        measure("csv", [&](ReportSource &s) { return WriteCsv(s, dir + "/fis014.csv"); });
+    const QString literal = literalQuery(layout.queryText(connection.kind), params);
+    qint64 rows = 0, refRows = 0;
+    auto reference = [&](const char *name, auto loop, const QString &file) {
+        const double cpu = cpuSeconds();
+        const double rate = loop(database, literal, dir + file, &refRows);
+        const double cpuRate = refRows / (cpuSeconds() - cpu);
+        figure((QByteArray(name) + "_rows_per_s").constData(), rate, "rows/s");
+        figure((QByteArray(name) + "_rows_per_cpu_s").constData(), cpuRate, "rows/s");
+        return cpuRate;
+    };
+    // Each output runs next to its ceiling, round after round; a share compares the best
+    // round of each, as a neighbour's burst slows one round and not the next.
+    double csv = 0, csvCeiling = 0, xlsx = 0, xlsxCeiling = 0, pdf = 0, plainPdf = 0;
+    for (int round = 0; round < rounds; ++round) {
+        const auto [csvRate, csvRows] =
+            measure("csv", [&](ReportSource &s) { return WriteCsv(s, dir + "/fis014.csv"); });
+        csv = std::max(csv, csvRate);
+        rows = std::max(rows, csvRows);
+        if (ceiling("csv"))
+            csvCeiling =
+                std::max(csvCeiling, reference("csv_ceiling", SqliteCsvCeiling, "/ref.csv"));
+        xlsx = std::max(xlsx, measure("xlsx", [&](ReportSource &s) {
+                                  return WriteXlsx(s, dir + "/fis014.xlsx", context);
+                              }).first);
+        if (ceiling("xlsx"))
+            xlsxCeiling =
+                std::max(xlsxCeiling, reference("xlsx_ceiling", BareXlsxCeiling, "/ref.xlsx"));
+        pdf = std::max(pdf, measure("pdf", [&](ReportSource &s) {
+                                return WritePdf(s, dir + "/fis014.pdf", context);
+                            }).first);
+        if (ceiling("pdf"))
+            plainPdf = std::max(plainPdf, reference("pdf_plain_loop", PlainPdfLoop, "/ref.pdf"));
+    }
     figure("report_rows", rows, "rows");
-    const auto xlsx = measure("xlsx", [&](ReportSource &s) {
-                          return WriteXlsx(s, dir + "/fis014.xlsx", context);
-                      }).first;
-    const auto pdf = measure("pdf", [&](ReportSource &s) {
-                         return WritePdf(s, dir + "/fis014.pdf", context);
-                     }).first;
+    if (rows > 0 && refRows > 0 && refRows != rows)
+        std::fprintf(stderr, "the reference loops read %lld rows, the report %lld\n", refRows,
+                     rows);
+    // The shares compare CPU seconds, as the wall clock of a shared machine wanders.
+    if (csv > 0 && csvCeiling > 0)
+        figure("csv_share_of_ceiling", 100.0 * csv / csvCeiling, "%");
+    if (xlsx > 0 && xlsxCeiling > 0)
+        figure("xlsx_share_of_ceiling", 100.0 * xlsx / xlsxCeiling, "%");
+    if (pdf > 0 && plainPdf > 0)
+        figure("pdf_times_plain_loop", pdf / plainPdf, "x");
 
     if (runs("worker")) {
         // The same save made here and by a report run on its own thread, with its own
@@ -237,35 +284,5 @@ int main(int argc, char **argv)
         figure("preview_pages", preview.pageCount(), "pages");
         figure("preview_peak_mb", peakMb(), "MB");
     }
-    if (!ceiling("csv") && !ceiling("xlsx") && !ceiling("pdf"))
-        return 0;
-
-    const QString literal = literalQuery(layout.queryText(connection.kind), params);
-    qint64 refRows = 0;
-    auto reference = [&](const char *name, auto loop, const QString &file) {
-        const double cpu = cpuSeconds();
-        const double rate = loop(database, literal, dir + file, &refRows);
-        const double cpuRate = refRows / (cpuSeconds() - cpu);
-        figure((QByteArray(name) + "_rows_per_s").constData(), rate, "rows/s");
-        figure((QByteArray(name) + "_rows_per_cpu_s").constData(), cpuRate, "rows/s");
-        return cpuRate;
-    };
-    const double csvCeiling =
-        ceiling("csv") ? reference("csv_ceiling", SqliteCsvCeiling, "/ref.csv") : 0;
-    const double xlsxCeiling =
-        ceiling("xlsx") ? reference("xlsx_ceiling", BareXlsxCeiling, "/ref.xlsx") : 0;
-    const double plainPdf =
-        ceiling("pdf") ? reference("pdf_plain_loop", PlainPdfLoop, "/ref.pdf") : 0;
-    if (rows > 0 && refRows != rows)
-        std::fprintf(stderr, "the reference loops read %lld rows, the report %lld\n", refRows,
-                     rows);
-
-    // The shares compare CPU seconds, as the wall clock of a shared machine wanders.
-    if (csv > 0 && csvCeiling > 0)
-        figure("csv_share_of_ceiling", 100.0 * csv / csvCeiling, "%");
-    if (xlsx > 0 && xlsxCeiling > 0)
-        figure("xlsx_share_of_ceiling", 100.0 * xlsx / xlsxCeiling, "%");
-    if (pdf > 0 && plainPdf > 0)
-        figure("pdf_times_plain_loop", pdf / plainPdf, "x");
     return 0;
 }
