@@ -36,7 +36,7 @@ const GlyphFont::Glyph &GlyphFont::glyph(char16_t ch)
         if (!m_raw.glyphIndexesForChars(&c, 1, &index, &count) || count != 1)
             index = 0;
         QPointF adv;
-        m_raw.advancesForGlyphIndexes(&index, &adv, 1);
+        m_raw.advancesForGlyphIndexes(&index, &adv, 1, QRawFont::UseDesignMetrics);
         g->index = index;
         g->advance = static_cast<float>(adv.x());
     }
@@ -74,7 +74,7 @@ void GlyphFont::layout(const QString &text, double left, double width, Align ali
         const char16_t ch = shown(text.at(i).unicode());
         if (ch != u' ') {
             glyphs.append(glyph(ch).index);
-            positions.append(QPointF(std::round(x), 0));
+            positions.append(QPointF(x, 0));
         }
         x += m_scratch.at(i);
     }

@@ -20,7 +20,9 @@ namespace Velmora::Reports {
 class VELMORA_REPORTS_EXPORT GlyphFont
 {
 public:
-    // pointSize is in the units the report paints in. Glyphs land on whole units.
+    // pointSize is in the units the report paints in. Advances are the face's own, unhinted:
+    // glyphs sit where a PDF writer expects them after the one before, so a run of text needs
+    // no position of its own per glyph.
     GlyphFont(const QString &family, double pointSize, bool bold);
 
     // Appends text's glyphs, aligned within [left, left + width] on the run's baseline; what

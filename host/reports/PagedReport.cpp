@@ -1,5 +1,6 @@
 #include "PagedReport.h"
 
+#include "PageSurface.h"
 #include "rtl/Exceptions.h"
 
 #include <QPainter>
@@ -254,6 +255,12 @@ template <class Each> void PagedReport::readPage(int index, Each each)
 
 void PagedReport::renderPage(int index, QPainter &painter)
 {
+    PainterSurface surface(painter);
+    renderPage(index, surface);
+}
+
+void PagedReport::renderPage(int index, PageSurface &surface)
+{
     if (index < 0 || index >= pageCount())
         return;
     if (!m_paint || m_paintThread != QThread::currentThread()) {
@@ -264,18 +271,15 @@ void PagedReport::renderPage(int index, QPainter &painter)
         const QMutexLocker lock(&m_lock);
         m_paint->setPageCount(m_finished && !m_stopped ? int(m_pages.size()) : 0);
     }
-    painter.save();
-    painter.scale(1 / ReportPainter::UnitsPerPoint, 1 / ReportPainter::UnitsPerPoint);
     bool begun = false;
     readPage(index, [&](const PageStart &start, const PageBand &band) {
         if (!begun) {
             m_paint->restore(start.state);
-            m_paint->beginPage(&painter, start.first);
+            m_paint->beginPage(&surface, start.first);
             begun = true;
         }
-        m_paint->place(&painter, band);
+        m_paint->place(&surface, band);
     });
-    painter.restore();
 }
 
 int PagedReport::findText(const QString &text, int from, bool forward)

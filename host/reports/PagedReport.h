@@ -56,6 +56,7 @@ public:
     qint64 rows() const;
     // Paints page index (0-based) in points from the page's corner.
     void renderPage(int index, QPainter &painter);
+    void renderPage(int index, PageSurface &surface);
 
 private:
     struct PageStart

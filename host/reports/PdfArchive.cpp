@@ -3,6 +3,7 @@
 #include "OutputFile.h"
 #include "rtl/Exceptions.h"
 
+#include <QColorSpace>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QMap>
@@ -19,21 +20,57 @@ std::string utf8(const QString &text)
     return text.toStdString();
 }
 
-// The XMP packet with the author and the subject beside the title, as PDF/A wants the
-// document information repeated there.
-std::string withAuthorAndSubject(std::string xmp, const PdfMetadata &m)
+// The XMP packet: the document information again, as PDF/A wants it, and the conformance.
+std::string xmpPacket(const PdfMetadata &m, const QString &producer)
 {
-    const std::string anchor = "</dc:title>";
-    const size_t at = xmp.find(anchor);
-    if (at == std::string::npos)
-        return xmp;
-    const QString added =
-        QStringLiteral("\n      <dc:creator><rdf:Seq><rdf:li>%1</rdf:li></rdf:Seq></dc:creator>"
-                       "\n      <dc:description><rdf:Alt><rdf:li xml:lang=\"x-default\">%2"
-                       "</rdf:li></rdf:Alt></dc:description>")
-            .arg(m.author.toHtmlEscaped(), m.subject.toHtmlEscaped());
-    xmp.insert(at + anchor.size(), utf8(added));
-    return xmp;
+    const QString packet = QStringLiteral(
+        "<?xpacket begin=\"\uFEFF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
+        "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n"
+        " <rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n"
+        "  <rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">\n"
+        "   <dc:format>application/pdf</dc:format>\n"
+        "   <dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">%1</rdf:li></rdf:Alt></dc:title>\n"
+        "   <dc:creator><rdf:Seq><rdf:li>%2</rdf:li></rdf:Seq></dc:creator>\n"
+        "   <dc:description><rdf:Alt><rdf:li xml:lang=\"x-default\">%3</rdf:li></rdf:Alt>"
+        "</dc:description>\n"
+        "  </rdf:Description>\n"
+        "  <rdf:Description rdf:about=\"\" xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\">\n"
+        "   <xmp:CreateDate>%4</xmp:CreateDate>\n"
+        "   <xmp:CreatorTool>%5</xmp:CreatorTool>\n"
+        "  </rdf:Description>\n"
+        "  <rdf:Description rdf:about=\"\" xmlns:pdf=\"http://ns.adobe.com/pdf/1.3/\">\n"
+        "   <pdf:Producer>%5</pdf:Producer>\n"
+        "  </rdf:Description>\n"
+        "  <rdf:Description rdf:about=\"\" xmlns:pdfaid=\"http://www.aiim.org/pdfa/ns/id/\">\n"
+        "   <pdfaid:part>1</pdfaid:part>\n"
+        "   <pdfaid:conformance>B</pdfaid:conformance>\n"
+        "  </rdf:Description>\n"
+        " </rdf:RDF>\n"
+        "</x:xmpmeta>\n"
+        "<?xpacket end=\"w\"?>");
+    return utf8(
+        packet.arg(m.title.toHtmlEscaped(), m.author.toHtmlEscaped(), m.subject.toHtmlEscaped(),
+                   m.created.toOffsetFromUtc(m.created.offsetFromUtc()).toString(Qt::ISODate),
+                   producer.toHtmlEscaped()));
+}
+
+// A date as the document information writes it: D:YYYYMMDDHHmmSS and the offset from UTC.
+std::string pdfDate(const QDateTime &when)
+{
+    const int offset = when.offsetFromUtc();
+    QString zone = QStringLiteral("Z");
+    if (offset != 0)
+        zone = QStringLiteral("%1%2'%3'")
+                   .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                   .arg(qAbs(offset) / 3600, 2, 10, QLatin1Char('0'))
+                   .arg(qAbs(offset) % 3600 / 60, 2, 10, QLatin1Char('0'));
+    return utf8(QStringLiteral("D:") + when.toString(QStringLiteral("yyyyMMddHHmmss")) + zone);
+}
+
+std::string streamObject(const std::string &dictionary, const QByteArray &data)
+{
+    return "<< " + dictionary + " /Length " + std::to_string(data.size()) + " >>\nstream\n" +
+           data.toStdString() + "\nendstream";
 }
 
 // Where the last cross-reference section starts, read from the file's tail.
@@ -48,8 +85,8 @@ qint64 lastXref(const QString &path)
     return at < 0 ? -1 : tail.mid(at + 9).trimmed().split('\n').first().trimmed().toLongLong();
 }
 
-// A font embedded as a subset carries a tag before its name ("QWCEAA+DejaVuSans"); the
-// writer puts it on the font file's descriptor only. Every page draws with the same two
+// A font embedded as a subset carries a tag before its name ("QWCEAA+DejaVuSans"), on the
+// font and on its descriptor alike. Every page draws with the same two
 // faces, so the first page names them all: the other pages are not read, which keeps the
 // memory of a report of thousands of pages flat.
 void nameSubsets(QPDF &pdf, QMap<int, std::string> &changed)
@@ -71,7 +108,8 @@ void nameSubsets(QPDF &pdf, QMap<int, std::string> &changed)
         if (!name.isName() || name.getName().size() < 9 || name.getName()[7] != '+')
             continue;
         for (QPDFObjectHandle f : {font, cid}) {
-            if (!f.isIndirect())
+            if (!f.isIndirect() || (f.getKey("/BaseFont").isName() &&
+                                    f.getKey("/BaseFont").getName() == name.getName()))
                 continue;
             f.replaceKey("/BaseFont", QPDFObjectHandle::newName(name.getName()));
             changed.insert(f.getObjectID(), f.unparseResolved());
@@ -93,23 +131,41 @@ void FinishPdfArchive(OutputFile &file, const PdfMetadata &metadata)
         if (previous < 0)
             throw std::runtime_error("startxref");
         QMap<int, std::string> changed; // object number to its new body
+        const QString producer = QStringLiteral("Velmora");
         QPDFObjectHandle info = trailer.getKey("/Info");
         if (info.isIndirect() && info.isDictionary()) {
+            info.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(utf8(metadata.title)));
             info.replaceKey("/Author", QPDFObjectHandle::newUnicodeString(utf8(metadata.author)));
             info.replaceKey("/Subject", QPDFObjectHandle::newUnicodeString(utf8(metadata.subject)));
+            info.replaceKey("/Creator", QPDFObjectHandle::newUnicodeString(utf8(producer)));
+            info.replaceKey("/Producer", QPDFObjectHandle::newUnicodeString(utf8(producer)));
+            info.replaceKey("/CreationDate",
+                            QPDFObjectHandle::newString(pdfDate(metadata.created)));
+            info.removeKey("/ModDate");
             changed.insert(info.getObjectID(), info.unparseResolved());
         }
-        QPDFObjectHandle xmp = pdf.getRoot().getKey("/Metadata");
-        if (xmp.isIndirect() && xmp.isStream()) {
-            const auto bytes = xmp.getRawStreamData();
-            const std::string packet = withAuthorAndSubject(
-                std::string(reinterpret_cast<const char *>(bytes->getBuffer()), bytes->getSize()),
-                metadata);
-            // PDF/A keeps the XMP readable as it is: no filter.
-            changed.insert(xmp.getObjectID(), "<< /Type /Metadata /Subtype /XML /Length " +
-                                                  std::to_string(packet.size()) + " >>\nstream\n" +
-                                                  packet + "\nendstream");
+        // New objects take the numbers after the writer's last; their bodies are written below.
+        QPDFObjectHandle root = pdf.getRoot();
+        QPDFObjectHandle xmp = root.getKey("/Metadata");
+        if (!xmp.isIndirect()) {
+            xmp = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+            root.replaceKey("/Metadata", xmp);
         }
+        // PDF/A keeps the XMP readable as it is: no filter.
+        changed.insert(xmp.getObjectID(),
+                       streamObject("/Type /Metadata /Subtype /XML",
+                                    QByteArray::fromStdString(xmpPacket(metadata, producer))));
+        const QByteArray icc = QColorSpace(QColorSpace::SRgb).iccProfile();
+        if (!root.hasKey("/OutputIntents") && !icc.isEmpty()) {
+            QPDFObjectHandle profile = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+            changed.insert(profile.getObjectID(), streamObject("/N 3", icc));
+            QPDFObjectHandle intent = QPDFObjectHandle::parse(
+                "<< /Type /OutputIntent /S /GTS_PDFA1 /OutputConditionIdentifier "
+                "(sRGB IEC61966-2.1) /Info (sRGB IEC61966-2.1) >>");
+            intent.replaceKey("/DestOutputProfile", profile);
+            root.replaceKey("/OutputIntents", QPDFObjectHandle::newArray({intent}));
+        }
+        changed.insert(root.getObjectID(), root.unparseResolved());
         nameSubsets(pdf, changed);
 
         // The update: the new bodies, a cross-reference section for them, and a trailer
@@ -130,9 +186,13 @@ void FinishPdfArchive(OutputFile &file, const PdfMetadata &metadata)
             update += QByteArray::number(it.value()).rightJustified(10, '0') + " 00000 n \n";
         }
         QPDFObjectHandle next = QPDFObjectHandle::newDictionary();
-        for (const char *key : {"/Size", "/Root", "/Info", "/ID"})
+        for (const char *key : {"/Root", "/Info", "/ID"})
             if (trailer.hasKey(key))
                 next.replaceKey(key, trailer.getKey(key));
+        const int size = qMax(
+            trailer.getKey("/Size").isInteger() ? int(trailer.getKey("/Size").getIntValue()) : 0,
+            changed.isEmpty() ? 0 : changed.lastKey() + 1);
+        next.replaceKey("/Size", QPDFObjectHandle::newInteger(size));
         next.replaceKey("/Prev", QPDFObjectHandle::newInteger(previous));
         if (!next.hasKey("/ID")) {
             // PDF/A wants the file's identifier.

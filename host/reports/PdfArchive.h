@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 namespace Velmora::Reports {
@@ -12,12 +13,15 @@ struct PdfMetadata
     QString title;
     QString author;
     QString subject;
+    QDateTime created;
 };
 
-// Completes the PDF/A-1b file the writer made in file (flushed, not yet committed) with an
-// incremental update: the document information and its XMP twin gain the author and the
-// subject, and the fonts, embedded as subsets, are named as subsets. The pages are not
-// written again, so the cost does not grow with the report. Failures are raised through file.
+// Makes the PDF the writer made in file (flushed, not yet committed) an archived one, PDF/A-1b,
+// with an incremental update: the document information says title, author, subject, creator,
+// producer and date, the XMP metadata says the same and that the file is PDF/A-1b, an sRGB
+// output intent says what the colours mean, the fonts embedded as subsets are named as
+// subsets and the trailer carries the file's identifier. The pages are not written again, so
+// the cost does not grow with the report. Failures are raised through file.
 void FinishPdfArchive(OutputFile &file, const PdfMetadata &metadata);
 
 } // namespace Velmora::Reports

@@ -1,16 +1,17 @@
 #include "OutputFile.h"
 #include "PagedReport.h"
 #include "PdfArchive.h"
+#include "PdfSurface.h"
 #include "ReportOutputs.h"
 
 #include "rtl/DateConvert.h"
 #include "rtl/Exceptions.h"
 #include "rtl/TDateTime.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPdfWriter>
 
 namespace Velmora::Reports {
 
@@ -50,43 +51,50 @@ OutputResult RenderPages(ReportSource &source, QPagedPaintDevice &device,
 }
 
 namespace {
-// A PDF/A file of the pages that paint() puts on the writer.
-template <class Paint>
-OutputResult writeArchivedPdf(const QString &path, const PageContext &context, Paint paint)
+// An archived PDF of the pages: painted one by one into the writer as the spool gives them
+// back, then completed for archiving.
+OutputResult writeArchivedPdf(PagedReport &pages, const QString &path,
+                              const ReportProgress *progress)
 {
+    const PageContext &context = pages.context();
     const QString title = context.reportCode.isEmpty()
                               ? context.title
                               : context.title + QStringLiteral(" – ") + context.reportCode;
-    OutputResult result;
+    const QDateTime created = QDateTime::currentDateTime();
     OutputFile file(path);
     {
-        QPdfWriter writer(&file);
-        writer.setResolution(72);
-        // Fiscal reports are archived.
-        writer.setPdfVersion(QPagedPaintDevice::PdfVersion_A1b);
-        writer.setCreator(QStringLiteral("Velmora"));
-        writer.setTitle(title);
-        result = paint(writer);
+        PdfSurface surface(file, pages.pageSize(), title, created);
+        for (int i = 0; i < pages.pageCount(); ++i) {
+            if (progress)
+                progress->check();
+            pages.renderPage(i, surface);
+            surface.endPage();
+        }
+        surface.finish();
     }
     file.flush();
     const QString summary = SummaryLine(context.heading);
     FinishPdfArchive(file, {title, qEnvironmentVariable("USER", QStringLiteral("Velmora")),
-                            summary.isEmpty() ? title : title + QStringLiteral(" · ") + summary});
+                            summary.isEmpty() ? title : title + QStringLiteral(" · ") + summary,
+                            created});
     file.commit();
-    return result;
+    return {pages.pageCount(), pages.rows()};
 }
 } // namespace
 
 OutputResult WritePdf(ReportSource &source, const QString &path, const PageContext &context)
 {
-    return writeArchivedPdf(
-        path, context, [&](QPdfWriter &writer) { return RenderPages(source, writer, context); });
+    // The whole report is paged before the first page is painted: every page says how many
+    // there are.
+    PagedReport pages(source, context);
+    while (pages.pump(1 << 16)) {
+    }
+    return writeArchivedPdf(pages, path, source.progress());
 }
 
 OutputResult WritePdfPages(PagedReport &pages, const QString &path)
 {
-    return writeArchivedPdf(path, pages.context(),
-                            [&](QPdfWriter &writer) { return PaintPages(pages, writer); });
+    return writeArchivedPdf(pages, path, nullptr);
 }
 
 QString FormatOfFile(const QString &path)

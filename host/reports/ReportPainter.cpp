@@ -1,7 +1,6 @@
 #include "ReportPainter.h"
 
-#include <QPainter>
-#include <QPen>
+#include "PageSurface.h"
 
 #include <cmath>
 
@@ -86,33 +85,29 @@ bool ReportPainter::breaksBefore(double needed) const
     return m_state.rows && m_y + needed > m_bottom + 0.01;
 }
 
-void ReportPainter::flush(QPainter *painter, GlyphFont &font, double baseline)
+void ReportPainter::flush(PageSurface *surface, GlyphFont &font, double baseline)
 {
-    if (painter && !m_glyphs.isEmpty()) {
-        QGlyphRun run;
-        run.setRawFont(font.raw());
-        run.setGlyphIndexes(m_glyphs);
-        run.setPositions(m_positions);
-        painter->drawGlyphRun(QPointF(0, std::round(baseline)), run);
+    if (surface && !m_glyphs.isEmpty()) {
+        surface->drawGlyphs(font, m_glyphs, m_positions, std::round(baseline));
     }
     m_glyphs.clear();
     m_positions.clear();
 }
 
-void ReportPainter::drawText(QPainter *painter, GlyphFont &font, const QString &text, double left,
-                             double width, Align align, double baseline)
+void ReportPainter::drawText(PageSurface *surface, GlyphFont &font, const QString &text,
+                             double left, double width, Align align, double baseline)
 {
-    if (!painter)
+    if (!surface)
         return;
     QGlyphRun unused;
     font.layout(text, left, width, align, unused, m_glyphs, m_positions);
-    flush(painter, font, baseline);
+    flush(surface, font, baseline);
 }
 
-void ReportPainter::drawRow(QPainter *painter, GlyphFont &font, const QStringList &cells,
+void ReportPainter::drawRow(PageSurface *surface, GlyphFont &font, const QStringList &cells,
                             double baseline)
 {
-    if (!painter)
+    if (!surface)
         return;
     QGlyphRun unused;
     for (qsizetype i = 0; i < cells.size() && i < qsizetype(m_left.size()); ++i) {
@@ -122,17 +117,15 @@ void ReportPainter::drawRow(QPainter *painter, GlyphFont &font, const QStringLis
         font.layout(cells.at(i), m_left[c], m_width[c], m_layout.columns.at(i).align, unused,
                     m_glyphs, m_positions);
     }
-    flush(painter, font, baseline);
+    flush(surface, font, baseline);
 }
 
-void ReportPainter::drawRule(QPainter *painter, double y, double width) const
+void ReportPainter::drawRule(PageSurface *surface, double y, double width) const
 {
-    if (!painter)
+    if (!surface)
         return;
-    QPen pen = painter->pen();
-    pen.setWidthF(width * U);
-    painter->setPen(pen);
-    painter->drawLine(QPointF(m_body.left(), y), QPointF(m_body.left() + m_tableWidth, y));
+    surface->drawLine(QPointF(m_body.left(), y), QPointF(m_body.left() + m_tableWidth, y),
+                      width * U);
 }
 
 QString ReportPainter::elided(GlyphFont &font, const QString &text, double width) const
@@ -147,31 +140,31 @@ QString ReportPainter::elided(GlyphFont &font, const QString &text, double width
     return text.left(fit) + ellipsis;
 }
 
-void ReportPainter::drawFooter(QPainter *painter)
+void ReportPainter::drawFooter(PageSurface *surface)
 {
-    if (!painter)
+    if (!surface)
         return;
     const double rule = m_bottom + m_line * 0.3;
-    drawRule(painter, rule, 0.4);
+    drawRule(surface, rule, 0.4);
     const double baseline = rule + m_line * 0.3 + m_regular->ascent();
     const double half = m_tableWidth / 2;
-    drawText(painter, *m_regular, m_context.issued, m_body.left(), half, Align::Left, baseline);
+    drawText(surface, *m_regular, m_context.issued, m_body.left(), half, Align::Left, baseline);
     const QString page = m_pageCount > 0
                              ? QStringLiteral("Página %1 de %2").arg(m_state.page).arg(m_pageCount)
                              : QStringLiteral("Página %1").arg(m_state.page);
-    drawText(painter, *m_regular, page, m_body.left() + half, half, Align::Right, baseline);
+    drawText(surface, *m_regular, page, m_body.left() + half, half, Align::Right, baseline);
 }
 
-void ReportPainter::beginPage(QPainter *painter, Band::Kind firstBand)
+void ReportPainter::beginPage(PageSurface *surface, Band::Kind firstBand)
 {
     ++m_state.page;
     m_state.rows = false;
     double y = m_body.top();
     const double titleLine = (m_layout.page.fontSize + 5) * U * 1.5;
     const double third = m_tableWidth / 3;
-    drawText(painter, *m_title, m_context.title, m_body.left(), 2 * third, Align::Left,
+    drawText(surface, *m_title, m_context.title, m_body.left(), 2 * third, Align::Left,
              y + m_title->ascent());
-    drawText(painter, *m_regular, m_context.reportCode, m_body.left() + 2 * third, third,
+    drawText(surface, *m_regular, m_context.reportCode, m_body.left() + 2 * third, third,
              Align::Right, y + m_title->ascent());
     y += titleLine;
     const double textLeft = m_body.left() + padding;
@@ -179,58 +172,58 @@ void ReportPainter::beginPage(QPainter *painter, Band::Kind firstBand)
     if (m_state.page == 1) {
         for (const HeadingLine &line : m_context.heading) {
             const double baseline = y + m_regular->ascent();
-            drawText(painter, *m_bold, line.caption + QLatin1Char(':'), textLeft, m_captionWidth,
+            drawText(surface, *m_bold, line.caption + QLatin1Char(':'), textLeft, m_captionWidth,
                      Align::Left, baseline);
-            if (painter)
+            if (surface)
                 drawText(
-                    painter, *m_regular, elided(*m_regular, line.text, textWidth - m_captionWidth),
+                    surface, *m_regular, elided(*m_regular, line.text, textWidth - m_captionWidth),
                     textLeft + m_captionWidth, textWidth - m_captionWidth, Align::Left, baseline);
             y += m_line;
         }
     } else if (!m_summary.isEmpty()) {
-        if (painter)
-            drawText(painter, *m_regular, elided(*m_regular, m_summary, textWidth), textLeft,
+        if (surface)
+            drawText(surface, *m_regular, elided(*m_regular, m_summary, textWidth), textLeft,
                      textWidth, Align::Left, y + m_regular->ascent());
         y += m_line;
     }
     y += m_line * 0.3;
-    drawRule(painter, y - m_line * 0.2, 0.5);
-    if (painter) {
+    drawRule(surface, y - m_line * 0.2, 0.5);
+    if (surface) {
         QGlyphRun unused;
         for (size_t c = 0; c < m_left.size(); ++c)
             m_bold->layout(m_layout.columns.at(qsizetype(c)).label, m_left[c], m_width[c],
                            m_layout.columns.at(qsizetype(c)).align, unused, m_glyphs, m_positions);
-        flush(painter, *m_bold, y + m_bold->ascent());
+        flush(surface, *m_bold, y + m_bold->ascent());
     }
     y += m_line * 1.3;
-    drawRule(painter, y - m_line * 0.2, 0.5);
+    drawRule(surface, y - m_line * 0.2, 0.5);
     m_y = y;
-    drawFooter(painter);
+    drawFooter(surface);
     // A group carried over is named again only above its own rows.
     if (!m_state.openGroup.isEmpty() && firstBand == Band::Detail) {
-        drawText(painter, *m_bold, m_state.openGroup + QStringLiteral(" (continuação)"), textLeft,
+        drawText(surface, *m_bold, m_state.openGroup + QStringLiteral(" (continuação)"), textLeft,
                  textWidth, Align::Left, m_y + m_line * 0.3 + m_bold->ascent());
         m_y += height(Band::GroupHeader);
     }
 }
 
-void ReportPainter::place(QPainter *painter, const PageBand &band)
+void ReportPainter::place(PageSurface *surface, const PageBand &band)
 {
     const double top = m_y;
     m_state.rows = true;
     switch (band.kind) {
     case Band::Detail:
-        drawRow(painter, *m_regular, band.cells, top + m_regular->ascent());
+        drawRow(surface, *m_regular, band.cells, top + m_regular->ascent());
         break;
     case Band::GroupHeader:
         m_state.openGroup = band.text;
-        drawText(painter, *m_bold, band.text, m_body.left() + padding, m_tableWidth - 2 * padding,
+        drawText(surface, *m_bold, band.text, m_body.left() + padding, m_tableWidth - 2 * padding,
                  Align::Left, top + m_line * 0.3 + m_bold->ascent());
         break;
     case Band::GroupFooter:
     case Band::Summary: {
         m_state.openGroup.clear();
-        drawRule(painter, top + m_line * 0.15, band.kind == Band::Summary ? 0.8 : 0.4);
+        drawRule(surface, top + m_line * 0.15, band.kind == Band::Summary ? 0.8 : 0.4);
         const double baseline = top + m_line * 0.3 + m_bold->ascent();
         // The label takes the room left of the first total.
         double labelWidth = m_tableWidth - 2 * padding;
@@ -239,13 +232,13 @@ void ReportPainter::place(QPainter *painter, const PageBand &band)
                 labelWidth = m_left[size_t(i)] - m_body.left() - 2 * padding;
                 break;
             }
-        drawText(painter, *m_bold, band.text, m_body.left() + padding, labelWidth, Align::Left,
+        drawText(surface, *m_bold, band.text, m_body.left() + padding, labelWidth, Align::Left,
                  baseline);
-        drawRow(painter, *m_bold, band.cells, baseline);
+        drawRow(surface, *m_bold, band.cells, baseline);
         break;
     }
     case Band::Empty:
-        drawText(painter, *m_regular, band.text, m_body.left() + padding,
+        drawText(surface, *m_regular, band.text, m_body.left() + padding,
                  m_tableWidth - 2 * padding, Align::Left, top + m_line * 0.5 + m_regular->ascent());
         break;
     }

@@ -16,9 +16,9 @@
 #include <memory>
 #include <vector>
 
-class QPainter;
-
 namespace Velmora::Reports {
+
+class PageSurface;
 
 // What the pages show besides the rows.
 struct VELMORA_REPORTS_EXPORT PageContext
@@ -37,13 +37,10 @@ struct VELMORA_REPORTS_EXPORT PageBand
     QStringList cells; // one per column, empty where the band has no value
 };
 
-// Lays bands out on pages and paints them from the page's top-left corner, in tenths of a
-// point: glyph positions fall on whole units, which keeps the PDF's text operators short
-// (the PDF writer's time goes mostly into formatting and compressing them). The painter
-// given must be scaled so that one unit is 1/UnitsPerPoint point. Lines have fixed heights,
-// so where a page breaks depends only on the band sequence: the same painter measures
-// (painter nullptr) and paints, and a page can be painted again later from its first band
-// and its State.
+// Lays bands out on pages and paints them on a surface from the page's top-left corner, in
+// tenths of a point. Lines have fixed heights, so where a page breaks depends only on the band
+// sequence: the same painter measures (surface nullptr) and paints, and a page can be painted
+// again later from its first band and its State.
 //
 // The first page carries the heading, one line per value; the others its summary on one
 // line. Every page ends in a footer with the emission time and "Página N de M" (M once the
@@ -72,8 +69,8 @@ public:
     bool breaksBefore(double height) const;
     // Starts the next page: the heading, the column titles and, when a group goes on from the
     // page before and rows of it follow, its header marked as continued.
-    void beginPage(QPainter *painter, Band::Kind firstBand);
-    void place(QPainter *painter, const PageBand &band);
+    void beginPage(PageSurface *surface, Band::Kind firstBand);
+    void place(PageSurface *surface, const PageBand &band);
     // "Página N de M" from now on; 0 while the count is not known.
     void setPageCount(int count) { m_pageCount = count; }
 
@@ -82,12 +79,12 @@ public:
     int pages() const { return m_state.page; }
 
 private:
-    void drawRow(QPainter *painter, GlyphFont &font, const QStringList &cells, double baseline);
-    void drawText(QPainter *painter, GlyphFont &font, const QString &text, double left,
+    void drawRow(PageSurface *surface, GlyphFont &font, const QStringList &cells, double baseline);
+    void drawText(PageSurface *surface, GlyphFont &font, const QString &text, double left,
                   double width, Align align, double baseline);
-    void drawRule(QPainter *painter, double y, double width) const;
-    void drawFooter(QPainter *painter);
-    void flush(QPainter *painter, GlyphFont &font, double baseline);
+    void drawRule(PageSurface *surface, double y, double width) const;
+    void drawFooter(PageSurface *surface);
+    void flush(PageSurface *surface, GlyphFont &font, double baseline);
     // The text cut to the width, the cut marked.
     QString elided(GlyphFont &font, const QString &text, double width) const;
 

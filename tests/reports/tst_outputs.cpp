@@ -9,6 +9,7 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -240,6 +241,56 @@ TEST_P(OutputTest, PdfHeadingSpeaksTheClerksWords)
     }
     EXPECT_TRUE(PdfText(out.filePath(QStringLiteral("cabecalho.pdf")))
                     .contains(QStringLiteral("Fornecedor: 11111111000111")));
+}
+
+// A saved PDF is an archived one: readers see PDF/A-1b in its metadata, which say what the
+// document information says, colours with their output intent, no transparency, and every
+// face embedded as a subset that maps back to text.
+TEST_P(OutputTest, PdfIsAnArchivedFileWithItsFacesAsSubsets)
+{
+    const QString path = save(QStringLiteral("arquivo.pdf"));
+    const QString check = ToolOutput(QStringLiteral("qpdf"), {QStringLiteral("--check"), path});
+    EXPECT_TRUE(check.contains(QStringLiteral("No syntax or stream encoding errors")))
+        << qPrintable(check);
+
+    const QString xmp = ToolOutput(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), path});
+    const QString info = ToolOutput(QStringLiteral("pdfinfo"), {QStringLiteral("-rawdates"), path});
+    for (const QString &part :
+         {QStringLiteral("<pdfaid:part>1</pdfaid:part>"),
+          QStringLiteral("<pdfaid:conformance>B</pdfaid:conformance>"),
+          QStringLiteral("<pdf:Producer>Velmora</pdf:Producer>"),
+          QStringLiteral("Documentos por Fornecedor – FIS014 · Empresa: 01 – Velmora Matriz")})
+        EXPECT_TRUE(xmp.contains(part)) << qPrintable(part) << " in\n" << qPrintable(xmp);
+    // D:20261208103316-03'00' in the information is 2026-12-08T10:33:16-03:00 in the XMP.
+    const QRegularExpressionMatch raw =
+        QRegularExpression(
+            QStringLiteral("CreationDate: +D:(\\d{4})(\\d\\d)(\\d\\d)(\\d\\d)(\\d\\d)"
+                           "(\\d\\d)(Z|[+-]\\d\\d'\\d\\d')"))
+            .match(info);
+    ASSERT_TRUE(raw.hasMatch()) << qPrintable(info);
+    QString zone = raw.captured(7);
+    zone = zone == QLatin1String("Z") ? zone : zone.left(3) + QLatin1Char(':') + zone.mid(4, 2);
+    EXPECT_TRUE(xmp.contains(QStringLiteral("<xmp:CreateDate>%1-%2-%3T%4:%5:%6%7</xmp:CreateDate>")
+                                 .arg(raw.captured(1), raw.captured(2), raw.captured(3),
+                                      raw.captured(4), raw.captured(5), raw.captured(6), zone)))
+        << qPrintable(info) << qPrintable(xmp);
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Producer: +Velmora\n"))));
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF-1.4"));
+    EXPECT_TRUE(bytes.contains("/S /GTS_PDFA1") && bytes.contains("/DestOutputProfile"));
+    EXPECT_FALSE(bytes.contains("/Transparency"));
+
+    const QStringList fonts = ToolOutput(QStringLiteral("pdffonts"), {path})
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                                  .mid(2);
+    ASSERT_FALSE(fonts.isEmpty());
+    for (const QString &font : fonts)
+        EXPECT_TRUE(font.contains(
+            QRegularExpression(QStringLiteral("^[A-Z]{6}\\+DejaVuSans\\S* .* yes +yes +yes "))))
+            << qPrintable(font);
 }
 
 TEST_P(OutputTest, HtmlCarriesTheReportShape)

@@ -33,6 +33,11 @@ QString PdfText(const QString &path)
         run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")}));
 }
 
+QString ToolOutput(const QString &program, const QStringList &args)
+{
+    return QString::fromUtf8(run(program, args));
+}
+
 int PdfPages(const QString &path)
 {
     const QString info = QString::fromUtf8(run(QStringLiteral("pdfinfo"), {path}));

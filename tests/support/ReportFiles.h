@@ -15,6 +15,8 @@ QString ReadText(const QString &path);
 // The PDF's text laid out as on the page (pdftotext -layout).
 QString PdfText(const QString &path);
 int PdfPages(const QString &path);
+// What a reader tool prints (pdfinfo, pdffonts, ...); a failure of the tool fails the test.
+QString ToolOutput(const QString &program, const QStringList &args);
 // A member of a zip file (unzip -p).
 QByteArray ZipEntry(const QString &path, const QString &entry);
 QList<QStringList> ParseCsv(const QString &text, QChar separator);
