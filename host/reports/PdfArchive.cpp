@@ -144,28 +144,35 @@ void FinishPdfArchive(OutputFile &file, const PdfMetadata &metadata)
             info.removeKey("/ModDate");
             changed.insert(info.getObjectID(), info.unparseResolved());
         }
-        // New objects take the numbers after the writer's last; their bodies are written below.
+        // New objects take the numbers after the writer's last. They are numbered here, not by
+        // the library, which would read every object of the file to find a free number.
+        int free =
+            trailer.getKey("/Size").isInteger() ? int(trailer.getKey("/Size").getIntValue()) : 0;
+        if (free <= 0)
+            throw std::runtime_error("/Size");
         QPDFObjectHandle root = pdf.getRoot();
-        QPDFObjectHandle xmp = root.getKey("/Metadata");
-        if (!xmp.isIndirect()) {
-            xmp = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
-            root.replaceKey("/Metadata", xmp);
-        }
+        std::string added; // the catalog's new entries
+        const int xmp =
+            root.getKey("/Metadata").isIndirect() ? root.getKey("/Metadata").getObjectID() : free++;
+        root.removeKey("/Metadata");
+        added += " /Metadata " + std::to_string(xmp) + " 0 R";
         // PDF/A keeps the XMP readable as it is: no filter.
-        changed.insert(xmp.getObjectID(),
-                       streamObject("/Type /Metadata /Subtype /XML",
-                                    QByteArray::fromStdString(xmpPacket(metadata, producer))));
+        changed.insert(xmp, streamObject("/Type /Metadata /Subtype /XML",
+                                         QByteArray::fromStdString(xmpPacket(metadata, producer))));
         const QByteArray icc = QColorSpace(QColorSpace::SRgb).iccProfile();
         if (!root.hasKey("/OutputIntents") && !icc.isEmpty()) {
-            QPDFObjectHandle profile = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
-            changed.insert(profile.getObjectID(), streamObject("/N 3", icc));
-            QPDFObjectHandle intent = QPDFObjectHandle::parse(
-                "<< /Type /OutputIntent /S /GTS_PDFA1 /OutputConditionIdentifier "
-                "(sRGB IEC61966-2.1) /Info (sRGB IEC61966-2.1) >>");
-            intent.replaceKey("/DestOutputProfile", profile);
-            root.replaceKey("/OutputIntents", QPDFObjectHandle::newArray({intent}));
+            const int profile = free++;
+            changed.insert(profile, streamObject("/N 3", icc));
+            added += " /OutputIntents [ << /Type /OutputIntent /S /GTS_PDFA1"
+                     " /OutputConditionIdentifier (sRGB IEC61966-2.1) /Info (sRGB IEC61966-2.1)"
+                     " /DestOutputProfile " +
+                     std::to_string(profile) + " 0 R >> ]";
         }
-        changed.insert(root.getObjectID(), root.unparseResolved());
+        std::string catalog = root.unparseResolved();
+        const size_t end = catalog.rfind(">>");
+        if (end == std::string::npos)
+            throw std::runtime_error("/Root");
+        changed.insert(root.getObjectID(), catalog.insert(end, added + " "));
         nameSubsets(pdf, changed);
 
         // The update: the new bodies, a cross-reference section for them, and a trailer
@@ -189,10 +196,7 @@ void FinishPdfArchive(OutputFile &file, const PdfMetadata &metadata)
         for (const char *key : {"/Root", "/Info", "/ID"})
             if (trailer.hasKey(key))
                 next.replaceKey(key, trailer.getKey(key));
-        const int size = qMax(
-            trailer.getKey("/Size").isInteger() ? int(trailer.getKey("/Size").getIntValue()) : 0,
-            changed.isEmpty() ? 0 : changed.lastKey() + 1);
-        next.replaceKey("/Size", QPDFObjectHandle::newInteger(size));
+        next.replaceKey("/Size", QPDFObjectHandle::newInteger(qMax(free, changed.lastKey() + 1)));
         next.replaceKey("/Prev", QPDFObjectHandle::newInteger(previous));
         if (!next.hasKey("/ID")) {
             // PDF/A wants the file's identifier.
