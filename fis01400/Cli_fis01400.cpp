@@ -172,7 +172,8 @@ void TfrmDocForne::Vd_Empresa(bool required)
             failWith("medCdEmpresa_Inf");
         medCdEmpresa->SetText(Consiste::Ajusta(medCdEmpresa->Text(), 2));
         qryEmpresa->Close();
-        qryEmpresa->ParamByName(QStringLiteral("P_CDEMPRESA"))->SetAsVariant(text(medCdEmpresa->Text()));
+        qryEmpresa->ParamByName(QStringLiteral("P_CDEMPRESA"))
+            ->SetAsVariant(text(medCdEmpresa->Text()));
         qryEmpresa->Open();
         if (qryEmpresa->IsEmpty())
             failWith("medCdEmpresa_Cad");
@@ -191,9 +192,11 @@ void TfrmDocForne::Vd_Imposto(bool required)
         if (Consiste::EmptyString(medCdImposto->Text()))
             failWith("CDIMP_INF");
         // The width is the one the tax code field declares.
-        medCdImposto->SetText(Consiste::Ajusta(medCdImposto->Text(), qryImpostoCDIMPOSTONFE->Size()));
+        medCdImposto->SetText(
+            Consiste::Ajusta(medCdImposto->Text(), qryImpostoCDIMPOSTONFE->Size()));
         qryImposto->Close();
-        qryImposto->ParamByName(QStringLiteral("P_CDIMPOSTO"))->SetAsVariant(text(medCdImposto->Text()));
+        qryImposto->ParamByName(QStringLiteral("P_CDIMPOSTO"))
+            ->SetAsVariant(text(medCdImposto->Text()));
         qryImposto->Open();
         if (qryImposto->IsEmpty())
             failWith("CDIMP_INV");
@@ -287,8 +290,10 @@ void TfrmDocForne::Vd_Inscricao(bool required)
         }
         if (kind == dtsInscrEstad) {
             qryInscEsta->Close();
-            qryInscEsta->ParamByName(QStringLiteral("P_CDEMPRESA"))->SetAsVariant(text(medCdEmpresa->Text()));
-            qryInscEsta->ParamByName(QStringLiteral("P_CDINSCESTA"))->SetAsVariant(text(registration));
+            qryInscEsta->ParamByName(QStringLiteral("P_CDEMPRESA"))
+                ->SetAsVariant(text(medCdEmpresa->Text()));
+            qryInscEsta->ParamByName(QStringLiteral("P_CDINSCESTA"))
+                ->SetAsVariant(text(registration));
             qryInscEsta->ParamByName(QStringLiteral("P_TCDINSCESTA"))->Clear();
             qryInscEsta->Open();
             if (qryInscEsta->IsEmpty())
@@ -298,7 +303,8 @@ void TfrmDocForne::Vd_Inscricao(bool required)
             const QString company = medCdEmpresa->Text();
             qryInscrMuni->ParamByName(QStringLiteral("P_CDEMPRESA"))
                 ->SetAsVariant(text(Consiste::EmptyString(company) ? allMarker : company));
-            qryInscrMuni->ParamByName(QStringLiteral("P_CDINSCMUNI"))->SetAsVariant(text(registration));
+            qryInscrMuni->ParamByName(QStringLiteral("P_CDINSCMUNI"))
+                ->SetAsVariant(text(registration));
             qryInscrMuni->ParamByName(QStringLiteral("P_TCDINSCMUNI"))->Clear();
             qryInscrMuni->Open();
             if (qryInscrMuni->IsEmpty())
@@ -323,9 +329,11 @@ void TfrmDocForne::btpInscricaoBeforePesq(QObject *, bool &)
     query->ParamByName(QStringLiteral("P_CDEMPRESA"))->SetAsVariant(text(medCdEmpresa->Text()));
     query->ParamByName(municipal ? QStringLiteral("P_CDINSCMUNI") : QStringLiteral("P_CDINSCESTA"))
         ->Clear();
-    query->ParamByName(municipal ? QStringLiteral("P_TCDINSCMUNI") : QStringLiteral("P_TCDINSCESTA"))
+    query
+        ->ParamByName(municipal ? QStringLiteral("P_TCDINSCMUNI") : QStringLiteral("P_TCDINSCESTA"))
         ->SetAsVariant(text(allMarker));
-    btpInscricao->SetTitle(msgPadrao->Msg(municipal ? QStringLiteral("Muni") : QStringLiteral("Estad")));
+    btpInscricao->SetTitle(
+        msgPadrao->Msg(municipal ? QStringLiteral("Muni") : QStringLiteral("Estad")));
     query->Open();
 }
 
@@ -338,7 +346,8 @@ void TfrmDocForne::btpInscricaoAfterPesq(QObject *)
     TDataSet *list = shown ? shown->DataSet() : nullptr;
     if (!list)
         return;
-    const QString field = list == qryInscrMuni ? QStringLiteral("CDINSCMUNI") : QStringLiteral("CDINSCESTA");
+    const QString field =
+        list == qryInscrMuni ? QStringLiteral("CDINSCMUNI") : QStringLiteral("CDINSCESTA");
     edtInscricao->SetText(list->FieldByName(field)->AsString());
 }
 
@@ -362,7 +371,8 @@ void TfrmDocForne::btnPesqForneClick(QObject *)
     qryFornecedor->Open();
     // One mask for the whole list: the kind of person of the first supplier by name.
     const QString kind = qryFornecedor->FieldByName(QStringLiteral("IDTPIJURFORN"))->AsString();
-    qryFornecedor->FieldByName(QStringLiteral("NRINSJURFORN"))->SetEditMask(Consiste::PictPess(kind));
+    qryFornecedor->FieldByName(QStringLiteral("NRINSJURFORN"))
+        ->SetEditMask(Consiste::PictPess(kind));
     const QString dialogText = msgPadrao->Msg(QStringLiteral("For")) + QLatin1Char('|') +
                                msgPadrao->Msg(QStringLiteral("nao_ha_for"));
     PesquisaLista(dtsFornecedor, QStringLiteral("NRINSJURFORN"), dialogText, false, stFornecedor);
@@ -422,14 +432,15 @@ void TfrmDocForne::btnDataIniBeforePesq(QObject *, bool &)
     const QString tax = medCdImposto->Text();
     const QString registration = edtInscricao->Text();
     const QString company = medCdEmpresa->Text();
-    const QJsonValue answer =
-        netDocForne->Call(QStringLiteral("GetDtIni"), {text(company), text(registration), text(tax)});
+    const QJsonValue answer = netDocForne->Call(QStringLiteral("GetDtIni"),
+                                                {text(company), text(registration), text(tax)});
     cdsDtIni->SetDataPacket(answer.toObject());
 }
 
 void TfrmDocForne::btnDataIniAfterPesq(QObject *)
 {
-    depDtInicial->SetDate(StrToDate(cdsDtIni->FieldByName(QStringLiteral("DTINICIAL"))->AsString()));
+    depDtInicial->SetDate(
+        StrToDate(cdsDtIni->FieldByName(QStringLiteral("DTINICIAL"))->AsString()));
 }
 
 void TfrmDocForne::btnDataFimBeforePesq(QObject *, bool &)
@@ -462,13 +473,15 @@ void TfrmDocForne::Vd_Datas()
         const QVariant registration = text(edtInscricao->Text());
         const QVariant tax = text(medCdImposto->Text());
         cdsVdDataIni->SetDataPacket(Consiste::CheckResultServ(
-            netDocForne->Call(QStringLiteral("GetVdDataIni"),
-                              {company, registration, QVariant::fromValue(depDtInicial->GetDate()), tax}),
+            netDocForne->Call(
+                QStringLiteral("GetVdDataIni"),
+                {company, registration, QVariant::fromValue(depDtInicial->GetDate()), tax}),
             true, 0));
         // Asked even when the first answer is already empty: both answers are kept.
         cdsVdDataFinal->SetDataPacket(Consiste::CheckResultServ(
-            netDocForne->Call(QStringLiteral("GetVdDataFinal"),
-                              {company, registration, QVariant::fromValue(depDtFinal->GetDate()), tax}),
+            netDocForne->Call(
+                QStringLiteral("GetVdDataFinal"),
+                {company, registration, QVariant::fromValue(depDtFinal->GetDate()), tax}),
             true, 0));
         if (cdsVdDataIni->IsEmpty() || cdsVdDataFinal->IsEmpty()) {
             initialFlag = true;

@@ -18,9 +18,9 @@ using ComponentFactory = std::function<QObject *(QObject *owner, QWidget *parent
 
 struct ComponentClass
 {
-    QString name;                 // the class name the form descriptions use ("TEdit")
+    QString name; // the class name the form descriptions use ("TEdit")
     ComponentFactory create;
-    QList<EventSpec> events;      // the events a description may bind on it
+    QList<EventSpec> events; // the events a description may bind on it
 };
 
 // The classes that form descriptions may name. Each unit registers its classes in its

@@ -84,6 +84,8 @@ VELMORA_FRAMEWORK_EXPORT const ControlState *StateOf(const QWidget *widget);
 } // namespace Velmora
 
 // Publishes the shared control settings. Place it right after Q_OBJECT.
+// One accessor a line, as the properties above them read: kept out of the formatter.
+// clang-format off
 #define VELMORA_CONTROL                                                                            \
     Q_PROPERTY(int Left READ Left WRITE SetLeft)                                                   \
     Q_PROPERTY(int Top READ Top WRITE SetTop)                                                      \
@@ -141,3 +143,4 @@ public:                                                                         
                                                                                                    \
 private:                                                                                           \
     Velmora::ControlState m_control{this};
+// clang-format on

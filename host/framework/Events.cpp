@@ -91,8 +91,9 @@ const Events::Binding *Events::binding(const QString &event, EventSignature sign
     if (it == m_bindings.cend() || !it->target)
         return nullptr;
     if (it->signature != signature)
-        throw Exception(QStringLiteral("Evento '%1' chamado com parâmetros diferentes dos declarados.")
-                            .arg(event));
+        throw Exception(
+            QStringLiteral("Evento '%1' chamado com parâmetros diferentes dos declarados.")
+                .arg(event));
     return &*it;
 }
 

@@ -100,21 +100,25 @@ QJsonObject Loader::readJson(const QString &path)
 void Loader::load(const QString &path, int depth)
 {
     if (depth > 8)
-        throw Exception(QStringLiteral("Descrição de formulário '%1': herança circular.").arg(path));
+        throw Exception(
+            QStringLiteral("Descrição de formulário '%1': herança circular.").arg(path));
     if (depth == 0)
         m_rootPath = path;
     const QJsonObject doc = readJson(path);
     if (doc.contains(QLatin1String("inherits")))
         load(resolve(path, doc.value(QLatin1String("inherits")).toString()), depth + 1);
 
-    static const QStringList known{QStringLiteral("$schema"),    QStringLiteral("version"),
-                                   QStringLiteral("class"),      QStringLiteral("inherits"),
-                                   QStringLiteral("name"),       QStringLiteral("properties"),
-                                   QStringLiteral("events"),     QStringLiteral("changes"),
-                                   QStringLiteral("components")};
+    static const QStringList known{
+        QStringLiteral("$schema"),  QStringLiteral("version"), QStringLiteral("class"),
+        QStringLiteral("inherits"), QStringLiteral("name"),    QStringLiteral("properties"),
+        QStringLiteral("events"),   QStringLiteral("changes"), QStringLiteral("components")};
     for (auto it = doc.begin(); it != doc.end(); ++it)
         if (!known.contains(it.key()))
             error(QStringLiteral("chave '%1' desconhecida em '%2'").arg(it.key(), path));
+    // A description written for a later loader is refused rather than half understood.
+    if (doc.contains(QLatin1String("version")) && doc.value(QLatin1String("version")) != 1)
+        error(QStringLiteral("versão %1 não suportada em '%2' (esperada 1)")
+                  .arg(doc.value(QLatin1String("version")).toVariant().toString(), path));
 
     if (doc.contains(QLatin1String("name")))
         m_form->setObjectName(doc.value(QLatin1String("name")).toString());
@@ -157,7 +161,8 @@ QJsonObject Loader::entryFrom(const QString &descriptionPath, const QJsonObject 
         }
     }
     if (found.isEmpty())
-        throw Exception(QStringLiteral("Componente '%1' não está definido em '%2'.").arg(name, file));
+        throw Exception(
+            QStringLiteral("Componente '%1' não está definido em '%2'.").arg(name, file));
     found.remove(QLatin1String("fields"));
     QJsonObject properties = found.value(QLatin1String("properties")).toObject();
     const QJsonObject own = entry.value(QLatin1String("properties")).toObject();
@@ -224,7 +229,8 @@ void Loader::changeComponent(const QJsonObject &entry)
         return;
     }
     setProperties(object, name, entry.value(QLatin1String("properties")).toObject());
-    bindEvents(object, name, m_events.value(object), entry.value(QLatin1String("events")).toObject());
+    bindEvents(object, name, m_events.value(object),
+               entry.value(QLatin1String("events")).toObject());
 }
 
 void Loader::setProperties(QObject *object, const QString &name, const QJsonObject &properties)
@@ -267,7 +273,8 @@ void Loader::setProperties(QObject *object, const QString &name, const QJsonObje
                      v.convert(property.metaType()));
         }
         if (!typed || !property.isWritable() || !property.write(object, v))
-            error(QStringLiteral("valor inválido para a propriedade '%1' de '%2'").arg(it.key(), name));
+            error(QStringLiteral("valor inválido para a propriedade '%1' de '%2'")
+                      .arg(it.key(), name));
     }
 }
 
@@ -276,7 +283,7 @@ void Loader::bindEvents(QObject *object, const QString &name, const QList<EventS
 {
     for (auto it = events.begin(); it != events.end(); ++it) {
         const auto declared = std::find_if(allowed.begin(), allowed.end(),
-                                       [&](const EventSpec &s) { return s.name == it.key(); });
+                                           [&](const EventSpec &s) { return s.name == it.key(); });
         if (declared == allowed.end()) {
             error(QStringLiteral("evento '%1' não existe em '%2'").arg(it.key(), name));
             continue;

@@ -2,8 +2,8 @@
 
 #include "framework_global.h"
 
-#include <QObject>
 #include <QList>
+#include <QObject>
 #include <QPointer>
 
 #include <QMdiArea>

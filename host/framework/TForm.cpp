@@ -53,8 +53,8 @@ void TForm::ensureSubWindow()
     QMdiArea *area = Application().MdiArea();
     if (m_subWindow || !area)
         return;
-    const bool fixed = m_borderStyle == QLatin1String("bsSingle") ||
-                       m_borderStyle == QLatin1String("bsDialog");
+    const bool fixed =
+        m_borderStyle == QLatin1String("bsSingle") || m_borderStyle == QLatin1String("bsDialog");
     if (fixed)
         setFixedSize(size());
     Qt::WindowFlags flags = Qt::SubWindow;
@@ -137,9 +137,8 @@ TWindowState TForm::WindowState() const
 void TForm::closeEvent(QCloseEvent *event)
 {
     TCloseAction action = TCloseAction::caHide;
-    const bool ok = Velmora::Dispatch([&] {
-        Velmora::Events::of(this).call(QStringLiteral("OnClose"), this, action);
-    });
+    const bool ok = Velmora::Dispatch(
+        [&] { Velmora::Events::of(this).call(QStringLiteral("OnClose"), this, action); });
     if (!ok || action == TCloseAction::caNone) {
         event->ignore();
         return;

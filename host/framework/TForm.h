@@ -46,7 +46,6 @@ protected:
     virtual void Loaded() {}
 
 public:
-
     void Show();
     void Close();
     // Destroys the screen once the events already queued for it have been handled.

@@ -84,8 +84,8 @@ QString FormatSettings::ShortDateFormat()
 void FormatSettings::SetShortDateFormat(const QString &format)
 {
     QMutexLocker lock(&formatLock);
-    shortDateFormat = format.trimmed().isEmpty() ? QStringLiteral("dd/MM/yyyy")
-                                                 : qtNotation(format.trimmed());
+    shortDateFormat =
+        format.trimmed().isEmpty() ? QStringLiteral("dd/MM/yyyy") : qtNotation(format.trimmed());
 }
 
 bool TryStrToDate(const QString &text, TDateTime &date)

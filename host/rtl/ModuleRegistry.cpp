@@ -52,7 +52,8 @@ void RegisterModule(const void *anchor)
         dlclose(info.handle);
     info.resourceModule = info.fileName;
     for (const QString &language : languageNames()) {
-        const QString candidate = info.fileName + QLatin1Char('.') + language + QStringLiteral(".rcc");
+        const QString candidate =
+            info.fileName + QLatin1Char('.') + language + QStringLiteral(".rcc");
         if (!QFileInfo::exists(candidate))
             continue;
         const QString root = QStringLiteral("/velmora-lang/") + QFileInfo(info.fileName).fileName();

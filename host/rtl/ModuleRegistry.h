@@ -14,10 +14,10 @@ namespace ModuleRegistry {
 
 struct ModuleInfo
 {
-    void *handle = nullptr;   // the system loader's handle of the module
-    QString fileName;         // the module's file
-    QString resourceModule;   // the language resource file, or the module's own file
-    QString resourceRoot;     // where the language resources are mapped, empty without one
+    void *handle = nullptr; // the system loader's handle of the module
+    QString fileName;       // the module's file
+    QString resourceModule; // the language resource file, or the module's own file
+    QString resourceRoot;   // where the language resources are mapped, empty without one
 };
 
 // anchor: any address inside the module.

@@ -26,7 +26,8 @@ TEST(DispatchTest, AbortEndsTheEventSilently)
 TEST(DispatchTest, OtherExceptionsShowTheirMessageOnce)
 {
     RecordingServices services;
-    EXPECT_FALSE(Velmora::Dispatch([] { throw EDatabaseError(QStringLiteral("Banco fora do ar.")); }));
+    EXPECT_FALSE(
+        Velmora::Dispatch([] { throw EDatabaseError(QStringLiteral("Banco fora do ar.")); }));
     EXPECT_FALSE(Velmora::Dispatch([] { throw std::runtime_error("falha"); }));
     EXPECT_FALSE(Velmora::Dispatch([] { throw 42; }));
     EXPECT_EQ(services.messages(),
@@ -70,7 +71,8 @@ class ExitTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        form = std::make_unique<TestForm>(&Application(), QStringLiteral(FORMS_DIR "/derived.json"));
+        form =
+            std::make_unique<TestForm>(&Application(), QStringLiteral(FORMS_DIR "/derived.json"));
         form->Create();
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
@@ -80,7 +82,10 @@ protected:
         form->calls.clear();
     }
     void typeInto(QWidget *w, const QString &text) { QTest::keyClicks(w, text); }
-    int exits() const { return static_cast<int>(form->calls.count(QStringLiteral("edtCodigoExit"))); }
+    int exits() const
+    {
+        return static_cast<int>(form->calls.count(QStringLiteral("edtCodigoExit")));
+    }
 
     std::unique_ptr<TestForm> form;
     TEdit *code = nullptr;

@@ -163,9 +163,9 @@ void EditMaskTest::writtenByCode_data()
     // With stored literals too: a value that left out its blank front positions reads back
     // where it was typed, not shifted onto the literal (found by fuzzing).
     QTest::newRow("! short value at the right, literals stored") << "!999-99;1;_"
-                                                                << "23-45"
-                                                                << "_23-45"
-                                                                << "23-45";
+                                                                 << "23-45"
+                                                                 << "_23-45"
+                                                                 << "23-45";
     QTest::newRow("no ! short value at the left") << "999;0;_"
                                                   << "12"
                                                   << "12_"

@@ -44,8 +44,8 @@ TEST(FormLoaderTest, BaseThenDerivedDeltas)
 {
     const auto form = load(QStringLiteral("derived.json"));
     EXPECT_EQ(form->objectName(), QStringLiteral("frmDerived"));
-    EXPECT_EQ(form->Caption(), QStringLiteral("Derivada"));      // changed by the derived
-    EXPECT_EQ(form->ClientWidth(), 300);                          // kept from the base
+    EXPECT_EQ(form->Caption(), QStringLiteral("Derivada")); // changed by the derived
+    EXPECT_EQ(form->ClientWidth(), 300);                    // kept from the base
     EXPECT_EQ(form->HelpFile(), QStringLiteral("Base.hlp"));
     EXPECT_EQ(form->HelpContext(), 7);
     EXPECT_EQ(form->BorderStyle(), QStringLiteral("bsSingle"));
@@ -63,7 +63,8 @@ TEST(FormLoaderTest, BaseThenDerivedDeltas)
     EXPECT_EQ(code->geometry(), QRect(10, 30, 40, 21));
     EXPECT_EQ(code->MaxLength(), 2);
     EXPECT_EQ(code->Color(), QStringLiteral("clInfoBk"));
-    EXPECT_EQ(code->palette().color(QPalette::Base), QApplication::palette().color(QPalette::ToolTipBase));
+    EXPECT_EQ(code->palette().color(QPalette::Base),
+              QApplication::palette().color(QPalette::ToolTipBase));
     EXPECT_FALSE(form->findChild<TEdit *>(QStringLiteral("edtNome"))->Enabled());
 
     auto *group = form->findChild<TGroupBox *>(QStringLiteral("grbOpcao"));
@@ -119,7 +120,8 @@ TEST(FormLoaderTest, FocusChainFollowsTabOrderDepthFirst)
 TEST(FormLoaderTest, HintShowsOnlyWhereShowHintAllows)
 {
     const auto form = load(QStringLiteral("derived.json"));
-    EXPECT_TRUE(Velmora::EffectiveShowHint(form->findChild<QWidget *>(QStringLiteral("edtCodigo"))));
+    EXPECT_TRUE(
+        Velmora::EffectiveShowHint(form->findChild<QWidget *>(QStringLiteral("edtCodigo"))));
     EXPECT_FALSE(Velmora::EffectiveShowHint(form->findChild<QWidget *>(QStringLiteral("lblHint"))));
 }
 
@@ -145,6 +147,7 @@ TEST(FormLoaderTest, EveryErrorNamesItsObject)
         {"broken/missing_base.json", {QStringLiteral("does_not_exist.json")}},
         {"broken/cycle_a.json", {QStringLiteral("circular")}},
         {"broken/unknown_key.json", {QStringLiteral("widgets")}},
+        {"broken/unknown_version.json", {QStringLiteral("versão 2"), QStringLiteral("esperada 1")}},
         {"broken/nowhere.json", {QStringLiteral("nowhere.json")}},
     };
     for (const auto &c : cases) {

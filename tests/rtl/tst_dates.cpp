@@ -71,7 +71,8 @@ TEST(StrToDateTest, ReadsTheShortDateFormat)
     EXPECT_EQ(StrToDate(QStringLiteral("29/02/2024")).toDate(), QDate(2024, 2, 29));
     EXPECT_EQ(StrToDate(QStringLiteral("1/2/2024")).toDate(), QDate(2024, 2, 1));
     EXPECT_EQ(StrToDate(QStringLiteral(" 07/12/2026 ")).toDate(), QDate(2026, 12, 7));
-    EXPECT_EQ(StrToDate(QStringLiteral("07/12")).toDate(), QDate(QDate::currentDate().year(), 12, 7));
+    EXPECT_EQ(StrToDate(QStringLiteral("07/12")).toDate(),
+              QDate(QDate::currentDate().year(), 12, 7));
     EXPECT_EQ(DateToStr(TDateTime::fromDate(QDate(2024, 2, 9))), QStringLiteral("09/02/2024"));
 }
 
@@ -79,8 +80,9 @@ TEST(StrToDateTest, TwoDigitYearsFallNearToday)
 {
     const int year = QDate::currentDate().year();
     const int yy = year % 100;
-    EXPECT_EQ(StrToDate(QStringLiteral("01/01/%1").arg(yy, 2, 10, QLatin1Char('0'))).toDate().year(),
-              year);
+    EXPECT_EQ(
+        StrToDate(QStringLiteral("01/01/%1").arg(yy, 2, 10, QLatin1Char('0'))).toDate().year(),
+        year);
 }
 
 TEST(StrToDateTest, FollowsAnotherFormat)

@@ -219,8 +219,11 @@ TEST(ClientDataSetTest, PassedOnPacketKeepsTextColumnsWithoutWidth)
     first.SetDataPacket(packet(R"({"fields":[{"name":"NOME","type":"string"}],
         "rows":[["um nome bem mais longo que vinte letras"]]})"));
     const QJsonObject out = first.DataPacket();
-    EXPECT_FALSE(out.value(QStringLiteral("fields")).toArray().at(0).toObject().contains(
-        QStringLiteral("size")));
+    EXPECT_FALSE(out.value(QStringLiteral("fields"))
+                     .toArray()
+                     .at(0)
+                     .toObject()
+                     .contains(QStringLiteral("size")));
     second.SetDataPacket(out);
     EXPECT_EQ(second.DataPacket(), out);
 }
