@@ -18,13 +18,7 @@ std::function<ReportConnection()> &provider()
 
 DatabaseKind KindOfDriver(const QString &driverName)
 {
-    if (driverName == QLatin1String("QIBASE"))
-        return DatabaseKind::InterBase;
-    if (driverName == QLatin1String("QOCI"))
-        return DatabaseKind::Oracle;
-    if (driverName == QLatin1String("QODBC"))
-        return DatabaseKind::MSSQL;
-    return DatabaseKind::Generic;
+    return KindOfEngine(EngineOfDriver(driverName));
 }
 
 QString QueryKey(DatabaseKind kind)
@@ -61,19 +55,7 @@ ReportConnection ReportConnectionOf(Velmora::DBConnection &connection)
 {
     ReportConnection report;
     report.database = connection.Database();
-    switch (connection.Kind()) {
-    case Velmora::DatabaseKind::InterBase:
-        report.kind = DatabaseKind::InterBase;
-        break;
-    case Velmora::DatabaseKind::Oracle:
-        report.kind = DatabaseKind::Oracle;
-        break;
-    case Velmora::DatabaseKind::MSSQL:
-        report.kind = DatabaseKind::MSSQL;
-        break;
-    case Velmora::DatabaseKind::Generic:
-        break;
-    }
+    report.kind = connection.Kind();
     report.settings = std::make_shared<const Velmora::ConnectionSettings>(connection.Settings());
     return report;
 }

@@ -3,6 +3,7 @@
 #include "reports_global.h"
 
 #include "framework/data/DBConnection.h"
+#include "framework/data/DatabaseKind.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -11,8 +12,8 @@
 
 namespace Velmora::Reports {
 
-// The database kinds a layout may carry a query text for, as the framework's queries do.
-enum class DatabaseKind { Generic, InterBase, Oracle, MSSQL };
+// A layout carries a query text per database kind, as the framework's queries do.
+using Velmora::DatabaseKind;
 
 // The connection report queries run on and its kind.
 struct ReportConnection
