@@ -1,6 +1,7 @@
 #include "SqliteStatement.h"
 
 #include "DatabaseAccess.h"
+#include "framework/data/DriverHandle.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -76,10 +77,7 @@ long long SqliteStatement::integer(int column) const
 
 sqlite3 *sqliteHandleOf(const QSqlDatabase &database)
 {
-    const QVariant handle = database.driver()->handle();
-    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3 *const *>(handle.constData());
+    return Velmora::DriverHandle<sqlite3 *>(database, {"sqlite3*"});
 }
 
 bool tuneForReading(sqlite3 *db)

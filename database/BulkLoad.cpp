@@ -1,6 +1,7 @@
 #include "BulkLoad.h"
 
 #include "framework/data/DBConnection.h"
+#include "framework/data/DriverHandle.h"
 #include "framework/data/FirebirdApi.h"
 #include "rtl/Exceptions.h"
 
@@ -44,10 +45,8 @@ QByteArray isoDate(const QDate &d)
 template <class Handle>
 Handle driverHandle(DBConnection &db, std::initializer_list<const char *> typeNames)
 {
-    const QVariant h = db.Database().driver()->handle();
-    for (const char *name : typeNames)
-        if (qstrcmp(h.typeName(), name) == 0)
-            return *static_cast<const Handle *>(h.constData());
+    if (const Handle h = DriverHandle<Handle>(db.Database(), typeNames))
+        return h;
     throw EDatabaseError(QStringLiteral("O driver do banco de dados %1 não deu acesso à conexão.")
                              .arg(db.Settings().describe()));
 }

@@ -1,3 +1,4 @@
+#include "DriverHandle.h"
 #include "EngineSupport_p.h"
 
 #include <QSqlDriver>
@@ -57,10 +58,7 @@ void decode(sqlite3_context *ctx, int argc, sqlite3_value **argv)
 
 bool RegisterSqliteFunctions(QSqlDatabase &db)
 {
-    const QVariant handle = db.driver()->handle();
-    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return false;
-    auto *sqlite = *static_cast<sqlite3 *const *>(handle.constData());
+    auto *sqlite = DriverHandle<sqlite3 *>(db, {"sqlite3*"});
     if (!sqlite)
         return false;
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
