@@ -7,11 +7,14 @@
 
 #include <cairo-ft.h>
 #include <cairo-pdf.h>
+#include <cairo.h>
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 #include FT_TRUETYPE_TAGS_H
+
+#include <vector>
 
 namespace Velmora::Reports {
 
@@ -65,11 +68,22 @@ bool sameFace(cairo_scaled_font_t *scaled, const QRawFont &raw)
     return !head.isEmpty() && head == raw.fontTable("head");
 }
 
+cairo_status_t writeTo(void *closure, const unsigned char *data, unsigned int length)
+{
+    static_cast<PdfSurface *>(closure)->put(data, length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
 } // namespace
+
+struct PdfSurface::Glyphs
+{
+    std::vector<cairo_glyph_t> run;
+};
 
 PdfSurface::PdfSurface(OutputFile &file, const QSizeF &pagePoints, const QString &title,
                        const QDateTime &created)
-    : m_file(file)
+    : m_glyphs(std::make_unique<Glyphs>()), m_output(file, pageGroup)
 {
     m_surface =
         cairo_pdf_surface_create_for_stream(writeTo, this, pagePoints.width(), pagePoints.height());
@@ -99,12 +113,6 @@ PdfSurface::~PdfSurface()
     cairo_surface_destroy(m_surface);
 }
 
-cairo_status_t PdfSurface::writeTo(void *closure, const unsigned char *data, unsigned int length)
-{
-    static_cast<PdfSurface *>(closure)->put(data, length);
-    return CAIRO_STATUS_SUCCESS;
-}
-
 void PdfSurface::check() const
 {
     cairo_status_t status = cairo_surface_status(m_surface);
@@ -117,16 +125,29 @@ void PdfSurface::check() const
 
 void PdfSurface::put(const unsigned char *data, unsigned int length)
 {
-    if (m_finished)
-        return;
-    m_pending.append(reinterpret_cast<const char *>(data), qsizetype(length));
-    for (qsizetype at = m_pending.indexOf(pageGroup); at >= 0;
-         at = m_pending.indexOf(pageGroup, at))
-        std::fill_n(m_pending.begin() + at, pageGroup.size(), ' ');
-    // The tail might be the start of a declaration the next write completes.
-    const qsizetype keep = qMin(m_pending.size(), pageGroup.size() - 1);
-    m_file.write(m_pending.constData(), m_pending.size() - keep);
+    if (!m_finished)
+        m_output.write(reinterpret_cast<const char *>(data), qsizetype(length));
+}
+
+BlankingFilter::BlankingFilter(QIODevice &out, const QByteArray &pattern)
+    : m_out(out), m_pattern(pattern)
+{}
+
+void BlankingFilter::write(const char *data, qsizetype size)
+{
+    m_pending.append(data, size);
+    for (qsizetype at = m_pending.indexOf(m_pattern); at >= 0;
+         at = m_pending.indexOf(m_pattern, at))
+        std::fill_n(m_pending.begin() + at, m_pattern.size(), ' ');
+    const qsizetype keep = qMin(m_pending.size(), m_pattern.size() - 1);
+    m_out.write(m_pending.constData(), m_pending.size() - keep);
     m_pending.remove(0, m_pending.size() - keep);
+}
+
+void BlankingFilter::finish()
+{
+    m_out.write(m_pending);
+    m_pending.clear();
 }
 
 cairo_scaled_font_t *PdfSurface::scaledFont(GlyphFont &font)
@@ -166,10 +187,11 @@ void PdfSurface::drawGlyphs(GlyphFont &font, const QList<quint32> &glyphs,
         cairo_set_scaled_font(m_cr, scaled);
         m_current = scaled;
     }
-    m_glyphs.resize(size_t(glyphs.size()));
+    std::vector<cairo_glyph_t> &run = m_glyphs->run;
+    run.resize(size_t(glyphs.size()));
     for (qsizetype i = 0; i < glyphs.size(); ++i)
-        m_glyphs[size_t(i)] = {glyphs.at(i), positions.at(i).x(), baseline + positions.at(i).y()};
-    cairo_show_glyphs(m_cr, m_glyphs.data(), int(m_glyphs.size()));
+        run[size_t(i)] = {glyphs.at(i), positions.at(i).x(), baseline + positions.at(i).y()};
+    cairo_show_glyphs(m_cr, run.data(), int(run.size()));
 }
 
 void PdfSurface::drawLine(const QPointF &from, const QPointF &to, double width)
@@ -190,8 +212,7 @@ void PdfSurface::finish()
 {
     cairo_surface_finish(m_surface);
     check();
-    m_file.write(m_pending);
-    m_pending.clear();
+    m_output.finish();
     m_finished = true;
 }
 

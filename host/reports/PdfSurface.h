@@ -4,15 +4,35 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QIODevice>
 #include <QSizeF>
 #include <QString>
 
-#include <cairo.h>
-#include <vector>
+#include <memory>
+
+struct _cairo;
+struct _cairo_surface;
+struct _cairo_scaled_font;
 
 namespace Velmora::Reports {
 
 class OutputFile;
+
+// Passes bytes on to a device with every occurrence of a pattern blanked to as many spaces,
+// wherever the writes cut it: the offsets a PDF writer counted stay true.
+class VELMORA_REPORTS_EXPORT BlankingFilter
+{
+public:
+    BlankingFilter(QIODevice &out, const QByteArray &pattern);
+    void write(const char *data, qsizetype size);
+    // Passes on the tail held back in case it began the pattern.
+    void finish();
+
+private:
+    QIODevice &m_out;
+    QByteArray m_pattern;
+    QByteArray m_pending;
+};
 
 // The pages of a saved PDF, written as they are drawn into file. Text goes out as one string
 // of glyphs per run, not one operator per glyph, and the faces are embedded as subsets of the
@@ -36,19 +56,20 @@ public:
     // Ends the file.
     void finish();
 
-private:
-    static cairo_status_t writeTo(void *closure, const unsigned char *data, unsigned int length);
-    cairo_scaled_font_t *scaledFont(GlyphFont &font);
-    void check() const;
+    // The writer's output, as its write callback hands it over.
     void put(const unsigned char *data, unsigned int length);
 
-    OutputFile &m_file;
-    cairo_surface_t *m_surface = nullptr;
-    cairo_t *m_cr = nullptr;
-    QHash<const GlyphFont *, cairo_scaled_font_t *> m_fonts;
-    cairo_scaled_font_t *m_current = nullptr;
-    std::vector<cairo_glyph_t> m_glyphs;
-    QByteArray m_pending; // the writer's output not yet passed on, see put()
+private:
+    struct Glyphs;
+    _cairo_scaled_font *scaledFont(GlyphFont &font);
+    void check() const;
+
+    _cairo_surface *m_surface = nullptr;
+    _cairo *m_cr = nullptr;
+    QHash<const GlyphFont *, _cairo_scaled_font *> m_fonts;
+    _cairo_scaled_font *m_current = nullptr;
+    std::unique_ptr<Glyphs> m_glyphs;
+    BlankingFilter m_output;
     bool m_finished = false;
 };
 
