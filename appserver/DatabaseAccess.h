@@ -1,7 +1,7 @@
 #pragma once
 
 #include "DataPacket.h"
-#include "framework/data/DBConnection.h"
+#include "data/DBConnection.h"
 #include "rtl/Settings.h"
 
 #include <QSqlQuery>

@@ -1,7 +1,7 @@
 #include "SqliteStatement.h"
 
 #include "DatabaseAccess.h"
-#include "framework/data/DriverHandle.h"
+#include "data/DriverHandle.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>

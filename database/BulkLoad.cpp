@@ -1,8 +1,8 @@
 #include "BulkLoad.h"
 
-#include "framework/data/DBConnection.h"
-#include "framework/data/DriverHandle.h"
-#include "framework/data/FirebirdApi.h"
+#include "data/DBConnection.h"
+#include "data/DriverHandle.h"
+#include "data/FirebirdApi.h"
 #include "rtl/Exceptions.h"
 
 #include <QDate>
@@ -323,63 +323,13 @@ public:
         std::vector<ISC_SHORT> nulls(static_cast<size_t>(m_columns));
         for (const QVariantList &row : rows) {
             for (int i = 0; i < m_columns; ++i)
-                bind(m_in->sqlvar[i], row.at(i), storage[size_t(i)], nulls[size_t(i)]);
+                FirebirdBind(m_in->sqlvar[i], row.at(i), storage[size_t(i)], nulls[size_t(i)]);
             if (m_fb.execute(status, m_tr.transaction(), &m_stmt, SQL_DIALECT_V6, m_in))
                 failed(m_table, m_fb.message(status));
         }
     }
 
 private:
-    // Each value in its own type: the engine converts it to the column's.
-    static void bind(XSQLVAR &v, const QVariant &value, QByteArray &buffer, ISC_SHORT &null)
-    {
-        v.sqlind = &null;
-        v.sqlscale = 0;
-        v.sqlsubtype = 0;
-        null = 0;
-        const auto as = [&](int type, int length) {
-            v.sqltype = static_cast<ISC_SHORT>(type | 1);
-            v.sqllen = static_cast<ISC_SHORT>(length);
-            if (buffer.size() < length + 2)
-                buffer.resize(length + 2);
-            v.sqldata = buffer.data();
-        };
-        switch (value.metaType().id()) {
-        case QMetaType::UnknownType:
-            as(SQL_VARYING, 0);
-            null = -1;
-            return;
-        case QMetaType::QDate: {
-            as(SQL_TYPE_DATE, 4);
-            const ISC_DATE days =
-                static_cast<ISC_DATE>(QDate::fromJulianDay(2400001).daysTo(value.toDate()));
-            std::memcpy(v.sqldata, &days, sizeof days);
-            return;
-        }
-        case QMetaType::Double: {
-            as(SQL_DOUBLE, 8);
-            const double d = value.toDouble();
-            std::memcpy(v.sqldata, &d, sizeof d);
-            return;
-        }
-        case QMetaType::Int:
-        case QMetaType::LongLong: {
-            as(SQL_INT64, 8);
-            const ISC_INT64 n = value.toLongLong();
-            std::memcpy(v.sqldata, &n, sizeof n);
-            return;
-        }
-        default: {
-            const QByteArray text = value.toString().toUtf8();
-            as(SQL_VARYING, int(text.size()));
-            const auto length = static_cast<ISC_USHORT>(text.size());
-            std::memcpy(v.sqldata, &length, sizeof length);
-            std::memcpy(v.sqldata + 2, text.constData(), size_t(text.size()));
-            v.sqlsubtype = 4; // UTF8
-        }
-        }
-    }
-
     const FirebirdApi &m_fb;
     FirebirdTransaction &m_tr;
     QString m_table;

@@ -1,6 +1,6 @@
 #include "Databases.h"
 
-#include "framework/data/FirebirdApi.h"
+#include "data/FirebirdApi.h"
 
 #include "rtl/Exceptions.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/data/DBConnection.h"
+#include "data/DBConnection.h"
 
 // Creating and dropping whole databases, which no connection to the database itself can do.
 namespace Velmora::Db {

@@ -3,7 +3,7 @@
 #include "BulkLoad.h"
 #include "Documents.h"
 #include "Schema.h"
-#include "framework/data/DBConnection.h"
+#include "data/DBConnection.h"
 #include "rtl/Exceptions.h"
 
 #include <QRandomGenerator64>

@@ -1,7 +1,7 @@
 #include "Fixture.h"
 
 #include "Schema.h"
-#include "framework/data/DBConnection.h"
+#include "data/DBConnection.h"
 #include "rtl/Exceptions.h"
 
 #include <QDate>

@@ -1,7 +1,7 @@
 #include "Schema.h"
 
 #include "Routines.h"
-#include "framework/data/DBConnection.h"
+#include "data/DBConnection.h"
 #include "rtl/Exceptions.h"
 
 #include <QSqlDatabase>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/data/DatabaseKind.h"
+#include "data/DatabaseKind.h"
 
 #include <QString>
 #include <QStringList>

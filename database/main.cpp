@@ -4,7 +4,7 @@
 #include "Demo.h"
 #include "Fixture.h"
 #include "Schema.h"
-#include "framework/data/DBConnection.h"
+#include "data/DBConnection.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Settings.h"
 

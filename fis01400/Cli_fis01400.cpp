@@ -1,5 +1,8 @@
 #include "Cli_fis01400.h"
 
+#include "data/TADOIBQuery.h"
+#include "data/TClientDataSet.h"
+#include "data/TDataSource.h"
 #include "framework/Consiste.h"
 #include "framework/PesquisaLista.h"
 #include "framework/TApplication.h"
@@ -12,9 +15,6 @@
 #include "framework/controls/TLabel.h"
 #include "framework/controls/TMaskEdit.h"
 #include "framework/controls/TRadioButton.h"
-#include "framework/data/TADOIBQuery.h"
-#include "framework/data/TClientDataSet.h"
-#include "framework/data/TDataSource.h"
 #include "reports/ExistParam.h"
 #include "rtl/DateConvert.h"
 #include "rtl/Exceptions.h"

@@ -2,7 +2,7 @@
 // answer, read by an in-memory dataset as the screens read them.
 #include "FuzzSupport.h"
 
-#include "framework/data/TClientDataSet.h"
+#include "data/TClientDataSet.h"
 #include "rtl/Exceptions.h"
 
 #include <QJsonDocument>

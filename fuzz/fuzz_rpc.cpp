@@ -13,7 +13,7 @@
 #include "appserver/DatabaseAccess.h"
 #include "appserver/RequestLog.h"
 #include "appserver/RpcServer.h"
-#include "framework/data/DBConnection.h"
+#include "data/DBConnection.h"
 #include "rtl/Exceptions.h"
 
 #include <nlohmann/json.hpp>

@@ -10,11 +10,11 @@
 // printed as "figure: NAME VALUE UNIT".
 #include "Databases.h"
 #include "Demo.h"
+#include "data/TADOIBQuery.h"
+#include "data/dtmDBGeral.h"
 #include "framework/ComponentRegistry.h"
 #include "framework/TApplication.h"
 #include "framework/TForm.h"
-#include "framework/data/TADOIBQuery.h"
-#include "framework/data/dtmDBGeral.h"
 #include "rtl/Exceptions.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 // The search and list dialogs over a big table: time until shown, a type-ahead step, check
 // all. Prints "figure: NAME VALUE UNIT" lines; --quick runs a small table.
+#include "data/TDataSet.h"
 #include "framework/Consiste.h"
 #include "framework/Services.h"
-#include "framework/data/TDataSet.h"
 #include "framework/dialogs/ListDialog.h"
 #include "framework/dialogs/SearchDialog.h"
 

@@ -10,6 +10,7 @@
 // Prints `figure: NAME VALUE UNIT` lines.
 #include "Cli_fis01400.h"
 
+#include "data/dtmDBGeral.h"
 #include "framework/ComponentRegistry.h"
 #include "framework/Dispatch.h"
 #include "framework/InputFilter.h"
@@ -19,7 +20,6 @@
 #include "framework/controls/TDateEditPlus.h"
 #include "framework/controls/TEdit.h"
 #include "framework/controls/TMaskEdit.h"
-#include "framework/data/dtmDBGeral.h"
 #include "reports/ReportComponents.h"
 #include "reports/ReportConnection.h"
 #include "rtl/Exceptions.h"

@@ -5,7 +5,7 @@
 #include "BenchData.h"
 #include "References.h"
 
-#include "framework/data/TParams.h"
+#include "data/TParams.h"
 #include "reports/PagedReport.h"
 #include "reports/ReportLayout.h"
 #include "reports/ReportOutputs.h"

@@ -2,10 +2,10 @@
 #include "Host.h"
 #include "MainWindow.h"
 
+#include "data/dtmDBGeral.h"
 #include "framework/ComponentRegistry.h"
 #include "framework/InputFilter.h"
 #include "framework/Services.h"
-#include "framework/data/dtmDBGeral.h"
 #include "reports/ReportComponents.h"
 #include "reports/ReportConnection.h"
 #include "rtl/Exceptions.h"

@@ -1,6 +1,6 @@
 #include "ExistParam.h"
 
-#include "framework/data/TParams.h"
+#include "data/TParams.h"
 
 bool ExistParam(const TParams *params, const QString &name)
 {

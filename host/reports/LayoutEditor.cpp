@@ -4,9 +4,9 @@
 #include "ReportConnection.h"
 #include "ReportSource.h"
 #include "ValueFormat.h"
+#include "data/TParams.h"
 #include "framework/Dispatch.h"
 #include "framework/Services.h"
-#include "framework/data/TParams.h"
 #include "rtl/Exceptions.h"
 
 #include <QCheckBox>

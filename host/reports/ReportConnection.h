@@ -2,8 +2,8 @@
 
 #include "reports_global.h"
 
-#include "framework/data/DBConnection.h"
-#include "framework/data/DatabaseKind.h"
+#include "data/DBConnection.h"
+#include "data/DatabaseKind.h"
 
 #include <QSqlDatabase>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "ReportHeading.h"
 
 #include "ReportQuery.h"
-#include "framework/data/TParams.h"
+#include "data/TParams.h"
 #include "rtl/DateConvert.h"
 
 #include <QRegularExpression>

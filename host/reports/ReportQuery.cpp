@@ -1,6 +1,6 @@
 #include "ReportQuery.h"
 
-#include "framework/data/TParams.h"
+#include "data/TParams.h"
 #include "rtl/Exceptions.h"
 
 #include <QDate>

@@ -4,7 +4,7 @@
 #include "ReportHeading.h"
 #include "ReportSource.h"
 
-#include "framework/data/StatementInterrupt.h"
+#include "data/StatementInterrupt.h"
 
 #include <QEventLoop>
 #include <QPrinter>

@@ -6,7 +6,7 @@
 #include "ReportProgress.h"
 #include "reports_global.h"
 
-#include "framework/data/TParams.h"
+#include "data/TParams.h"
 
 #include <QElapsedTimer>
 #include <QMutex>

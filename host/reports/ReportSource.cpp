@@ -2,7 +2,7 @@
 
 #include "ReportQuery.h"
 #include "ValueFormat.h"
-#include "framework/data/TParams.h"
+#include "data/TParams.h"
 #include "rtl/Exceptions.h"
 
 #include <QSqlError>

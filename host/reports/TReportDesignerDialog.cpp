@@ -1,10 +1,10 @@
 #include "TReportDesignerDialog.h"
 
 #include "ReportQuery.h"
+#include "data/TParams.h"
 #include "framework/Dispatch.h"
 #include "framework/Events.h"
 #include "framework/Services.h"
-#include "framework/data/TParams.h"
 #include "rtl/Exceptions.h"
 
 using namespace Velmora::Reports;

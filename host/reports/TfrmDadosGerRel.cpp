@@ -8,9 +8,9 @@
 #include "TReportDesignerDialog.h"
 #include "TSaveDialog.h"
 
+#include "data/TParams.h"
 #include "framework/Dispatch.h"
 #include "framework/Services.h"
-#include "framework/data/TParams.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Settings.h"
 

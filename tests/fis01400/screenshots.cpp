@@ -8,11 +8,11 @@
 
 #include "app/Host.h"
 #include "app/MainWindow.h"
+#include "data/dtmDBGeral.h"
 #include "framework/ComponentRegistry.h"
 #include "framework/InputFilter.h"
 #include "framework/TApplication.h"
 #include "framework/TForm.h"
-#include "framework/data/dtmDBGeral.h"
 #include "reports/ReportComponents.h"
 #include "reports/ReportConnection.h"
 #include "rtl/Settings.h"

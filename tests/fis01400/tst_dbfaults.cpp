@@ -3,7 +3,7 @@
 // check passes once the server is back.
 #include "ScreenTest.h"
 
-#include "framework/data/dtmDBGeral.h"
+#include "data/dtmDBGeral.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 // the registration kind the tax leaves, the parameters the queries ran with, the masks.
 #include "ScreenTest.h"
 
+#include "data/TADOIBQuery.h"
+#include "data/TDataSource.h"
+#include "data/TField.h"
 #include "framework/Consiste.h"
 #include "framework/controls/TBtnPesquisa.h"
-#include "framework/data/TADOIBQuery.h"
-#include "framework/data/TDataSource.h"
-#include "framework/data/TField.h"
 
 namespace {
 

@@ -2,6 +2,8 @@
 // hand from the screen's design tables, never read from its form description.
 #include "ScreenTest.h"
 
+#include "data/TADOIBQuery.h"
+#include "data/TDataSource.h"
 #include "framework/ComponentRegistry.h"
 #include "framework/ControlState.h"
 #include "framework/Events.h"
@@ -12,8 +14,6 @@
 #include "framework/controls/TDateEditPlus.h"
 #include "framework/controls/TLabel.h"
 #include "framework/controls/TMaskEdit.h"
-#include "framework/data/TADOIBQuery.h"
-#include "framework/data/TDataSource.h"
 
 #include <QAbstractButton>
 #include <QFile>

@@ -3,8 +3,8 @@
 // text never a null.
 #include "ScreenTest.h"
 
+#include "data/TParams.h"
 #include "framework/Events.h"
-#include "framework/data/TParams.h"
 #include "rtl/TDateTime.h"
 
 #include <QDate>

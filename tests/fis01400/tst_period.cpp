@@ -2,7 +2,7 @@
 // lookups make (the server logs each answered call), and what they leave in the datasets.
 #include "ScreenTest.h"
 
-#include "framework/data/TClientDataSet.h"
+#include "data/TClientDataSet.h"
 
 namespace {
 

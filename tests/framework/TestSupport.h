@@ -1,7 +1,7 @@
 #pragma once
 
+#include "data/TDataSet.h"
 #include "framework/Services.h"
-#include "framework/data/TDataSet.h"
 
 #include <QStringList>
 

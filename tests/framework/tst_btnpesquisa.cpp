@@ -1,11 +1,11 @@
 #include "TestSupport.h"
+#include "data/TDataSource.h"
 #include "framework/ComponentRegistry.h"
 #include "framework/InputFilter.h"
 #include "framework/TApplication.h"
 #include "framework/TForm.h"
 #include "framework/controls/TBtnPesquisa.h"
 #include "framework/controls/TMaskEdit.h"
-#include "framework/data/TDataSource.h"
 #include "rtl/Exceptions.h"
 
 #include <QHelpEvent>

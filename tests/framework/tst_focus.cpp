@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "data/TDataSource.h"
 #include "framework/ComponentRegistry.h"
 #include "framework/Consiste.h"
 #include "framework/Dispatch.h"
@@ -8,7 +9,6 @@
 #include "framework/controls/TBtnPesquisa.h"
 #include "framework/controls/TDateEditPlus.h"
 #include "framework/controls/TMaskEdit.h"
-#include "framework/data/TDataSource.h"
 #include "framework/dialogs/SearchDialog.h"
 
 #include <QCheckBox>

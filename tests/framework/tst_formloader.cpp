@@ -1,5 +1,6 @@
 #include "RecordingServices.h"
 #include "TestForm.h"
+#include "data/TDataSource.h"
 #include "framework/ControlState.h"
 #include "framework/Events.h"
 #include "framework/TApplication.h"
@@ -7,7 +8,6 @@
 #include "framework/controls/TGroupBox.h"
 #include "framework/controls/TLabel.h"
 #include "framework/controls/TRadioButton.h"
-#include "framework/data/TDataSource.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "ReportTestSupport.h"
 #include "TestReportScreen.h"
 
+#include "data/DBConnection.h"
 #include "framework/ComponentRegistry.h"
-#include "framework/data/DBConnection.h"
 #include "reports/ReportConnection.h"
 #include "rtl/Settings.h"
 

@@ -1,7 +1,7 @@
 #include "TestReportScreen.h"
 
+#include "data/TParams.h"
 #include "framework/Services.h"
-#include "framework/data/TParams.h"
 #include "reports/ExistParam.h"
 #include "rtl/Exceptions.h"
 

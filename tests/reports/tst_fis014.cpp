@@ -2,9 +2,9 @@
 #include "ReportTestSupport.h"
 #include "TestReportScreen.h"
 
+#include "data/TParams.h"
 #include "framework/ScriptedServices.h"
 #include "framework/TApplication.h"
-#include "framework/data/TParams.h"
 #include "framework/dialogs/SelectionString.h"
 #include "reports/ReportQuery.h"
 #include "reports/ReportSource.h"

@@ -1,4 +1,4 @@
-#include "framework/data/TParams.h"
+#include "data/TParams.h"
 #include "reports/ReportHeading.h"
 
 #include <QSqlDatabase>

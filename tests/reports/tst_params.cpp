@@ -2,8 +2,8 @@
 #include "ReportTestSupport.h"
 #include "TestReportScreen.h"
 
+#include "data/TParams.h"
 #include "framework/TApplication.h"
-#include "framework/data/TParams.h"
 #include "reports/ExistParam.h"
 #include "reports/ReportConnection.h"
 #include "reports/ReportQuery.h"

@@ -1,11 +1,11 @@
 #include "TBtnPesquisa.h"
 
+#include "data/TDataSource.h"
 #include "framework/Consiste.h"
 #include "framework/Dispatch.h"
 #include "framework/Events.h"
 #include "framework/Glyphs.h"
 #include "framework/Services.h"
-#include "framework/data/TDataSource.h"
 
 #include <QKeyEvent>
 

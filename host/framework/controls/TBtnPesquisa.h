@@ -1,7 +1,7 @@
 #pragma once
 
+#include "data/TDataSource.h"
 #include "framework/ControlState.h"
-#include "framework/data/TDataSource.h"
 
 #include <QPointer>
 #include <QToolButton>

@@ -1,6 +1,6 @@
 #include "DataSetModel.h"
 
-#include "framework/data/TDataSet.h"
+#include "data/TDataSet.h"
 
 DataSetModel::DataSetModel(TDataSet *dataSet, QObject *parent)
     : QAbstractTableModel(parent), m_dataSet(dataSet)

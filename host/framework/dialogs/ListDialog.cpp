@@ -3,9 +3,9 @@
 #include "DataSetModel.h"
 #include "DialogButtons.h"
 #include "SelectionString.h"
+#include "data/TDataSet.h"
 #include "framework/Consiste.h"
 #include "framework/Services.h"
-#include "framework/data/TDataSet.h"
 
 #include <QApplication>
 #include <QClipboard>

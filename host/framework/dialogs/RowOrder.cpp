@@ -1,7 +1,7 @@
 #include "RowOrder.h"
 
-#include "framework/data/TDataSet.h"
-#include "framework/data/TField.h"
+#include "data/TDataSet.h"
+#include "data/TField.h"
 #include "rtl/DateConvert.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 
 #include "DataSetModel.h"
 #include "DialogButtons.h"
-#include "framework/data/TDataSet.h"
+#include "data/TDataSet.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

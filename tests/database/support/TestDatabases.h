@@ -2,7 +2,7 @@
 
 #include "TestPrinting.h"
 
-#include "framework/data/DBConnection.h"
+#include "data/DBConnection.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

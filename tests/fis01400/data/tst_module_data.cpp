@@ -3,13 +3,13 @@
 // engine over a fixture that holds the lookups' edge cases.
 #include "Fixture.h"
 #include "TestDatabases.h"
+#include "data/TADOIBQuery.h"
+#include "data/TClientDataSet.h"
+#include "data/TDataSource.h"
+#include "data/dtmDBGeral.h"
 #include "framework/ComponentRegistry.h"
 #include "framework/TApplication.h"
 #include "framework/TForm.h"
-#include "framework/data/TADOIBQuery.h"
-#include "framework/data/TClientDataSet.h"
-#include "framework/data/TDataSource.h"
-#include "framework/data/dtmDBGeral.h"
 #include "rtl/Exceptions.h"
 
 #include <QApplication>

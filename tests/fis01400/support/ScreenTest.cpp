@@ -1,10 +1,10 @@
 #include "ScreenTest.h"
 
+#include "data/dtmDBGeral.h"
 #include "framework/ComponentRegistry.h"
 #include "framework/ControlState.h"
 #include "framework/InputFilter.h"
 #include "framework/TApplication.h"
-#include "framework/data/dtmDBGeral.h"
 #include "reports/ReportComponents.h"
 #include "reports/ReportConnection.h"
 #include "rtl/Settings.h"

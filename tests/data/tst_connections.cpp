@@ -1,8 +1,8 @@
 // The shared connection: kinds, dialect routines per engine, failures that must come back as
 // clear messages, and the shared objects the query definitions name.
 #include "TestDatabases.h"
-#include "framework/data/TADOIBQuery.h"
-#include "framework/data/dtmDBGeral.h"
+#include "data/TADOIBQuery.h"
+#include "data/dtmDBGeral.h"
 #include "rtl/Exceptions.h"
 
 #include <QFile>

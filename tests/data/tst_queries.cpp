@@ -2,7 +2,7 @@
 // fields bind, what it refuses, and how it comes back after the connection is lost.
 #include "Fixture.h"
 #include "TestDatabases.h"
-#include "framework/data/TADOIBQuery.h"
+#include "data/TADOIBQuery.h"
 #include "rtl/Exceptions.h"
 
 #include <QJsonDocument>

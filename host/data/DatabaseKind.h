@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/framework_global.h"
+#include "data_global.h"
 
 #include <QString>
 
@@ -13,9 +13,9 @@ enum class DatabaseKind { Generic, Oracle, MSSQL, InterBase };
 // The engines this system runs on; the two server kinds without a test server are mapped only.
 enum class Engine { SQLite, PostgreSQL, Firebird, MSSQL, Oracle, Unknown };
 
-VELMORA_FRAMEWORK_EXPORT Engine EngineOfDriver(const QString &driver);
-VELMORA_FRAMEWORK_EXPORT DatabaseKind KindOfEngine(Engine engine);
+VELMORA_DATA_EXPORT Engine EngineOfDriver(const QString &driver);
+VELMORA_DATA_EXPORT DatabaseKind KindOfEngine(Engine engine);
 // The name the messages use ("SQLite", "PostgreSQL", "Firebird", ...).
-VELMORA_FRAMEWORK_EXPORT QString EngineName(Engine engine);
+VELMORA_DATA_EXPORT QString EngineName(Engine engine);
 
 } // namespace Velmora

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/framework_global.h"
+#include "data_global.h"
 
 #include <QSqlDatabase>
 
@@ -10,6 +10,6 @@ namespace Velmora {
 // statement then fails on its own thread. SQLite and PostgreSQL stop at once; the other
 // engines are not asked, and their statements run to their next row. False when the engine
 // was not asked.
-VELMORA_FRAMEWORK_EXPORT bool InterruptStatement(const QSqlDatabase &db);
+VELMORA_DATA_EXPORT bool InterruptStatement(const QSqlDatabase &db);
 
 } // namespace Velmora

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "TDataSet.h"
-#include "framework/framework_global.h"
+#include "data_global.h"
 
 #include <QJsonObject>
 
@@ -21,11 +21,11 @@ struct Content
 };
 
 // Reads a packet; raises EDatabaseError naming the dataset, and the field or row at fault.
-VELMORA_FRAMEWORK_EXPORT Content Parse(const QJsonObject &packet, const QString &dataSetName);
+VELMORA_DATA_EXPORT Content Parse(const QJsonObject &packet, const QString &dataSetName);
 
 // The packet of a dataset's whole data (status 0); the server answers with it.
-VELMORA_FRAMEWORK_EXPORT QJsonObject FromDataSet(const TDataSet &dataSet);
+VELMORA_DATA_EXPORT QJsonObject FromDataSet(const TDataSet &dataSet);
 // A failure packet: no fields, no rows, the status and its message.
-VELMORA_FRAMEWORK_EXPORT QJsonObject Failure(int status, const QString &message);
+VELMORA_DATA_EXPORT QJsonObject Failure(int status, const QString &message);
 
 } // namespace Velmora::DataPacket

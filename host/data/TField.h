@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/framework_global.h"
+#include "data_global.h"
 #include "rtl/TDateTime.h"
 
 #include <QObject>
@@ -13,7 +13,7 @@ class TDataSet;
 // (qryEmpresaCDEMPRESA). It binds by FieldName to a column of the dataset's data when the
 // dataset opens, without regard to letter case. Reading a field of a dataset with no current
 // row gives the empty text.
-class VELMORA_FRAMEWORK_EXPORT TField : public QObject
+class VELMORA_DATA_EXPORT TField : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(TDataSet *DataSet READ DataSet WRITE SetDataSet)
@@ -73,7 +73,7 @@ private:
     bool m_required = false;
 };
 
-class VELMORA_FRAMEWORK_EXPORT TStringField : public TField
+class VELMORA_DATA_EXPORT TStringField : public TField
 {
     Q_OBJECT
 public:
@@ -81,14 +81,14 @@ public:
 };
 
 // The string field of the multi-dialect query's result.
-class VELMORA_FRAMEWORK_EXPORT TADOIBStringField : public TStringField
+class VELMORA_DATA_EXPORT TADOIBStringField : public TStringField
 {
     Q_OBJECT
 public:
     explicit TADOIBStringField(QObject *parent = nullptr) : TStringField(parent) {}
 };
 
-class VELMORA_FRAMEWORK_EXPORT TDateTimeField : public TField
+class VELMORA_DATA_EXPORT TDateTimeField : public TField
 {
     Q_OBJECT
 public:
@@ -96,4 +96,4 @@ public:
 };
 
 // Text of a value as a field shows it: dates in the short date format, the rest as text.
-VELMORA_FRAMEWORK_EXPORT QString ValueText(const QVariant &value, TField::Kind kind);
+VELMORA_DATA_EXPORT QString ValueText(const QVariant &value, TField::Kind kind);

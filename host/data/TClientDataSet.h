@@ -2,7 +2,7 @@
 
 #include "DataPacket.h"
 #include "TDataSet.h"
-#include "framework/framework_global.h"
+#include "data_global.h"
 
 #include <QJsonObject>
 
@@ -11,7 +11,7 @@
 // regard to letter case) and by kind: a string field takes a "string" column, a date-time
 // field a "datetime" one. A packet that does not fit is refused whole, naming the field, and
 // the dataset keeps what it held.
-class VELMORA_FRAMEWORK_EXPORT TClientDataSet : public TDataSet
+class VELMORA_DATA_EXPORT TClientDataSet : public TDataSet
 {
     Q_OBJECT
 public:

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "DBConnection.h"
-#include "framework/framework_global.h"
+#include "data_global.h"
 
 #include <QObject>
 #include <QPointer>
@@ -9,7 +9,7 @@
 // The transaction of the shared connection (the queries name it "dtmDBGeral.ibtGeral").
 // Reads run in the engine's own automatic transactions; this one is for work that must
 // change several rows as a whole.
-class VELMORA_FRAMEWORK_EXPORT TDBTransaction : public QObject
+class VELMORA_DATA_EXPORT TDBTransaction : public QObject
 {
     Q_OBJECT
 public:
@@ -28,7 +28,7 @@ private:
 // "dtmDBGeral.dtbGeral" (the same connection seen as a database) and "dtmDBGeral.ibtGeral"
 // (its transaction). One exists at a time, made by whoever starts the process (the host);
 // it connects on first use, so a database that is down does not stop the host from starting.
-class VELMORA_FRAMEWORK_EXPORT TdtmDBGeral : public QObject
+class VELMORA_DATA_EXPORT TdtmDBGeral : public QObject
 {
     Q_OBJECT
 public:
@@ -53,4 +53,4 @@ private:
 };
 
 // The shared database objects of this process; nullptr before the host made them.
-VELMORA_FRAMEWORK_EXPORT TdtmDBGeral *dtmDBGeral();
+VELMORA_DATA_EXPORT TdtmDBGeral *dtmDBGeral();

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "TDataSet.h"
-#include "framework/framework_global.h"
+#include "data_global.h"
 
 #include <QObject>
 #include <QPointer>
 
 // Presents a dataset to the controls and dialogs that show it.
-class VELMORA_FRAMEWORK_EXPORT TDataSource : public QObject
+class VELMORA_DATA_EXPORT TDataSource : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(TDataSet *DataSet READ DataSet WRITE SetDataSet)

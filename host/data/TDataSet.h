@@ -1,7 +1,7 @@
 #pragma once
 
 #include "TField.h"
-#include "framework/framework_global.h"
+#include "data_global.h"
 
 #include <QList>
 #include <QObject>
@@ -12,7 +12,7 @@
 // A dataset holds its whole result on the client: a list of columns and rows, a current
 // row, and the declared fields that read it. Subclasses fill it in DoOpen (a query, a data
 // packet); the dialogs read any row at random through Value().
-class VELMORA_FRAMEWORK_EXPORT TDataSet : public QObject
+class VELMORA_DATA_EXPORT TDataSet : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(bool Active READ Active WRITE SetActive)

@@ -21,9 +21,6 @@ namespace Velmora::Internal {
 
 namespace {
 
-// Firebird counts days from 17/11/1858.
-constexpr QDate firebirdEpoch = QDate::fromJulianDay(2400001);
-
 // The read transaction of one connect: started when first needed, committed before the
 // connection closes.
 class FirebirdSession : public DBConnection::SessionState
@@ -75,27 +72,6 @@ struct DaDeleter
     void operator()(XSQLDA *da) const { std::free(da); }
 };
 using Descriptor = std::unique_ptr<XSQLDA, DaDeleter>;
-
-int bufferSize(const XSQLVAR &v)
-{
-    switch (v.sqltype & ~1) {
-    case SQL_VARYING:
-        return v.sqllen + 2;
-    case SQL_TEXT:
-        return v.sqllen;
-    case SQL_SHORT:
-        return 2;
-    case SQL_LONG:
-    case SQL_FLOAT:
-    case SQL_TYPE_DATE:
-    case SQL_TYPE_TIME:
-        return 4;
-    case SQL_BOOLEAN:
-        return 1;
-    default:
-        return 8; // INT64, DOUBLE, TIMESTAMP, BLOB and ARRAY ids
-    }
-}
 
 int aligned(int n)
 {
@@ -219,13 +195,13 @@ private:
     {
         int total = 0;
         for (int i = 0; i < m_out->sqld; ++i)
-            total += aligned(bufferSize(m_out->sqlvar[i])) + 8;
+            total += aligned(FirebirdBufferSize(m_out->sqlvar[i])) + 8;
         m_outBuffer = QByteArray(total, '\0');
         char *cursor = m_outBuffer.data();
         for (int i = 0; i < m_out->sqld; ++i) {
             XSQLVAR &v = m_out->sqlvar[i];
             v.sqldata = cursor;
-            cursor += aligned(bufferSize(v));
+            cursor += aligned(FirebirdBufferSize(v));
             v.sqlind = reinterpret_cast<ISC_SHORT *>(cursor);
             cursor += 8;
             TDataSet::Column column;
@@ -250,82 +226,9 @@ private:
         }
     }
 
-    // Each value goes in its own type; the engine converts it to the parameter's.
     void bind(int i, const QVariant &value, QByteArray &buffer, ISC_SHORT &indicator)
     {
-        XSQLVAR &v = m_in->sqlvar[i];
-        const XSQLVAR &declared = m_declared[size_t(i)];
-        v.sqlscale = 0;
-        v.sqlind = &indicator;
-        const auto as = [&](int type, int length) {
-            v.sqltype = static_cast<ISC_SHORT>(type | 1);
-            v.sqllen = static_cast<ISC_SHORT>(length);
-            v.sqlsubtype = 0;
-            buffer = QByteArray(aligned(length + 2), '\0');
-            v.sqldata = buffer.data();
-        };
-        if (!value.isValid() || value.isNull()) {
-            v.sqltype = static_cast<ISC_SHORT>(declared.sqltype | 1);
-            v.sqllen = declared.sqllen;
-            v.sqlsubtype = declared.sqlsubtype;
-            v.sqlscale = declared.sqlscale;
-            buffer = QByteArray(aligned(bufferSize(declared)), '\0');
-            v.sqldata = buffer.data();
-            indicator = -1;
-            return;
-        }
-        indicator = 0;
-        switch (value.metaType().id()) {
-        case QMetaType::QDate: {
-            as(SQL_TYPE_DATE, 4);
-            const ISC_DATE days = static_cast<ISC_DATE>(firebirdEpoch.daysTo(value.toDate()));
-            std::memcpy(v.sqldata, &days, sizeof days);
-            return;
-        }
-        case QMetaType::QDateTime: {
-            as(SQL_TIMESTAMP, 8);
-            const QDateTime moment = value.toDateTime();
-            ISC_TIMESTAMP ts;
-            ts.timestamp_date = static_cast<ISC_DATE>(firebirdEpoch.daysTo(moment.date()));
-            ts.timestamp_time = static_cast<ISC_TIME>(moment.time().msecsSinceStartOfDay() * 10);
-            std::memcpy(v.sqldata, &ts, sizeof ts);
-            return;
-        }
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::Short:
-        case QMetaType::UShort: {
-            as(SQL_INT64, 8);
-            const ISC_INT64 n = value.toLongLong();
-            std::memcpy(v.sqldata, &n, sizeof n);
-            return;
-        }
-        case QMetaType::Double:
-        case QMetaType::Float: {
-            as(SQL_DOUBLE, 8);
-            const double d = value.toDouble();
-            std::memcpy(v.sqldata, &d, sizeof d);
-            return;
-        }
-        case QMetaType::Bool: {
-            as(SQL_BOOLEAN, 1);
-            v.sqldata[0] = value.toBool() ? 1 : 0;
-            return;
-        }
-        default: {
-            const QByteArray text = value.toString().toUtf8();
-            as(SQL_VARYING, static_cast<int>(text.size()));
-            const auto length = static_cast<ISC_USHORT>(text.size());
-            std::memcpy(v.sqldata, &length, sizeof length);
-            std::memcpy(v.sqldata + 2, text.constData(), size_t(text.size()));
-            // Text goes in the parameter's own character set when it is a text.
-            const int declaredType = declared.sqltype & ~1;
-            if (declaredType == SQL_VARYING || declaredType == SQL_TEXT)
-                v.sqlsubtype = declared.sqlsubtype;
-            return;
-        }
-        }
+        FirebirdBind(m_in->sqlvar[i], value, buffer, indicator, &m_declared[size_t(i)]);
     }
 
     QVariant read(const XSQLVAR &v, isc_tr_handle *tr) const
@@ -384,12 +287,12 @@ private:
         case SQL_TYPE_DATE: {
             ISC_DATE days;
             std::memcpy(&days, data, sizeof days);
-            return QVariant::fromValue(TDateTime::fromDate(firebirdEpoch.addDays(days)));
+            return QVariant::fromValue(TDateTime::fromDate(FirebirdEpoch.addDays(days)));
         }
         case SQL_TIMESTAMP: {
             ISC_TIMESTAMP ts;
             std::memcpy(&ts, data, sizeof ts);
-            const QDateTime moment(firebirdEpoch.addDays(ts.timestamp_date),
+            const QDateTime moment(FirebirdEpoch.addDays(ts.timestamp_date),
                                    QTime::fromMSecsSinceStartOfDay(int(ts.timestamp_time / 10)));
             return QVariant::fromValue(TDateTime::fromDateTime(moment));
         }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/framework_global.h"
+#include "data_global.h"
 #include "rtl/TDateTime.h"
 
 #include <QList>
@@ -10,7 +10,7 @@
 
 // One parameter of a query: null until given a value; a text, a date or a number.
 // A cleared parameter (null) and the empty text are different values.
-class VELMORA_FRAMEWORK_EXPORT TParam
+class VELMORA_DATA_EXPORT TParam
 {
 public:
     explicit TParam(const QString &name) : m_name(name) {}
@@ -37,7 +37,7 @@ private:
 };
 
 // The parameters of a query, in the order the text names them first.
-class VELMORA_FRAMEWORK_EXPORT TParams
+class VELMORA_DATA_EXPORT TParams
 {
 public:
     TParams() = default;
@@ -61,4 +61,4 @@ private:
 
 // The parameter names a statement text names (":NAME"), each once, in order of first use;
 // texts inside quotes and "::" casts are passed over.
-VELMORA_FRAMEWORK_EXPORT QStringList ParameterNames(const QString &sql);
+VELMORA_DATA_EXPORT QStringList ParameterNames(const QString &sql);

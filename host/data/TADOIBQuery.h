@@ -4,7 +4,7 @@
 #include "TDataSet.h"
 #include "TDataSource.h"
 #include "TParams.h"
-#include "framework/framework_global.h"
+#include "data_global.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -27,7 +27,7 @@ class DBConnection;
 // committed. An Open whose statement fails because the connection was lost connects again
 // once and retries before it raises EDatabaseError, so the screen works again as soon as the
 // database is back.
-class VELMORA_FRAMEWORK_EXPORT TADOIBQuery : public TDataSet
+class VELMORA_DATA_EXPORT TADOIBQuery : public TDataSet
 {
     Q_OBJECT
     Q_PROPERTY(QStringList SQL READ SQL WRITE SetSQL)

@@ -1,8 +1,8 @@
 // Datasets without a database: parameters, fields, navigation, in-memory datasets and data
 // packets.
-#include "framework/data/DataPacket.h"
-#include "framework/data/TClientDataSet.h"
-#include "framework/data/TParams.h"
+#include "data/DataPacket.h"
+#include "data/TClientDataSet.h"
+#include "data/TParams.h"
 #include "rtl/Exceptions.h"
 
 #include <QJsonArray>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "DatabaseKind.h"
-#include "framework/framework_global.h"
+#include "data_global.h"
 
 #include <QObject>
 #include <QSqlDatabase>
@@ -15,7 +15,7 @@ namespace Velmora {
 struct Settings;
 
 // Where a connection goes: the [Database] keys of the settings.
-struct VELMORA_FRAMEWORK_EXPORT ConnectionSettings
+struct VELMORA_DATA_EXPORT ConnectionSettings
 {
     QString driver = QStringLiteral("QSQLITE");
     QString database; // file path (SQLite, embedded Firebird) or database name on a server
@@ -35,7 +35,7 @@ struct VELMORA_FRAMEWORK_EXPORT ConnectionSettings
 // One Qt SQL connection and its kind. It connects on first use, raises EDatabaseError with a
 // Portuguese message on every failure, and registers the dialect routines that SQLite keeps
 // per connection. Like every Qt SQL connection it belongs to the thread that made it.
-class VELMORA_FRAMEWORK_EXPORT DBConnection : public QObject
+class VELMORA_DATA_EXPORT DBConnection : public QObject
 {
     Q_OBJECT
 
@@ -100,11 +100,11 @@ private:
 // so the host, the application server and the tools share one embedded database) and at a
 // lock folder of this user, unless FIREBIRD and FIREBIRD_LOCK already name them. Runs before
 // the client library first starts; a connection calls it by itself.
-VELMORA_FRAMEWORK_EXPORT void PrepareFirebirdEnvironment();
+VELMORA_DATA_EXPORT void PrepareFirebirdEnvironment();
 
 // A value as the engine stores it: dates (TDateTime, QDate) become "YYYY-MM-DD" text on
 // SQLite and QDate/QDateTime elsewhere; an invalid QVariant is NULL, while a QString is
 // always a text (a null QString is the empty text, which the drivers would bind as NULL).
-VELMORA_FRAMEWORK_EXPORT QVariant ToEngineValue(const QVariant &value, Engine engine);
+VELMORA_DATA_EXPORT QVariant ToEngineValue(const QVariant &value, Engine engine);
 
 } // namespace Velmora

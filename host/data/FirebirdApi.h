@@ -1,11 +1,13 @@
 #pragma once
 
-#include "framework/framework_global.h"
+#include "data_global.h"
 
 #include <ibase.h>
 
 #include <QByteArray>
+#include <QDate>
 #include <QString>
+#include <QVariant>
 
 namespace Velmora {
 
@@ -14,7 +16,7 @@ struct ConnectionSettings;
 // The Firebird client's functions, taken at run time from the library that the InterBase
 // driver loads too (after the environment names the configuration folder). The queries use
 // them on the driver's handle; the database tools create, drop and load databases with them.
-struct VELMORA_FRAMEWORK_EXPORT FirebirdApi
+struct VELMORA_DATA_EXPORT FirebirdApi
 {
     decltype(&isc_attach_database) attach = nullptr;
     decltype(&isc_detach_database) detach = nullptr;
@@ -44,9 +46,22 @@ struct VELMORA_FRAMEWORK_EXPORT FirebirdApi
 };
 
 // The path the client attaches to: the file, or "host/port:file".
-VELMORA_FRAMEWORK_EXPORT QString FirebirdPath(const ConnectionSettings &settings);
+VELMORA_DATA_EXPORT QString FirebirdPath(const ConnectionSettings &settings);
 // Attachment parameters: user, password and character set, then any further items.
-VELMORA_FRAMEWORK_EXPORT QByteArray FirebirdDpb(const ConnectionSettings &settings,
-                                                const QByteArray &more = {});
+VELMORA_DATA_EXPORT QByteArray FirebirdDpb(const ConnectionSettings &settings,
+                                           const QByteArray &more = {});
+
+// Firebird counts days from 17/11/1858.
+constexpr QDate FirebirdEpoch = QDate::fromJulianDay(2400001);
+
+// The bytes a variable of the described type takes in its buffer.
+VELMORA_DATA_EXPORT int FirebirdBufferSize(const XSQLVAR &v);
+
+// Sets an input variable to a value in the value's own type (the engine converts it to the
+// parameter's); buffer holds the data and grows as needed. declared is the parameter as the
+// engine described it, giving nulls their type and texts their character set; without it a
+// null is an untyped text and a text is UTF-8.
+VELMORA_DATA_EXPORT void FirebirdBind(XSQLVAR &v, const QVariant &value, QByteArray &buffer,
+                                      ISC_SHORT &indicator, const XSQLVAR *declared = nullptr);
 
 } // namespace Velmora
