@@ -1,6 +1,5 @@
 #include "DataModuleRegistry.h"
 
-#include "RdmDocForne.h"
 #include "ServerModule.h"
 
 namespace AppServer {
@@ -25,10 +24,25 @@ std::vector<std::string> DataModuleRegistry::names() const
     return list;
 }
 
+namespace {
+// Filled while the program's static objects are built, before main().
+std::vector<DataModuleFactory> &factories()
+{
+    static std::vector<DataModuleFactory> list;
+    return list;
+}
+} // namespace
+
+DataModuleRegistration::DataModuleRegistration(DataModuleFactory factory)
+{
+    factories().push_back(factory);
+}
+
 void registerDataModules(DataModuleRegistry &registry)
 {
     registry.add(std::make_unique<ServerModule>());
-    registry.add(std::make_unique<RdmDocForne>());
+    for (const DataModuleFactory factory : factories())
+        registry.add(factory());
 }
 
 } // namespace AppServer

@@ -23,7 +23,24 @@ private:
     std::map<std::string, std::unique_ptr<DataModule>> m_modules;
 };
 
-// Registers every data module of this server.
+// A module's data modules come with the module: one of its sources registers each with
+// VELMORA_DATA_MODULE(Class), and the server builds them when it starts. The core names no
+// module; a module is served by adding its server part to velmora_server_modules (CMake).
+using DataModuleFactory = std::unique_ptr<DataModule> (*)();
+
+struct DataModuleRegistration
+{
+    explicit DataModuleRegistration(DataModuleFactory factory);
+};
+
+// Builds the server's own module and every module that registered itself.
 void registerDataModules(DataModuleRegistry &registry);
 
 } // namespace AppServer
+
+// At namespace scope, after the class is complete.
+#define VELMORA_DATA_MODULE(Class)                                                                 \
+    namespace {                                                                                    \
+    const ::AppServer::DataModuleRegistration registration##Class(                                 \
+        []() -> std::unique_ptr<::AppServer::DataModule> { return std::make_unique<Class>(); });   \
+    }

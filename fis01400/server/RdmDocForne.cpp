@@ -1,5 +1,6 @@
 #include "RdmDocForne.h"
 
+#include "DataModuleRegistry.h"
 #include "DataPacket.h"
 #include "DatabaseAccess.h"
 #include "MapPeriodCache.h"
@@ -436,5 +437,7 @@ RdmDocForne::RdmDocForne() : DataModule("Fis01400.rdmDocForne")
              return vdDataFinal->run(database, keyOf(a, 3), holdingDate(a));
          }});
 }
+
+VELMORA_DATA_MODULE(RdmDocForne)
 
 } // namespace AppServer
