@@ -1,6 +1,7 @@
 #include "Schema.h"
 
 #include "Routines.h"
+#include "SchemaPart.h"
 #include "data/DBConnection.h"
 #include "rtl/Exceptions.h"
 
@@ -15,20 +16,9 @@ ColumnDef text(const char *name, int size, bool notNull = false)
     return {QLatin1String(name), ColumnType::Text, size, notNull};
 }
 
-ColumnDef date(const char *name, bool notNull = false)
-{
-    return {QLatin1String(name), ColumnType::Date, 0, notNull};
-}
-
-ColumnDef money(const char *name)
-{
-    return {QLatin1String(name), ColumnType::Money, 0, false};
-}
-
+// The tables of the platform: companies, taxes, registrations, suppliers and branches.
 QVector<TableDef> define()
 {
-    const QStringList documentKey{"CDEMPRESA", "CDFILIAL", "NRINSJURFORN", "CDSERIE",
-                                  "NRDOCUMENTO"};
     QVector<TableDef> t;
     t << TableDef{
         "EMPRESA", {text("CDEMPRESA", 2, true), text("NMEMPRESA", 40)}, {"CDEMPRESA"}, {}, {}};
@@ -67,48 +57,6 @@ QVector<TableDef> define()
                   {"CDFILIAL"},
                   {{"FK_FILIAL_EMPRESA", {"CDEMPRESA"}, "EMPRESA", {"CDEMPRESA"}}},
                   {{"IX_FILIAL_EMPRESA", {"CDEMPRESA"}, true}}};
-    // One assessment map per tax period of a company, registration and tax; a tax without
-    // registration keeps the empty text in CDINSCRICAO.
-    t << TableDef{
-        "MAPAAPURACAO",
-        {text("CDEMPRESA", 2, true), text("CDIMPOSTONFE", 2, true), text("CDINSCRICAO", 16, true),
-         date("DTINIPERIODO", true), date("DTFIMPERIODO", true)},
-        {"CDEMPRESA", "CDIMPOSTONFE", "CDINSCRICAO", "DTINIPERIODO"},
-        {{"FK_MAPAAPURACAO_EMPRESA", {"CDEMPRESA"}, "EMPRESA", {"CDEMPRESA"}},
-         {"FK_MAPAAPURACAO_IMPOSTONFE", {"CDIMPOSTONFE"}, "IMPOSTONFE", {"CDIMPOSTONFE"}}},
-        {{"IX_MAPAAPURACAO_FIM",
-          {"CDEMPRESA", "CDIMPOSTONFE", "CDINSCRICAO", "DTFIMPERIODO"},
-          false},
-         // The period checks read both ends of a period: answered from the index alone.
-         {"IX_MAPAAPURACAO_PERIODO",
-          {"CDEMPRESA", "CDIMPOSTONFE", "CDINSCRICAO", "DTINIPERIODO", "DTFIMPERIODO"},
-          false}}};
-    t << TableDef{"DOCENTRADA",
-                  {text("CDEMPRESA", 2, true), text("CDFILIAL", 8, true),
-                   text("NRINSJURFORN", 14, true), text("CDSERIE", 3, true),
-                   text("NRDOCUMENTO", 9, true), date("DTEMISSAO", true), date("DTENTRADA", true),
-                   text("CDINSCRICAO", 16), money("VLCONTABIL")},
-                  documentKey,
-                  {{"FK_DOCENTRADA_EMPRESA", {"CDEMPRESA"}, "EMPRESA", {"CDEMPRESA"}},
-                   {"FK_DOCENTRADA_FILIAL", {"CDFILIAL"}, "FILIAL", {"CDFILIAL"}},
-                   {"FK_DOCENTRADA_FORNECEDOR", {"NRINSJURFORN"}, "FORNECEDOR", {"NRINSJURFORN"}}},
-                  // The report reads one company's entries of a period.
-                  {{"IX_DOCENTRADA_ENTRADA", {"CDEMPRESA", "DTENTRADA"}, false}}};
-    t << TableDef{
-        "DOCENTRADAIMP",
-        {text("CDEMPRESA", 2, true),
-         text("CDFILIAL", 8, true),
-         text("NRINSJURFORN", 14, true),
-         text("CDSERIE", 3, true),
-         text("NRDOCUMENTO", 9, true),
-         text("CDIMPOSTONFE", 2, true),
-         money("VLBASE"),
-         {QStringLiteral("PCALIQUOTA"), ColumnType::Rate, 0, false},
-         money("VLIMPOSTO")},
-        documentKey + QStringList{"CDIMPOSTONFE"},
-        {{"FK_DOCENTRADAIMP_DOCENTRADA", documentKey, "DOCENTRADA", documentKey},
-         {"FK_DOCENTRADAIMP_IMPOSTONFE", {"CDIMPOSTONFE"}, "IMPOSTONFE", {"CDIMPOSTONFE"}}},
-        {}};
     return t;
 }
 
@@ -162,7 +110,8 @@ const ColumnDef *TableDef::column(const QString &wanted) const
 
 const QVector<TableDef> &Tables()
 {
-    static const QVector<TableDef> tables = define();
+    // The platform's tables, then the modules' parts, which refer to them.
+    static const QVector<TableDef> tables = define() + BuiltInSchemaParts();
     return tables;
 }
 

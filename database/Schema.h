@@ -10,8 +10,8 @@ namespace Velmora {
 class DBConnection;
 }
 
-// The tables that the module, the application server, the report and the fixtures share, and
-// the statements that create them on each engine. Text columns are VARCHAR (never padded
+// The tables of the platform and of the modules' schema parts (SchemaPart.h), and the
+// statements that create them on each engine. Text columns are VARCHAR (never padded
 // CHAR), money NUMERIC(15,2), rates NUMERIC(7,4), dates DATE (on SQLite "YYYY-MM-DD" text,
 // which a check keeps in that form).
 namespace Velmora::Db {

@@ -1,6 +1,7 @@
 // The schema on every engine: tables and columns, keys, references, indexes, and the dates
 // that SQLite must keep as YYYY-MM-DD.
 #include "Schema.h"
+#include "SchemaPart.h"
 #include "TestDatabases.h"
 #include "rtl/Exceptions.h"
 
@@ -114,3 +115,49 @@ TEST(SqliteSchemaTest, DatesStayInTheYearMonthDayForm)
 }
 
 } // namespace
+
+// A module's part joins the platform's tables after them, in its own order; a part this version
+// cannot read is refused with its name and the reason, never half taken.
+TEST(SchemaPartTest, TheModulesTablesFollowThePlatformsInTheirOrder)
+{
+    QStringList names;
+    for (const Velmora::Db::TableDef &t : Velmora::Db::Tables())
+        names << t.name;
+    EXPECT_EQ(names.indexOf("FILIAL") + 1, names.indexOf("MAPAAPURACAO"));
+    EXPECT_LT(names.indexOf("DOCENTRADA"), names.indexOf("DOCENTRADAIMP"));
+    const Velmora::Db::TableDef *docs = Velmora::Db::FindTable("DOCENTRADAIMP");
+    ASSERT_TRUE(docs);
+    EXPECT_EQ(docs->column("PCALIQUOTA")->type, Velmora::Db::ColumnType::Rate);
+    EXPECT_EQ(docs->references.first().columns.size(), 5);
+}
+
+TEST(SchemaPartTest, APartThatCannotBeReadIsRefusedSayingWhy)
+{
+    const QByteArray column = R"({"name":"A","type":"text","size":2})";
+    const struct
+    {
+        QByteArray json;
+        const char *reason;
+    } cases[] = {
+        {"{", "não terminado"},
+        {R"({"version":2,"tables":[]})", "versão 2"},
+        {R"({"version":1,"tables":[]})", "não há tabelas"},
+        {R"({"version":1,"tables":[{"name":"T","columns":[{"name":"A","type":"text"}],"key":["A"]}]})",
+         "não diz seu tamanho"},
+        {R"({"version":1,"tables":[{"name":"T","columns":[{"name":"A","type":"blob"}],"key":["A"]}]})",
+         "tipo desconhecido \"blob\""},
+        {R"({"version":1,"tables":[{"name":"T","columns":[)" + column + R"(],"key":["B"]}]})",
+         "coluna B"},
+        {R"({"version":1,"tables":[{"name":"T","columns":[)" + column + R"(]}]})", "sem colunas"},
+    };
+    for (const auto &c : cases) {
+        try {
+            Velmora::Db::ReadSchemaPart(c.json, "mod.json");
+            ADD_FAILURE() << "accepted: " << c.json.constData();
+        } catch (const Exception &e) {
+            EXPECT_TRUE(e.Message().contains("mod.json")) << qPrintable(e.Message());
+            EXPECT_TRUE(e.Message().contains(QString::fromUtf8(c.reason)))
+                << qPrintable(e.Message());
+        }
+    }
+}
