@@ -4,6 +4,7 @@
 #include "data/TClientDataSet.h"
 #include "data/TDataSource.h"
 #include "framework/Consiste.h"
+#include "framework/FieldCheck.h"
 #include "framework/PesquisaLista.h"
 #include "framework/TApplication.h"
 #include "framework/TMessages.h"
@@ -102,19 +103,6 @@ void TfrmDocForne::Loaded()
     netDocForne = component<TNetConnection>(this, "netDocForne");
 }
 
-void TfrmDocForne::failWith(const char *key) const
-{
-    Consiste::MensErro(msgPadrao->Msg(QLatin1String(key)), true);
-    throw EAbort(); // MensErro has raised already; this only tells the compiler
-}
-
-// A move made by the screen's own code: it runs no exit.
-void TfrmDocForne::moveFocus(QWidget *control)
-{
-    if (control->isEnabled() && control->isVisible())
-        control->setFocus(Qt::OtherFocusReason);
-}
-
 void TfrmDocForne::setRegistrationRowEnabled(bool enabled)
 {
     lblInscricao->SetEnabled(enabled);
@@ -167,39 +155,28 @@ void TfrmDocForne::Vd_Empresa(bool required)
 {
     if (Consiste::EmptyString(medCdEmpresa->Text()) && !required)
         return;
-    try {
+    Velmora::FocusOnFailure(medCdEmpresa, [&] {
         if (Consiste::EmptyString(medCdEmpresa->Text()))
-            failWith("medCdEmpresa_Inf");
+            msgPadrao->Fail("medCdEmpresa_Inf");
         medCdEmpresa->SetText(Consiste::Ajusta(medCdEmpresa->Text(), 2));
-        qryEmpresa->Close();
-        qryEmpresa->ParamByName(QStringLiteral("P_CDEMPRESA"))
-            ->SetAsVariant(text(medCdEmpresa->Text()));
-        qryEmpresa->Open();
-        if (qryEmpresa->IsEmpty())
-            failWith("medCdEmpresa_Cad");
+        if (!qryEmpresa->OpenWith({{"P_CDEMPRESA", medCdEmpresa->Text()}}))
+            msgPadrao->Fail("medCdEmpresa_Cad");
         edtNmEmpresa->SetText(qryEmpresa->FieldByName(QStringLiteral("NMEMPRESA"))->AsString());
-    } catch (...) {
-        moveFocus(medCdEmpresa);
-        throw;
-    }
+    });
 }
 
 void TfrmDocForne::Vd_Imposto(bool required)
 {
     if (Consiste::EmptyString(medCdImposto->Text()) && !required)
         return;
-    try {
+    Velmora::FocusOnFailure(medCdImposto, [&] {
         if (Consiste::EmptyString(medCdImposto->Text()))
-            failWith("CDIMP_INF");
+            msgPadrao->Fail("CDIMP_INF");
         // The width is the one the tax code field declares.
         medCdImposto->SetText(
             Consiste::Ajusta(medCdImposto->Text(), qryImpostoCDIMPOSTONFE->Size()));
-        qryImposto->Close();
-        qryImposto->ParamByName(QStringLiteral("P_CDIMPOSTO"))
-            ->SetAsVariant(text(medCdImposto->Text()));
-        qryImposto->Open();
-        if (qryImposto->IsEmpty())
-            failWith("CDIMP_INV");
+        if (!qryImposto->OpenWith({{"P_CDIMPOSTO", medCdImposto->Text()}}))
+            msgPadrao->Fail("CDIMP_INV");
 
         // The registration kind goes by the collecting body's first letter: "E" the state,
         // "M" the municipality; anything else leaves the kind as an earlier tax set it.
@@ -217,10 +194,7 @@ void TfrmDocForne::Vd_Imposto(bool required)
         body = collectingBody();
         setRegistrationRowEnabled(!(body == QLatin1String("F") || Consiste::EmptyString(body)));
         edtNmImposto->SetText(qryImposto->FieldByName(QStringLiteral("SGIMPOSTONFE"))->AsString());
-    } catch (...) {
-        moveFocus(medCdImposto);
-        throw;
-    }
+    });
 }
 
 void TfrmDocForne::medCdImpostoChange(QObject *)
@@ -238,9 +212,7 @@ void TfrmDocForne::medCdImpostoExit(QObject *)
 
 void TfrmDocForne::btpImpostoBeforePesq(QObject *, bool &)
 {
-    qryImposto->Close();
-    qryImposto->ParamByName(QStringLiteral("P_CDIMPOSTO"))->Clear();
-    qryImposto->Open();
+    qryImposto->OpenWith({{"P_CDIMPOSTO", {}}});
 }
 
 void TfrmDocForne::btpImpostoAfterPesq(QObject *)
@@ -261,9 +233,7 @@ void TfrmDocForne::medCdEmpresaExit(QObject *)
 
 void TfrmDocForne::btpEmpresaBeforePesq(QObject *, bool &)
 {
-    qryEmpresa->Close();
-    qryEmpresa->ParamByName(QStringLiteral("P_CDEMPRESA"))->Clear();
-    qryEmpresa->Open();
+    qryEmpresa->OpenWith({{"P_CDEMPRESA", {}}});
 }
 
 void TfrmDocForne::btpEmpresaAfterPesq(QObject *)
@@ -278,42 +248,30 @@ void TfrmDocForne::Vd_Inscricao(bool required)
 {
     const QString registration = edtInscricao->Text();
     const TDataSource *kind = btpInscricao->DataSource();
-    try {
+    Velmora::FocusOnFailure(edtInscricao, [&] {
         if (Consiste::EmptyString(registration)) {
             if (!required)
                 return;
             if (kind == dtsInscrEstad)
-                failWith("InscEst_Inf");
+                msgPadrao->Fail("InscEst_Inf");
             if (kind == dtsInscrMuni)
-                failWith("InscMuni_Inf");
+                msgPadrao->Fail("InscMuni_Inf");
             return;
         }
         if (kind == dtsInscrEstad) {
-            qryInscEsta->Close();
-            qryInscEsta->ParamByName(QStringLiteral("P_CDEMPRESA"))
-                ->SetAsVariant(text(medCdEmpresa->Text()));
-            qryInscEsta->ParamByName(QStringLiteral("P_CDINSCESTA"))
-                ->SetAsVariant(text(registration));
-            qryInscEsta->ParamByName(QStringLiteral("P_TCDINSCESTA"))->Clear();
-            qryInscEsta->Open();
-            if (qryInscEsta->IsEmpty())
-                failWith("InscEsta_Cad");
+            if (!qryInscEsta->OpenWith({{"P_CDEMPRESA", medCdEmpresa->Text()},
+                                        {"P_CDINSCESTA", registration},
+                                        {"P_TCDINSCESTA", {}}}))
+                msgPadrao->Fail("InscEsta_Cad");
         } else if (kind == dtsInscrMuni) {
-            qryInscrMuni->Close();
             const QString company = medCdEmpresa->Text();
-            qryInscrMuni->ParamByName(QStringLiteral("P_CDEMPRESA"))
-                ->SetAsVariant(text(Consiste::EmptyString(company) ? allMarker : company));
-            qryInscrMuni->ParamByName(QStringLiteral("P_CDINSCMUNI"))
-                ->SetAsVariant(text(registration));
-            qryInscrMuni->ParamByName(QStringLiteral("P_TCDINSCMUNI"))->Clear();
-            qryInscrMuni->Open();
-            if (qryInscrMuni->IsEmpty())
-                failWith("InscMuni_Cad");
+            if (!qryInscrMuni->OpenWith(
+                    {{"P_CDEMPRESA", Consiste::EmptyString(company) ? allMarker : company},
+                     {"P_CDINSCMUNI", registration},
+                     {"P_TCDINSCMUNI", {}}}))
+                msgPadrao->Fail("InscMuni_Cad");
         }
-    } catch (...) {
-        moveFocus(edtInscricao);
-        throw;
-    }
+    });
 }
 
 void TfrmDocForne::edtInscricaoExit(QObject *)
@@ -402,16 +360,16 @@ void TfrmDocForne::btnFilialClick(QObject *)
 void TfrmDocForne::Vd_Fornecedor()
 {
     if (rdbListaFor->isChecked() && Consiste::EmptyString(stFornecedor)) {
-        moveFocus(rdbListaFor);
-        failWith("For_Inf");
+        Velmora::MoveFocus(rdbListaFor);
+        msgPadrao->Fail("For_Inf");
     }
 }
 
 void TfrmDocForne::Vd_Filial()
 {
     if (rdbListaFil->isChecked() && Consiste::EmptyString(stFilial)) {
-        moveFocus(rdbListaFil);
-        failWith("Fil_Inf");
+        Velmora::MoveFocus(rdbListaFil);
+        msgPadrao->Fail("Fil_Inf");
     }
 }
 
@@ -466,9 +424,9 @@ void TfrmDocForne::Vd_Datas()
     const bool finalFlag = Consiste::EmptyString(depDtFinal->Text());
     try {
         if (initialFlag)
-            failWith("DtIni_inf");
+            msgPadrao->Fail("DtIni_inf");
         if (finalFlag)
-            failWith("DtFin_inf");
+            msgPadrao->Fail("DtFin_inf");
         const QVariant company = text(medCdEmpresa->Text());
         const QVariant registration = text(edtInscricao->Text());
         const QVariant tax = text(medCdImposto->Text());
@@ -485,13 +443,13 @@ void TfrmDocForne::Vd_Datas()
             true, 0));
         if (cdsVdDataIni->IsEmpty() || cdsVdDataFinal->IsEmpty()) {
             initialFlag = true;
-            failWith("Mapa_Inv");
+            msgPadrao->Fail("Mapa_Inv");
         }
     } catch (...) {
         if (initialFlag)
-            moveFocus(depDtInicial);
+            Velmora::MoveFocus(depDtInicial);
         else if (finalFlag)
-            moveFocus(depDtFinal);
+            Velmora::MoveFocus(depDtFinal);
         throw;
     }
 }
@@ -503,8 +461,8 @@ void TfrmDocForne::checkDateOrder()
     if (Consiste::EmptyString(depDtInicial->Text()) || Consiste::EmptyString(depDtFinal->Text()))
         return;
     if (depDtInicial->GetDate() > depDtFinal->GetDate()) {
-        moveFocus(depDtInicial);
-        failWith("DtIni_inv");
+        Velmora::MoveFocus(depDtInicial);
+        msgPadrao->Fail("DtIni_inv");
     }
 }
 

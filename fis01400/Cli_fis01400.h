@@ -87,11 +87,9 @@ protected:
     void Loaded() override;
 
 private:
-    [[noreturn]] void failWith(const char *key) const;
     void setRegistrationRowEnabled(bool enabled);
     void checkDateOrder();
     QString collectingBody() const;
-    static void moveFocus(QWidget *control);
 
     // Components of the description, looked up once it is applied.
     TMessages *msgPadrao = nullptr;

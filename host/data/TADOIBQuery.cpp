@@ -108,6 +108,22 @@ void TADOIBQuery::SetSQL_IB(const QStringList &lines)
     textsChanged();
 }
 
+bool TADOIBQuery::OpenWith(std::initializer_list<ParamValue> values)
+{
+    Close();
+    for (const ParamValue &v : values) {
+        TParam *param = ParamByName(QLatin1String(v.name));
+        if (!v.value.isValid())
+            param->Clear();
+        else if (v.value.metaType().id() == QMetaType::QString && v.value.toString().isNull())
+            param->SetAsVariant(QString::fromLatin1(""));
+        else
+            param->SetAsVariant(v.value);
+    }
+    Open();
+    return !IsEmpty();
+}
+
 void TADOIBQuery::SetParamNames(const QStringList &names)
 {
     m_declaredParams = names;

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <initializer_list>
 #include <memory>
 
 namespace Velmora::Internal {
@@ -97,6 +98,17 @@ public:
     const TParams &Params() const { return m_params; }
     // Raises EDatabaseError naming the parameter when the query has none of that name.
     TParam *ParamByName(const QString &name) const { return m_params.ParamByName(name); }
+
+    // One parameter's value for OpenWith: a null QVariant clears it; a text, even a null one,
+    // goes as a text (the empty text, never null).
+    struct ParamValue
+    {
+        const char *name;
+        QVariant value;
+    };
+    // The lookup of a check: closes, gives the named parameters their values, opens. True
+    // when the answer has rows; raises what Open raises.
+    bool OpenWith(std::initializer_list<ParamValue> values);
 
     QString ADOConnection() const { return m_adoConnection; }
     void SetADOConnection(const QString &name) { m_adoConnection = name; }

@@ -1,5 +1,8 @@
 #include "TMessages.h"
 
+#include "Consiste.h"
+#include "rtl/Exceptions.h"
+
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcMessages, "velmora.messages")
@@ -34,4 +37,10 @@ QString TMessages::Msg(const QString &key) const
 bool TMessages::Contains(const QString &key) const
 {
     return m_texts.contains(key.toCaseFolded());
+}
+
+void TMessages::Fail(const QString &key) const
+{
+    Consiste::MensErro(Msg(key), true);
+    throw EAbort(); // MensErro has raised already; this only tells the compiler
 }

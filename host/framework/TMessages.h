@@ -24,6 +24,8 @@ public:
     // warning in the log (category velmora.messages).
     QString Msg(const QString &key) const;
     bool Contains(const QString &key) const;
+    // Shows the key's text as an error and aborts the handler (Consiste::MensErro).
+    [[noreturn]] void Fail(const QString &key) const;
 
 private:
     QStringList m_lines;

@@ -135,6 +135,33 @@ TEST_P(QueryTest, NullParameterAndEmptyTextBehaveDifferently)
     EXPECT_EQ(column(QStringLiteral("CDIMPOSTONFE")), QStringList{QStringLiteral("01")});
 }
 
+// The checks' lookup in one call: a null value clears, a text (a null one too) goes as a
+// text, and the answer says whether there are rows.
+TEST_P(QueryTest, OpenWithSetsTheValuesAndSaysWhetherThereAreRows)
+{
+    query.SetSQL({"SELECT CDIMPOSTONFE FROM IMPOSTONFE",
+                  "WHERE IDORGARRECADNFE = NVL(:P_ORGAO, IDORGARRECADNFE)",
+                  "ORDER BY CDIMPOSTONFE"});
+    query.SetSQL_IB({"SELECT CDIMPOSTONFE FROM IMPOSTONFE, PARAM(:P_ORGAO) P",
+                     "WHERE IDORGARRECADNFE = NVLSTR(P.PARAM, IDORGARRECADNFE)",
+                     "ORDER BY CDIMPOSTONFE"});
+    const struct
+    {
+        QVariant value;
+        QStringList rows;
+    } cases[] = {
+        {QVariant(), {"01", "04"}},
+        {QString(), {"04"}},
+        {QStringLiteral("E"), {"01"}},
+        {QStringLiteral("X"), {}},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(query.OpenWith({{"P_ORGAO", c.value}}), !c.rows.isEmpty());
+        EXPECT_EQ(column(QStringLiteral("CDIMPOSTONFE")), c.rows) << qPrintable(c.value.toString());
+    }
+    EXPECT_THROW(query.OpenWith({{"P_NADA", QStringLiteral("1")}}), EDatabaseError);
+}
+
 TEST_P(QueryTest, DeclaredFieldsBindByNameWithoutLetterCase)
 {
     query.SetSQL({"SELECT CDEMPRESA, NMEMPRESA FROM EMPRESA ORDER BY CDEMPRESA"});
