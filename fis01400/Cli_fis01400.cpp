@@ -39,15 +39,6 @@ QVariant text(const QString &value)
     return QVariant(value.isNull() ? QString::fromLatin1("") : value);
 }
 
-template <class T> T *component(const QObject *form, const char *name)
-{
-    auto *c = form->findChild<T *>(QLatin1String(name));
-    if (!c)
-        throw Exception(QStringLiteral("Componente '%1' ausente da tela Documentos por Fornecedor.")
-                            .arg(QLatin1String(name)));
-    return c;
-}
-
 } // namespace
 
 int Cli_fis01400_Nesting = 0;
@@ -69,38 +60,7 @@ QString TfrmDocForne::DescriptionPath() const
 void TfrmDocForne::Loaded()
 {
     TfrmDadosGerRel::Loaded();
-    msgPadrao = component<TMessages>(this, "msgPadrao");
-    medCdImposto = component<TMaskEdit>(this, "medCdImposto");
-    medCdEmpresa = component<TMaskEdit>(this, "medCdEmpresa");
-    edtNmImposto = component<TEdit>(this, "edtNmImposto");
-    edtNmEmpresa = component<TEdit>(this, "edtNmEmpresa");
-    lblInscricao = component<TLabel>(this, "lblInscricao");
-    edtInscricao = component<TEdit>(this, "edtInscricao");
-    btpInscricao = component<TBtnPesquisa>(this, "btpInscricao");
-    depDtInicial = component<TDateEditPlus>(this, "depDtInicial");
-    depDtFinal = component<TDateEditPlus>(this, "depDtFinal");
-    rdbTodosFor = component<TRadioButton>(this, "rdbTodosFor");
-    rdbListaFor = component<TRadioButton>(this, "rdbListaFor");
-    rdbTodosFil = component<TRadioButton>(this, "rdbTodosFil");
-    rdbListaFil = component<TRadioButton>(this, "rdbListaFil");
-    btnPesqForne = component<TBtnPesquisa>(this, "btnPesqForne");
-    btnFilial = component<TBtnPesquisa>(this, "btnFilial");
-    qryImposto = component<TADOIBQuery>(this, "qryImposto");
-    qryEmpresa = component<TADOIBQuery>(this, "qryEmpresa");
-    qryInscEsta = component<TADOIBQuery>(this, "qryInscEsta");
-    qryInscrMuni = component<TADOIBQuery>(this, "qryInscrMuni");
-    qryFornecedor = component<TADOIBQuery>(this, "qryFornecedor");
-    qryFiliOrig = component<TADOIBQuery>(this, "qryFiliOrig");
-    qryImpostoCDIMPOSTONFE = component<TField>(this, "qryImpostoCDIMPOSTONFE");
-    dtsInscrEstad = component<TDataSource>(this, "dtsInscrEstad");
-    dtsInscrMuni = component<TDataSource>(this, "dtsInscrMuni");
-    dtsFornecedor = component<TDataSource>(this, "dtsFornecedor");
-    dtsFiliOrig = component<TDataSource>(this, "dtsFiliOrig");
-    cdsDtIni = component<TClientDataSet>(this, "cdsDtIni");
-    cdsDtFim = component<TClientDataSet>(this, "cdsDtFim");
-    cdsVdDataIni = component<TClientDataSet>(this, "cdsVdDataIni");
-    cdsVdDataFinal = component<TClientDataSet>(this, "cdsVdDataFinal");
-    netDocForne = component<TNetConnection>(this, "netDocForne");
+    setupUi(this);
 }
 
 void TfrmDocForne::setRegistrationRowEnabled(bool enabled)

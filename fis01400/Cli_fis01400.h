@@ -1,26 +1,13 @@
 #pragma once
 
 #include "reports/TfrmDadosGerRel.h"
+#include "ui_TfrmDocForne.h"
 
 #include <QString>
 
-class TADOIBQuery;
-class TBtnPesquisa;
-class TClientDataSet;
-class TDataSource;
-class TDateEditPlus;
-class TEdit;
-class TField;
-class TLabel;
-class TMaskEdit;
-class TMessages;
-class TNetConnection;
-class TParams;
-class TRadioButton;
-
 // "Documentos por Fornecedor": the parameters of the report FIS014, each checked against the
 // database and the application server, handed to the report machinery.
-class Q_DECL_EXPORT TfrmDocForne : public TfrmDadosGerRel
+class Q_DECL_EXPORT TfrmDocForne : public TfrmDadosGerRel, private Ui::TfrmDocForne
 {
     Q_OBJECT
 public:
@@ -90,40 +77,6 @@ private:
     void setRegistrationRowEnabled(bool enabled);
     void checkDateOrder();
     QString collectingBody() const;
-
-    // Components of the description, looked up once it is applied.
-    TMessages *msgPadrao = nullptr;
-    TMaskEdit *medCdImposto = nullptr;
-    TMaskEdit *medCdEmpresa = nullptr;
-    TEdit *edtNmImposto = nullptr;
-    TEdit *edtNmEmpresa = nullptr;
-    TLabel *lblInscricao = nullptr;
-    TEdit *edtInscricao = nullptr;
-    TBtnPesquisa *btpInscricao = nullptr;
-    TDateEditPlus *depDtInicial = nullptr;
-    TDateEditPlus *depDtFinal = nullptr;
-    TRadioButton *rdbTodosFor = nullptr;
-    TRadioButton *rdbListaFor = nullptr;
-    TRadioButton *rdbTodosFil = nullptr;
-    TRadioButton *rdbListaFil = nullptr;
-    TBtnPesquisa *btnPesqForne = nullptr;
-    TBtnPesquisa *btnFilial = nullptr;
-    TADOIBQuery *qryImposto = nullptr;
-    TADOIBQuery *qryEmpresa = nullptr;
-    TADOIBQuery *qryInscEsta = nullptr;
-    TADOIBQuery *qryInscrMuni = nullptr;
-    TADOIBQuery *qryFornecedor = nullptr;
-    TADOIBQuery *qryFiliOrig = nullptr;
-    TField *qryImpostoCDIMPOSTONFE = nullptr;
-    TDataSource *dtsInscrEstad = nullptr;
-    TDataSource *dtsInscrMuni = nullptr;
-    TDataSource *dtsFornecedor = nullptr;
-    TDataSource *dtsFiliOrig = nullptr;
-    TClientDataSet *cdsDtIni = nullptr;
-    TClientDataSet *cdsDtFim = nullptr;
-    TClientDataSet *cdsVdDataIni = nullptr;
-    TClientDataSet *cdsVdDataFinal = nullptr;
-    TNetConnection *netDocForne = nullptr;
 };
 
 // The module's globals, reachable by name from the host and sibling modules.
