@@ -2,7 +2,7 @@
 #include "Cli_fis01400.h"
 
 #include "rtl/ModuleRegistry.h"
-#include "rtl/PackageInfo.h"
+#include "rtl/Package.h"
 
 namespace {
 
@@ -12,38 +12,17 @@ const char *const requiredPackages[] = {"velmora_rtl", "velmora_framework", "vel
 
 const VelmoraUnit units[] = {
     {"Pkg_fis01400", nullptr, nullptr, &Pkg_fis01400_Nesting},
-    {"Cli_fis01400", &Cli_fis01400_Initialization, &Cli_fis01400_Finalization,
-     &Cli_fis01400_Nesting},
+    VELMORA_UNIT(Cli_fis01400),
 };
 
 const VelmoraScreen screens[] = {
     {"FIS01400", "Documentos por Fornecedor", "IniProc"},
 };
 
-const VelmoraPackageInfo packageInfo = {
-    VELMORA_PACKAGE_INFO_VERSION, 3, requiredPackages, 2, units, 1, screens,
-};
-
 } // namespace
+
+VELMORA_PACKAGE(Q_DECL_EXPORT, requiredPackages, units, screens)
 
 // The module registers itself with the run-time library when the system loads it, so its
 // language resources, when installed beside it, come first.
 VELMORA_REGISTER_MODULE()
-
-extern "C" {
-
-Q_DECL_EXPORT const VelmoraPackageInfo *GetPackageInfoTable()
-{
-    return &packageInfo;
-}
-
-Q_DECL_EXPORT void Initialize()
-{
-    InitializePackage(&packageInfo);
-}
-
-Q_DECL_EXPORT void Finalize()
-{
-    FinalizePackage(&packageInfo);
-}
-}

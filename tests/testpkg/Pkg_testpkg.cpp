@@ -2,7 +2,7 @@
 #include "Cli_teste.h"
 
 #include "rtl/ModuleRegistry.h"
-#include "rtl/PackageInfo.h"
+#include "rtl/Package.h"
 
 namespace {
 
@@ -21,36 +21,16 @@ void Pkg_testpkg_Finalization()
 const char *const requiredPackages[] = {"velmora_rtl", "velmora_framework"};
 
 const VelmoraUnit units[] = {
-    {"Pkg_testpkg", &Pkg_testpkg_Initialization, &Pkg_testpkg_Finalization, &Pkg_testpkg_Nesting},
-    {"Cli_teste", &Cli_teste_Initialization, &Cli_teste_Finalization, &Cli_teste_Nesting},
+    VELMORA_UNIT(Pkg_testpkg),
+    VELMORA_UNIT(Cli_teste),
 };
 
 const VelmoraScreen screens[] = {
     {"TST00100", "Tela de Teste", "IniProc"},
 };
 
-const VelmoraPackageInfo packageInfo = {
-    VELMORA_PACKAGE_INFO_VERSION, 2, requiredPackages, 2, units, 1, screens,
-};
-
 } // namespace
 
+VELMORA_PACKAGE(VELMORA_TESTPKG_EXPORT, requiredPackages, units, screens)
+
 VELMORA_REGISTER_MODULE()
-
-extern "C" {
-
-VELMORA_TESTPKG_EXPORT const VelmoraPackageInfo *GetPackageInfoTable()
-{
-    return &packageInfo;
-}
-
-VELMORA_TESTPKG_EXPORT void Initialize()
-{
-    InitializePackage(&packageInfo);
-}
-
-VELMORA_TESTPKG_EXPORT void Finalize()
-{
-    FinalizePackage(&packageInfo);
-}
-}
