@@ -45,15 +45,6 @@ void RegistrarTrilha(const QString &evento)
         TrilhaExterna->append(QString(evento.constData(), evento.size()));
 }
 
-template <class T> T *TfrmTeste::component(const char *name) const
-{
-    T *c = findChild<T *>(QLatin1String(name));
-    if (!c)
-        throw Exception(
-            QStringLiteral("Componente '%1' ausente na tela de teste.").arg(QLatin1String(name)));
-    return c;
-}
-
 QString TfrmTeste::DescriptionPath() const
 {
     return recurso(":/testpkg/form/TfrmTeste.json");
@@ -63,13 +54,7 @@ void TfrmTeste::FormCreate(QObject *)
 {
     if (boFalharCriacao)
         throw Exception(QStringLiteral("Criação da tela de teste recusada."));
-    edtCodigo = component<TEdit>("edtCodigo");
-    edtNome = component<TEdit>("edtNome");
-    rdbTodos = component<TRadioButton>("rdbTodos");
-    rdbLista = component<TRadioButton>("rdbLista");
-    sbtLista = component<TSpeedButton>("sbtLista");
-    btnFalhar = component<TButton>("btnFalhar");
-    lblEco = component<TEtiquetaTeste>("lblEco");
+    setupUi(this);
     QFile saudacao(recurso(":/testpkg/text/saudacao.txt"));
     if (saudacao.open(QIODevice::ReadOnly))
         lblEco->SetCaption(QString::fromUtf8(saudacao.readAll()).trimmed());

@@ -3,18 +3,13 @@
 #include "testpkg_global.h"
 
 #include "framework/TForm.h"
+#include "ui_TfrmTeste.h"
 
 #include <QString>
 #include <QStringList>
 
-class TButton;
-class TEdit;
-class TEtiquetaTeste;
-class TRadioButton;
-class TSpeedButton;
-
 // The test screen TST00100: a code, a name, an all-or-list choice, a button that fails.
-class TfrmTeste : public TForm
+class TfrmTeste : public TForm, private Ui::TfrmTeste
 {
     Q_OBJECT
 public:
@@ -32,17 +27,6 @@ public:
     Q_INVOKABLE void rdbListaClick(QObject *Sender);
     Q_INVOKABLE void sbtListaClick(QObject *Sender);
     Q_INVOKABLE void btnFalharClick(QObject *Sender);
-
-private:
-    template <class T> T *component(const char *name) const;
-
-    TEdit *edtCodigo = nullptr;
-    TEdit *edtNome = nullptr;
-    TRadioButton *rdbTodos = nullptr;
-    TRadioButton *rdbLista = nullptr;
-    TSpeedButton *sbtLista = nullptr;
-    TButton *btnFalhar = nullptr;
-    TEtiquetaTeste *lblEco = nullptr;
 };
 
 // The package's exported globals and procedures, reached by the host by name.
