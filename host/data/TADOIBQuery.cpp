@@ -2,80 +2,13 @@
 
 #include "DBConnection.h"
 #include "Statement_p.h"
+#include "StreamingRead.h"
 #include "dtmDBGeral.h"
 #include "rtl/Exceptions.h"
 
 using Velmora::DatabaseKind;
 using Velmora::DBConnection;
 using Velmora::Engine;
-
-namespace {
-
-// The first word of the statement, past blanks, comments and opening parentheses.
-QString firstWord(const QString &sql)
-{
-    qsizetype i = 0;
-    const qsizetype n = sql.size();
-    while (i < n) {
-        const QChar c = sql.at(i);
-        if (c.isSpace() || c == QLatin1Char('(')) {
-            ++i;
-        } else if (sql.mid(i, 2) == QLatin1String("--")) {
-            while (i < n && sql.at(i) != QLatin1Char('\n'))
-                ++i;
-        } else if (sql.mid(i, 2) == QLatin1String("/*")) {
-            const qsizetype end = sql.indexOf(QLatin1String("*/"), i + 2);
-            i = end < 0 ? n : end + 2;
-        } else {
-            break;
-        }
-    }
-    qsizetype end = i;
-    while (end < n && sql.at(end).isLetter())
-        ++end;
-    return sql.mid(i, end - i).toUpper();
-}
-
-// Words of statements that change data or definitions, outside quotes and comments: a
-// read-only query refuses a text that holds one (PostgreSQL would run a DELETE inside WITH).
-bool mentionsWrite(const QString &sql)
-{
-    static const QStringList writes{"INSERT", "UPDATE", "DELETE", "MERGE",  "TRUNCATE", "ALTER",
-                                    "CREATE", "DROP",   "GRANT",  "REVOKE", "EXECUTE",  "CALL"};
-    QChar quote;
-    qsizetype i = 0;
-    const qsizetype n = sql.size();
-    while (i < n) {
-        const QChar c = sql.at(i);
-        if (!quote.isNull()) {
-            if (c == quote)
-                quote = QChar();
-            ++i;
-        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
-            quote = c;
-            ++i;
-        } else if (sql.mid(i, 2) == QLatin1String("--")) {
-            while (i < n && sql.at(i) != QLatin1Char('\n'))
-                ++i;
-        } else if (sql.mid(i, 2) == QLatin1String("/*")) {
-            const qsizetype end = sql.indexOf(QLatin1String("*/"), i + 2);
-            i = end < 0 ? n : end + 2;
-        } else if (c.isLetter() || c == QLatin1Char('_')) {
-            qsizetype end = i;
-            while (end < n && (sql.at(end).isLetterOrNumber() || sql.at(end) == QLatin1Char('_')))
-                ++end;
-            const bool parameter = i > 0 && sql.at(i - 1) == QLatin1Char(':');
-            if (!parameter && writes.contains(sql.mid(i, end - i).toUpper()))
-                return true;
-            i = end;
-        } else {
-            ++i;
-        }
-    }
-    return false;
-}
-
-} // namespace
 
 TADOIBQuery::TADOIBQuery(QObject *parent) : TDataSet(parent) {}
 
@@ -232,12 +165,10 @@ const TADOIBQuery::Plan &TADOIBQuery::planFor(DatabaseKind kind)
     Plan plan;
     plan.kind = kind;
     plan.text = TextFor(kind).join(QLatin1Char('\n'));
-    const QString verb = firstWord(plan.text);
     if (plan.text.trimmed().isEmpty())
         plan.refusal = QStringLiteral("A consulta '%1' não tem texto para esse banco de dados.")
                            .arg(objectName());
-    else if ((verb != QLatin1String("SELECT") && verb != QLatin1String("WITH")) ||
-             mentionsWrite(plan.text))
+    else if (!Velmora::IsReadOnlyText(plan.text))
         plan.refusal =
             QStringLiteral("A consulta '%1' é somente leitura: o texto deve ser um SELECT.")
                 .arg(objectName());

@@ -2,10 +2,12 @@
 // fields bind, what it refuses, and how it comes back after the connection is lost.
 #include "Fixture.h"
 #include "TestDatabases.h"
+#include "data/StreamingRead.h"
 #include "data/TADOIBQuery.h"
 #include "rtl/Exceptions.h"
 
 #include <QJsonDocument>
+#include <QSqlQuery>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -160,6 +162,38 @@ TEST_P(QueryTest, OpenWithSetsTheValuesAndSaysWhetherThereAreRows)
         EXPECT_EQ(column(QStringLiteral("CDIMPOSTONFE")), c.rows) << qPrintable(c.value.toString());
     }
     EXPECT_THROW(query.OpenWith({{"P_NADA", QStringLiteral("1")}}), EDatabaseError);
+}
+
+// The reports' reads stream under the queries' rules: parameters by name, and no text that
+// would change data runs, however it is dressed.
+TEST_P(QueryTest, AStreamingReadBindsByNameAndNeverWrites)
+{
+    const QSqlDatabase database = db->Connection().Database();
+    QSqlQuery read = Velmora::OpenStreamingRead(
+        database, QStringLiteral("SELECT NMEMPRESA FROM EMPRESA WHERE CDEMPRESA = :P_CDEMPRESA"),
+        [](const QString &name) { return name == "P_CDEMPRESA" ? QVariant("02") : QVariant(); });
+    ASSERT_TRUE(read.next());
+    EXPECT_EQ(read.value(0).toString(), QStringLiteral("Atlântica"));
+    EXPECT_FALSE(read.next());
+
+    const char *writes[] = {
+        "DELETE FROM EMPRESA",
+        "WITH x AS (DELETE FROM EMPRESA RETURNING CDEMPRESA) SELECT CDEMPRESA FROM x",
+        "SELECT CDEMPRESA FROM EMPRESA; DELETE FROM EMPRESA",
+        "/* SELECT */ UPDATE EMPRESA SET NMEMPRESA = 'x'",
+    };
+    for (const char *text : writes) {
+        try {
+            Velmora::OpenStreamingRead(database, QString::fromUtf8(text),
+                                       [](const QString &) { return QVariant(); });
+            ADD_FAILURE() << "ran: " << text;
+        } catch (const EDatabaseError &e) {
+            EXPECT_TRUE(e.Message().contains(QStringLiteral("SELECT que não altere"))) << text;
+        }
+    }
+    query.SetSQL({"SELECT COUNT(*) AS N FROM EMPRESA"});
+    query.Open();
+    EXPECT_EQ(query.FieldByName(QStringLiteral("N"))->AsString(), QStringLiteral("2"));
 }
 
 TEST_P(QueryTest, DeclaredFieldsBindByNameWithoutLetterCase)
