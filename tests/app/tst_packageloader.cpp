@@ -197,7 +197,7 @@ TEST_F(PackageTest, AnExceptionRaisedInThePackageIsCaughtInTheHost)
     }
     // At the dispatch boundary it is one message and nothing more.
     EXPECT_FALSE(Velmora::Dispatch(fail));
-    EXPECT_EQ(services.messages,
+    EXPECT_EQ(services.messages(),
               QStringList{QStringLiteral("Falha proposital do pacote de teste.")});
 }
 
@@ -223,7 +223,7 @@ TEST_F(PackageTest, UnloadClosesTheOpenScreensAndTheReloadedPackageStartsAfresh)
     EXPECT_FALSE(*loader().Variable<bool>(testPackage, QStringLiteral("boStCriado")));
     ASSERT_TRUE(host->OpenScreen(QStringLiteral("TST00100")));
     EXPECT_EQ(loader().OpenScreens(testPackage).size(), 1);
-    EXPECT_TRUE(services.messages.isEmpty()) << qPrintable(services.messages.join('\n'));
+    EXPECT_TRUE(services.messages().isEmpty()) << qPrintable(services.messages().join('\n'));
 }
 
 TEST_F(PackageTest, UnloadDeliversTheDeletionOfAReleasedScreen)
@@ -262,7 +262,8 @@ TEST_F(PackageTest, AFailingEntryProcedureShowsOneMessageAndTheCursorComesBack)
     loader().Load(testPackage);
     *loader().Variable<bool>(testPackage, QStringLiteral("boFalharCriacao")) = true;
     EXPECT_FALSE(host->OpenScreen(QStringLiteral("TST00100")));
-    EXPECT_EQ(services.messages, QStringList{QStringLiteral("Criação da tela de teste recusada.")});
+    EXPECT_EQ(services.messages(),
+              QStringList{QStringLiteral("Criação da tela de teste recusada.")});
     EXPECT_EQ(Application().ScreenCursor(), 0);
     EXPECT_FALSE(*loader().Variable<bool>(testPackage, QStringLiteral("boStCriado")));
     EXPECT_TRUE(loader().OpenScreens(testPackage).isEmpty());
@@ -270,7 +271,7 @@ TEST_F(PackageTest, AFailingEntryProcedureShowsOneMessageAndTheCursorComesBack)
     *loader().Variable<bool>(testPackage, QStringLiteral("boFalharCriacao")) = false;
     EXPECT_TRUE(host->OpenScreen(QStringLiteral("TST00100")));
     EXPECT_FALSE(host->OpenScreen(QStringLiteral("XYZ99999")));
-    EXPECT_EQ(services.messages.last(),
+    EXPECT_EQ(services.messages().last(),
               QStringLiteral("Tela 'XYZ99999' não encontrada nos pacotes carregados."));
 }
 
@@ -300,7 +301,7 @@ TEST_F(PackageTest, TheMenusOfferTheScreensAndThePackages)
     EXPECT_FALSE(loader().IsLoaded(testPackage));
     window.RefreshMenus();
     EXPECT_EQ(window.ModulesMenu()->findChild<QAction *>(QStringLiteral("TST00100")), nullptr);
-    EXPECT_TRUE(services.messages.isEmpty()) << qPrintable(services.messages.join('\n'));
+    EXPECT_TRUE(services.messages().isEmpty()) << qPrintable(services.messages().join('\n'));
 }
 
 TEST_F(PackageTest, TheModuleRegistryFollowsThePackageAndItsLanguageResource)

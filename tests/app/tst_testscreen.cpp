@@ -85,30 +85,30 @@ TEST_F(TestScreen, OneScreenShownAgainWithItsValues)
     screen = loader().OpenScreens(testPackage).value(0);
     ASSERT_TRUE(screen);
     EXPECT_TRUE(text("edtCodigo").isEmpty());
-    EXPECT_TRUE(services.messages.isEmpty()) << qPrintable(services.messages.join('\n'));
+    EXPECT_TRUE(services.messages().isEmpty()) << qPrintable(services.messages().join('\n'));
 }
 
 TEST_F(TestScreen, AnInvalidCodeShowsOneMessageAndKeepsTheFocus)
 {
     enter("edtCodigo", QStringLiteral("12a"));
-    EXPECT_EQ(services.messages, QStringList{QStringLiteral("Código inválido.")});
+    EXPECT_EQ(services.messages(), QStringList{QStringLiteral("Código inválido.")});
     EXPECT_EQ(focused(), control("edtCodigo"));
 
     // A click elsewhere cannot leave it either, and the click does not reach its target.
     QTest::mouseClick(control("btnFalhar"), Qt::LeftButton);
-    EXPECT_EQ(services.messages.size(), 2);
-    EXPECT_EQ(services.messages.last(), QStringLiteral("Código inválido."));
+    EXPECT_EQ(services.messages().size(), 2);
+    EXPECT_EQ(services.messages().last(), QStringLiteral("Código inválido."));
     EXPECT_EQ(focused(), control("edtCodigo"));
 
     enter("edtCodigo", QStringLiteral("12"));
     EXPECT_EQ(text("edtCodigo"), QStringLiteral("000012"));
     EXPECT_EQ(focused(), control("edtNome"));
-    EXPECT_EQ(services.messages.size(), 2);
+    EXPECT_EQ(services.messages().size(), 2);
 
     // Leaving an empty code is fine.
     enter("edtCodigo", QString());
     EXPECT_EQ(focused(), control("edtNome"));
-    EXPECT_EQ(services.messages.size(), 2);
+    EXPECT_EQ(services.messages().size(), 2);
 }
 
 TEST_F(TestScreen, ANewCodeEmptiesTheName)
@@ -131,7 +131,7 @@ TEST_F(TestScreen, ANewCodeEmptiesTheName)
 TEST_F(TestScreen, TheButtonsFailureIsShownOnceByTheHost)
 {
     QTest::mouseClick(control("btnFalhar"), Qt::LeftButton);
-    EXPECT_EQ(services.messages,
+    EXPECT_EQ(services.messages(),
               QStringList{QStringLiteral("Falha proposital do pacote de teste.")});
     EXPECT_TRUE(screen->isVisible());
 }
@@ -162,7 +162,7 @@ TEST_F(TestScreen, HelpAsksForTheControlsContextOrTheScreens)
     QTest::keyClick(focused(), Qt::Key_F1);
     const QList<QPair<QString, int>> expected{{QStringLiteral("TstHelp.hlp"), 101},
                                               {QStringLiteral("TstHelp.hlp"), 100}};
-    EXPECT_EQ(services.help, expected);
+    EXPECT_EQ(services.help(), expected);
 }
 
 } // namespace

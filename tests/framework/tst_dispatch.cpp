@@ -174,7 +174,6 @@ TEST_F(ExitTest, ChangeFiresOnRealChangesOnly)
 TEST_F(ExitTest, F1AsksHelpForTheControlOrTheScreen)
 {
     RecordingServices services;
-    services.record();
     QTest::keyClick(code, Qt::Key_F1);
     third->setFocus(Qt::OtherFocusReason);
     QTest::keyClick(third, Qt::Key_F1);

@@ -86,7 +86,6 @@ TEST(ServerWaitTest, TheScriptedUserGivesUpOnlyAPendingCall)
     };
     for (const auto &c : cases) {
         RecordingServices services;
-        services.record();
         if (c.cancelAfterMs >= 0)
             services.queueServerCancel(c.cancelAfterMs);
         bool stopped = false;

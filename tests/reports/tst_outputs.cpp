@@ -33,7 +33,6 @@ protected:
     void SetUp() override
     {
         db.loadFixture();
-        services.record();
         screen = std::make_unique<TestReportScreen>(&Application());
         screen->Create();
         totals = db.expectedTotals(QString());

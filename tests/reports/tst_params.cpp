@@ -39,7 +39,6 @@ class QueryParamsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        services.record();
         screen = std::make_unique<TestReportScreen>(&Application());
         screen->Create();
         designer = screen->findChild<TReportDesignerDialog *>(QStringLiteral("rpddPadrao"));

@@ -80,7 +80,6 @@ class ScreenTest : public ::testing::Test
 {
 protected:
     explicit ScreenTest(const QString &engine = QStringLiteral("sqlite")) : db(engine) {}
-    void SetUp() override { services.record(); }
     std::unique_ptr<TestReportScreen> open()
     {
         auto screen = std::make_unique<TestReportScreen>(&Application());
@@ -276,7 +275,6 @@ TEST_P(ScreenDataTest, ColumnRenamedInTheEditorIsPrintedUnderItsNewLabel)
 {
     db.loadFixture();
     InteractiveServices person;
-    person.record();
     auto screen = open();
     screen->calls.clear();
     button(screen.get(), "sbtReportEdit")->click();
@@ -330,7 +328,6 @@ TEST_P(ScreenDataTest, PreviewWindowOutlivesTheScreen)
         300, [](int) { return QStringLiteral("11111111000111"); },
         [](int) { return QDate(2024, 1, 20); });
     InteractiveServices person;
-    person.record();
     auto screen = open();
     button(screen.get(), "sbtPreview")->click();
     // The report runs on its own thread; the window comes with the first page.
@@ -375,7 +372,6 @@ TEST_F(ScreenTest, LongReportsRunBesideALiveScreen)
         [](int i) { return QString::fromLatin1(i % 2 ? "11111111000111" : "22222222000122"); },
         [](int i) { return QDate(2024, 1, 1 + i % 28); });
     InteractiveServices person;
-    person.record();
     auto screen = open();
     QElapsedTimer clock;
     qint64 last = 0, longest = 0;

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "ModuleEnvironment.h"
+#include "RecordingServices.h"
 #include "TcpProxy.h"
 #include "TestPrinting.h"
 
 #include "app/Host.h"
 #include "app/MainWindow.h"
 #include "app/PackageLoader.h"
-#include "framework/ScriptedServices.h"
 #include "framework/TForm.h"
 
 #include <QApplication>
@@ -17,27 +17,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-
-// What the screen shows and asks, recorded; the dialogs answer from the test's script.
-class Recorder : public Velmora::ScriptedServices
-{
-public:
-    Recorder()
-    {
-        onEvent = [this](const QJsonObject &e) { events << e; };
-        Velmora::Services::install(this);
-    }
-    ~Recorder() override { Velmora::Services::install(nullptr); }
-    QList<QJsonObject> of(const QString &kind) const
-    {
-        QList<QJsonObject> found;
-        for (const QJsonObject &e : events)
-            if (e.value(QLatin1String("event")).toString() == kind)
-                found << e;
-        return found;
-    }
-    QList<QJsonObject> events;
-};
 
 // The shared environment of one test program: the database, the server and the host's
 // shared objects, made once.
@@ -86,6 +65,6 @@ protected:
 
     QStringList messages() const { return recorder.messages(); }
 
-    Recorder recorder;
+    RecordingServices recorder;
     std::unique_ptr<Velmora::Host> host;
 };

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "framework/ScriptedServices.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QPair>
+
+// The services of a test: installed while it lives, they record everything the screens show
+// (as the batch trace writes it) and answer the dialogs from the test's script, cancelling a
+// question nothing was queued for. The records are copies: a package's literals leave memory
+// with it.
+class RecordingServices : public Velmora::ScriptedServices
+{
+public:
+    RecordingServices()
+    {
+        onEvent = [this](const QJsonObject &e) { events << e; };
+        Velmora::Services::install(this);
+    }
+    ~RecordingServices() override { Velmora::Services::install(nullptr); }
+    RecordingServices(const RecordingServices &) = delete;
+    RecordingServices &operator=(const RecordingServices &) = delete;
+
+    // The events of one kind: "message", "dialog", "help", "wait", "report"...
+    QList<QJsonObject> of(const QString &kind) const
+    {
+        QList<QJsonObject> found;
+        for (const QJsonObject &e : events)
+            if (e.value(QLatin1String("event")).toString() == kind)
+                found << e;
+        return found;
+    }
+    // The help asked for: file and context, in order.
+    QList<QPair<QString, int>> help() const
+    {
+        QList<QPair<QString, int>> asked;
+        for (const QJsonObject &e : of(QStringLiteral("help")))
+            asked << qMakePair(e.value(QLatin1String("file")).toString(),
+                               e.value(QLatin1String("context")).toInt());
+        return asked;
+    }
+
+    QList<QJsonObject> events;
+};
