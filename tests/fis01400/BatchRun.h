@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ModuleEnvironment.h"
+#include "Fis01400Module.h"
 #include "TestPrinting.h"
 
 #include <QJsonArray>

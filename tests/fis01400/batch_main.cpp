@@ -27,7 +27,8 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     try {
-        environment = std::make_unique<ModuleEnvironment>(QStringLiteral(FIS01400_FIXTURE));
+        environment =
+            std::make_unique<ModuleEnvironment>(Fis01400Module(), QStringLiteral(FIS01400_FIXTURE));
     } catch (const std::exception &e) {
         std::fprintf(stderr, "ambiente de teste: %s\n", e.what());
         return 1;

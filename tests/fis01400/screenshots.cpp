@@ -4,7 +4,7 @@
 //   fis01400-falha.png  print refused by the full check: the message box over the screen,
 //                       the focus back on the field at fault.
 // Exits with 1 when the screen does not behave as pictured.
-#include "ModuleEnvironment.h"
+#include "Fis01400Module.h"
 
 #include "app/Host.h"
 #include "app/MainWindow.h"
@@ -81,7 +81,8 @@ int main(int argc, char **argv)
     Velmora::InputFilter::install();
     std::unique_ptr<ModuleEnvironment> environment;
     try {
-        environment = std::make_unique<ModuleEnvironment>(QStringLiteral(FIS01400_FIXTURE));
+        environment =
+            std::make_unique<ModuleEnvironment>(Fis01400Module(), QStringLiteral(FIS01400_FIXTURE));
     } catch (const std::exception &e) {
         std::fprintf(stderr, "fis01400-screenshots: %s\n", e.what());
         return 1;

@@ -105,7 +105,8 @@ ModuleEnvironment *RoadEnvironment(const QString &engine)
     if (env)
         return env.get();
     try {
-        env = std::make_unique<ModuleEnvironment>(QStringLiteral(FIS01400_FIXTURE), engine);
+        env = std::make_unique<ModuleEnvironment>(Fis01400Module(),
+                                                  QStringLiteral(FIS01400_FIXTURE), engine);
         const QString path = env->folder() + QStringLiteral("/road.json");
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(RoadFixture()) < 0)

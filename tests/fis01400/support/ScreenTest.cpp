@@ -188,8 +188,8 @@ int main(int argc, char **argv)
     Velmora::InputFilter::install();
     ::testing::InitGoogleTest(&argc, argv);
     try {
-        environment = std::make_unique<ModuleEnvironment>(QStringLiteral(FIS01400_FIXTURE),
-                                                          QStringLiteral(FIS01400_ENGINE));
+        environment = std::make_unique<ModuleEnvironment>(
+            Fis01400Module(), QStringLiteral(FIS01400_FIXTURE), QStringLiteral(FIS01400_ENGINE));
 #ifdef FIS01400_DATABASE_RELAY
         const Velmora::ConnectionSettings &db = environment->databaseSettings();
         relay = std::make_unique<TcpProxy>(db.host, db.port);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ModuleEnvironment.h"
+#include "Fis01400Module.h"
 #include "RecordingServices.h"
 #include "TcpProxy.h"
 #include "TestPrinting.h"

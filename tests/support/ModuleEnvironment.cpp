@@ -20,14 +20,15 @@ namespace {
 
 } // namespace
 
-ModuleEnvironment::ModuleEnvironment(const QString &fixture, const QString &engine)
-    : m_engine(engine)
+ModuleEnvironment::ModuleEnvironment(const ModuleSpec &module, const QString &fixture,
+                                     const QString &engine)
+    : m_module(module), m_engine(engine)
 {
     if (!m_dir.isValid())
         fail(QStringLiteral("pasta temporária: %1").arg(m_dir.errorString()));
     // The layouts are copied: the base screen may write new ones beside them.
     QDir().mkpath(m_dir.filePath(QStringLiteral("layouts")));
-    const QDir layouts(QStringLiteral(FIS01400_LAYOUTS));
+    const QDir layouts(m_module.layouts);
     for (const QString &file : layouts.entryList({QStringLiteral("*.json")}, QDir::Files))
         QFile::copy(layouts.filePath(file), m_dir.filePath(QStringLiteral("layouts/") + file));
     // An empty database, dropped with the environment; velmora-db makes its schema.
@@ -66,7 +67,7 @@ void ModuleEnvironment::writeSettings(int port)
                              "ConnectTimeoutMs=2000\nCallTimeoutMs=%8\n"
                              "[Reports]\nDirectory=layouts\n"
                              "[Locale]\nShortDateFormat=dd/MM/yyyy\n"
-                             "[Packages]\nLoad=fis01400\n")
+                             "[Packages]\nLoad=%9\n")
                   .arg(db.driver, db.database, db.host,
                        m_databasePort > 0 ? QString::number(m_databasePort)
                        : db.port > 0      ? QString::number(db.port)
@@ -74,6 +75,7 @@ void ModuleEnvironment::writeSettings(int port)
                        db.user, db.password)
                   .arg(port == 0 ? m_port : port)
                   .arg(m_callTimeoutMs)
+                  .arg(m_module.package)
                   .toUtf8());
 }
 
@@ -178,7 +180,8 @@ int ModuleEnvironment::answeredCalls(const QString &method) const
     if (!log.open(QIODevice::ReadOnly))
         return 0;
     const QByteArray target =
-        (QStringLiteral(" Fis01400.rdmDocForne.") + method + QStringLiteral(" ")).toUtf8();
+        (QLatin1Char(' ') + m_module.dataModule + QLatin1Char('.') + method + QLatin1Char(' '))
+            .toUtf8();
     int count = 0;
     for (const QByteArray &line : log.readAll().split('\n'))
         if (line.contains(target) && line.contains(" ms ok"))

@@ -9,17 +9,26 @@
 
 #include <memory>
 
-// What the screen needs to run for real: a fresh database holding a fixture, the report
-// layouts, an application server over that database on a free loopback port, and the
-// settings file that names them all. Every failure raises std::runtime_error with the
+// The module a test runs: its package (the host loads it by name), the folder of its report
+// layouts, and the name of its data module on the application server.
+struct ModuleSpec
+{
+    QString package;
+    QString layouts;
+    QString dataModule;
+};
+
+// What a module's screen needs to run for real: a fresh database holding a fixture, the
+// module's report layouts, an application server over that database on a free loopback port,
+// and the settings file that names them all. Every failure raises std::runtime_error with the
 // tool's own output (an engine whose service is missing raises EDatabaseError).
 class ModuleEnvironment
 {
 public:
     // Creates the database on the engine (one of Velmora::Test::EngineNames()) with
     // velmora-db create, then load fixture, and starts the server over it.
-    explicit ModuleEnvironment(const QString &fixture,
-                               const QString &engine = QStringLiteral("sqlite"));
+    ModuleEnvironment(const ModuleSpec &module, const QString &fixture,
+                      const QString &engine = QStringLiteral("sqlite"));
     ~ModuleEnvironment();
     ModuleEnvironment(const ModuleEnvironment &) = delete;
     ModuleEnvironment &operator=(const ModuleEnvironment &) = delete;
@@ -49,7 +58,7 @@ public:
     // Installs the settings file in this process.
     void installSettings() const;
 
-    // The calls of a method of the screen's data module that the server answered so far:
+    // The calls of a method of the module's data module that the server answered so far:
     // the server logs one line per answered request.
     int answeredCalls(const QString &method) const;
 
@@ -62,6 +71,7 @@ public:
 private:
     void run(const QStringList &arguments) const;
 
+    ModuleSpec m_module;
     QTemporaryDir m_dir;
     QString m_engine;
     std::unique_ptr<Velmora::Test::ScratchDatabase> m_database;
