@@ -1,5 +1,6 @@
 #include "BatchJob.h"
 
+#include "BatchInput.h"
 #include "framework/ControlState.h"
 #include "framework/Dispatch.h"
 #include "framework/ScriptedServices.h"
@@ -14,12 +15,12 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMetaProperty>
-#include <QTest>
-#include <QWindow>
 
 #include <limits>
 
 namespace {
+
+namespace Input = Velmora::BatchInput;
 
 const QStringList stepKinds{QStringLiteral("enter"),  QStringLiteral("focus"),
                             QStringLiteral("click"),  QStringLiteral("lookup"),
@@ -49,26 +50,10 @@ bool needsControl(const QString &kind)
            kind == QLatin1String("list");
 }
 
-// A user's click: through the window, at the control's centre.
-void mouseClick(QWidget *control)
-{
-    QWidget *top = control->window();
-    const QPoint at = control->mapTo(top, control->rect().center());
-    if (QWindow *window = top->windowHandle())
-        QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, at);
-    else
-        QTest::mouseClick(control, Qt::LeftButton);
-}
-
 void typeCharacter(QChar ch)
 {
-    QWidget *target = QApplication::focusWidget();
-    if (!target)
-        return;
-    if (ch.unicode() < 128 && ch.isPrint())
-        QTest::keyClick(target, static_cast<char>(ch.unicode()));
-    else
-        QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+    if (QWidget *target = QApplication::focusWidget())
+        Input::typeCharacter(target, ch);
 }
 
 QJsonValue controlText(const QWidget *w)
@@ -192,7 +177,7 @@ int BatchJob::run(const QJsonObject &job)
     if (m_host.mainWindow) {
         m_host.mainWindow->show();
         m_host.mainWindow->activateWindow();
-        (void)QTest::qWaitForWindowActive(m_host.mainWindow);
+        (void)Input::waitForActive(m_host.mainWindow);
     }
     // The entry procedure runs first; a failure there is a message like any other.
     m_host.openScreen(m_code);
@@ -332,26 +317,25 @@ bool BatchJob::focus(QWidget *control)
 
 bool BatchJob::enter(QWidget *control, const QString &text)
 {
-    mouseClick(control);
+    Input::click(control);
     settle();
     QWidget *now = QApplication::focusWidget();
     if (!now || (now != control && !control->isAncestorOf(now)))
         return false; // the exit of the control that held the focus kept it there
-    QTest::keyClick(now, Qt::Key_A, Qt::ControlModifier);
-    if (text.isEmpty())
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+    Input::keyClick(now, Qt::Key_A, QStringLiteral("a"), Qt::ControlModifier);
+    if (QWidget *focused = QApplication::focusWidget(); focused && text.isEmpty())
+        Input::keyClick(focused, Qt::Key_Delete);
     for (const QChar ch : text)
         typeCharacter(ch);
     settle();
     if (QWidget *focused = QApplication::focusWidget())
-        QTest::keyClick(focused, Qt::Key_Tab);
+        Input::keyClick(focused, Qt::Key_Tab, QStringLiteral("\t"));
     return true;
 }
 
 bool BatchJob::click(QWidget *control)
 {
-    mouseClick(control);
-    return true;
+    return Input::click(control);
 }
 
 void BatchJob::dump()
