@@ -1,51 +1,14 @@
 #pragma once
 
+#include "BatchJobRun.h"
 #include "Fis01400Module.h"
-#include "TestPrinting.h"
-
-#include <QJsonArray>
-#include <QJsonObject>
-#include <QList>
-#include <QString>
-
-#include <gtest/gtest.h>
-
-// One run of the velmora executable's batch runner on the screen FIS01400: the job's steps,
-// the trace it wrote (one JSON object a line) and its exit status.
-struct JobRun
-{
-    int status = -1;
-    QList<QJsonObject> trace;
-    QString errors;
-
-    QList<QJsonObject> events(const QString &kind) const;
-    QJsonObject step(int n) const;
-    bool ok(int n) const { return step(n).value(QLatin1String("ok")).toBool(); }
-    QString focusAfter(int n) const { return step(n).value(QLatin1String("focus")).toString(); }
-    // "text @ focus" of each message, in order.
-    QStringList messages() const;
-    // The controls of the n-th dump (from 0).
-    QJsonObject state(int n = 0) const;
-    QString text(const QString &control, int dump = 0) const;
-    bool enabled(const QString &control, int dump = 0) const;
-    bool checked(const QString &control, int dump = 0) const;
-    // The values the report query received the n-th time it asked.
-    QJsonObject params(int n = 0) const;
-    QList<QJsonObject> dialogs() const { return events(QStringLiteral("dialog")); }
-    QList<QJsonObject> reports() const { return events(QStringLiteral("report")); }
-};
 
 // The database and server shared by every job of the program.
 ModuleEnvironment &BatchEnvironment();
 
-// Runs a job on the environment; steps is the JSON array of the job's steps, "$DIR" standing
-// for the environment's folder, where the report actions may write their files.
-JobRun RunJob(const ModuleEnvironment &environment, const QByteArray &steps);
-// The same on BatchEnvironment().
-JobRun RunJob(const QByteArray &steps);
-
-// Message as the trace shows it, with the control holding the focus afterwards.
-inline QString At(const QString &text, const QString &focus)
+// A job on the screen FIS01400 in the environment, or in BatchEnvironment().
+inline JobRun RunJob(const ModuleEnvironment &environment, const QByteArray &steps)
 {
-    return text + QStringLiteral(" @ ") + focus;
+    return RunJob(environment, QStringLiteral("FIS01400"), steps);
 }
+JobRun RunJob(const QByteArray &steps);

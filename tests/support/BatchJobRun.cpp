@@ -1,4 +1,4 @@
-#include "BatchRun.h"
+#include "BatchJobRun.h"
 
 #include <QJsonDocument>
 #include <QProcess>
@@ -65,7 +65,7 @@ QJsonObject JobRun::params(int n) const
     return asked.at(n).value(QLatin1String("values")).toObject();
 }
 
-JobRun RunJob(const ModuleEnvironment &environment, const QByteArray &steps)
+JobRun RunJob(const ModuleEnvironment &environment, const QString &screen, const QByteArray &steps)
 {
     JobRun r;
     // "$DIR" stands for the environment's folder, where reports may be written.
@@ -76,7 +76,7 @@ JobRun RunJob(const ModuleEnvironment &environment, const QByteArray &steps)
         ADD_FAILURE() << "steps are no JSON array: " << steps.constData();
         return r;
     }
-    const QJsonObject job{{QStringLiteral("screen"), QStringLiteral("FIS01400")},
+    const QJsonObject job{{QStringLiteral("screen"), screen},
                           {QStringLiteral("steps"), parsed.array()}};
     QProcess velmora;
     velmora.setProcessChannelMode(QProcess::SeparateChannels);
