@@ -10,6 +10,20 @@
 
 namespace {
 
+// Where the comment starting at i ends ("--" to the line's end, "/* */"); i when none starts.
+qsizetype pastComment(const QString &sql, qsizetype i)
+{
+    if (sql.mid(i, 2) == QLatin1String("--")) {
+        const qsizetype end = sql.indexOf(QLatin1Char('\n'), i);
+        return end < 0 ? sql.size() : end;
+    }
+    if (sql.mid(i, 2) == QLatin1String("/*")) {
+        const qsizetype end = sql.indexOf(QLatin1String("*/"), i + 2);
+        return end < 0 ? sql.size() : end + 2;
+    }
+    return i;
+}
+
 // The first word of the statement, past blanks, comments and opening parentheses.
 QString firstWord(const QString &sql)
 {
@@ -19,12 +33,8 @@ QString firstWord(const QString &sql)
         const QChar c = sql.at(i);
         if (c.isSpace() || c == QLatin1Char('(')) {
             ++i;
-        } else if (sql.mid(i, 2) == QLatin1String("--")) {
-            while (i < n && sql.at(i) != QLatin1Char('\n'))
-                ++i;
-        } else if (sql.mid(i, 2) == QLatin1String("/*")) {
-            const qsizetype end = sql.indexOf(QLatin1String("*/"), i + 2);
-            i = end < 0 ? n : end + 2;
+        } else if (const qsizetype past = pastComment(sql, i); past != i) {
+            i = past;
         } else {
             break;
         }
@@ -53,12 +63,8 @@ bool mentionsWrite(const QString &sql)
         } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
             quote = c;
             ++i;
-        } else if (sql.mid(i, 2) == QLatin1String("--")) {
-            while (i < n && sql.at(i) != QLatin1Char('\n'))
-                ++i;
-        } else if (sql.mid(i, 2) == QLatin1String("/*")) {
-            const qsizetype end = sql.indexOf(QLatin1String("*/"), i + 2);
-            i = end < 0 ? n : end + 2;
+        } else if (const qsizetype past = pastComment(sql, i); past != i) {
+            i = past;
         } else if (c.isLetter() || c == QLatin1Char('_')) {
             qsizetype end = i;
             while (end < n && (sql.at(end).isLetterOrNumber() || sql.at(end) == QLatin1Char('_')))
