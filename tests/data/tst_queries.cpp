@@ -51,6 +51,18 @@ protected:
         return values;
     }
 
+    // The optional filter of the lookup queries on P_ORGAO: null lists every tax, a text only
+    // the taxes of that collecting body.
+    void filterByCollectingBody()
+    {
+        query.SetSQL({"SELECT CDIMPOSTONFE FROM IMPOSTONFE",
+                      "WHERE IDORGARRECADNFE = NVL(:P_ORGAO, IDORGARRECADNFE)",
+                      "ORDER BY CDIMPOSTONFE"});
+        query.SetSQL_IB({"SELECT CDIMPOSTONFE FROM IMPOSTONFE, PARAM(:P_ORGAO) P",
+                         "WHERE IDORGARRECADNFE = NVLSTR(P.PARAM, IDORGARRECADNFE)",
+                         "ORDER BY CDIMPOSTONFE"});
+    }
+
     QString openError()
     {
         try {
@@ -115,13 +127,7 @@ TEST_P(QueryTest, ValuesAreBoundNeverWrittenIntoTheText)
 
 TEST_P(QueryTest, NullParameterAndEmptyTextBehaveDifferently)
 {
-    // The optional filter of the lookup queries: null lists every row, a text only its own.
-    query.SetSQL({"SELECT CDIMPOSTONFE FROM IMPOSTONFE",
-                  "WHERE IDORGARRECADNFE = NVL(:P_ORGAO, IDORGARRECADNFE)",
-                  "ORDER BY CDIMPOSTONFE"});
-    query.SetSQL_IB({"SELECT CDIMPOSTONFE FROM IMPOSTONFE, PARAM(:P_ORGAO) P",
-                     "WHERE IDORGARRECADNFE = NVLSTR(P.PARAM, IDORGARRECADNFE)",
-                     "ORDER BY CDIMPOSTONFE"});
+    filterByCollectingBody();
     TParam *orgao = query.ParamByName(QStringLiteral("P_ORGAO"));
     orgao->Clear();
     query.Open();
@@ -141,12 +147,7 @@ TEST_P(QueryTest, NullParameterAndEmptyTextBehaveDifferently)
 // text, and the answer says whether there are rows.
 TEST_P(QueryTest, OpenWithSetsTheValuesAndSaysWhetherThereAreRows)
 {
-    query.SetSQL({"SELECT CDIMPOSTONFE FROM IMPOSTONFE",
-                  "WHERE IDORGARRECADNFE = NVL(:P_ORGAO, IDORGARRECADNFE)",
-                  "ORDER BY CDIMPOSTONFE"});
-    query.SetSQL_IB({"SELECT CDIMPOSTONFE FROM IMPOSTONFE, PARAM(:P_ORGAO) P",
-                     "WHERE IDORGARRECADNFE = NVLSTR(P.PARAM, IDORGARRECADNFE)",
-                     "ORDER BY CDIMPOSTONFE"});
+    filterByCollectingBody();
     const struct
     {
         QVariant value;
