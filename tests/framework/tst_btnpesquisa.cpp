@@ -1,3 +1,4 @@
+#include "RecordingServices.h"
 #include "TestSupport.h"
 #include "data/TDataSource.h"
 #include "framework/ComponentRegistry.h"
@@ -9,9 +10,12 @@
 #include "rtl/Exceptions.h"
 
 #include <QHelpEvent>
+#include <QJsonObject>
 #include <QRadioButton>
 #include <QToolTip>
 #include <QtTest>
+
+#include <optional>
 
 // A screen with lookup buttons whose handlers write what they do into the shared log.
 class LookupForm : public TForm
@@ -74,7 +78,7 @@ private:
     }
 
     QStringList m_log;
-    RecordingServices m_services;
+    std::optional<RecordingServices> m_services;
     LookupForm *m_form = nullptr;
     TestDataSet *m_data = nullptr;
 };
@@ -88,9 +92,15 @@ void BtnPesquisaTest::initTestCase()
 void BtnPesquisaTest::init()
 {
     m_log.clear();
-    m_services = RecordingServices();
-    m_services.log = &m_log;
-    Velmora::Services::install(&m_services);
+    // What the user is shown goes into the same log as the handlers, in order.
+    m_services.emplace();
+    m_services->onEvent = [this](const QJsonObject &e) {
+        const QString kind = e.value(QLatin1String("event")).toString();
+        if (kind == QLatin1String("message"))
+            m_log << QStringLiteral("message:") + e.value(QLatin1String("text")).toString();
+        else if (kind == QLatin1String("dialog"))
+            m_log << QStringLiteral("pickRow:") + e.value(QLatin1String("title")).toString();
+    };
     m_form = TApplication::instance().CreateForm<LookupForm>();
     m_form->log = &m_log;
     m_data = new TestDataSet(m_form);
@@ -104,7 +114,7 @@ void BtnPesquisaTest::cleanup()
 {
     delete m_form;
     m_form = nullptr;
-    Velmora::Services::install(nullptr);
+    m_services.reset();
 }
 
 void BtnPesquisaTest::describedSettings()
@@ -128,7 +138,7 @@ void BtnPesquisaTest::describedSettings()
 
 void BtnPesquisaTest::pressRunsBeforeSearchAfterInOrder()
 {
-    m_services.pickRowAnswer = 2;
+    m_services->queueRowAt(2);
     QVERIFY(button("btpA")->Press());
     QCOMPARE(m_log, QStringList({"before", "pickRow:Imposto", "after:btpA:2"}));
     QCOMPARE(m_data->FieldByName(QStringLiteral("SGIMPOSTONFE"))->AsString(),
@@ -140,14 +150,13 @@ void BtnPesquisaTest::emptyDataSetShowsEmptyError()
     auto *empty = new TestDataSet(m_form);
     empty->Fill({{QStringLiteral("CDIMPOSTONFE")}}, {});
     m_form->findChild<TDataSource *>(QStringLiteral("dtsA"))->SetDataSet(empty);
-    m_services.pickRowAnswer = 0;
+    m_services->queueRowAt(0);
     QVERIFY(!button("btpA")->Press());
     QCOMPARE(m_log, QStringList({"before", "message:Não há imposto cadastrado."}));
 }
 
 void BtnPesquisaTest::cancelRunsNoAfterHandler()
 {
-    m_services.pickRowAnswer = -1;
     QVERIFY(button("btpA")->Press());
     QCOMPARE(m_log, QStringList({"before", "pickRow:Imposto"}));
 }
@@ -155,14 +164,14 @@ void BtnPesquisaTest::cancelRunsNoAfterHandler()
 void BtnPesquisaTest::clickHandlerOnlyButton()
 {
     // It has a data source, yet only its click handler runs: no search dialog.
-    m_services.pickRowAnswer = 0;
+    m_services->queueRowAt(0);
     button("btnLista")->click();
     QCOMPARE(m_log, QStringList({"click"}));
 }
 
 void BtnPesquisaTest::withoutDataSourceShowsEmptyError()
 {
-    m_services.pickRowAnswer = 0;
+    m_services->queueRowAt(0);
     QVERIFY(!button("btpSemFonte")->Press());
     QCOMPARE(m_log, QStringList({"before",
                                  "message:Não há inscrição cadastrada para a empresa informada."}));
@@ -171,7 +180,7 @@ void BtnPesquisaTest::withoutDataSourceShowsEmptyError()
 void BtnPesquisaTest::exceptionInBeforeEndsThePress()
 {
     m_form->failBefore = true;
-    m_services.pickRowAnswer = 0;
+    m_services->queueRowAt(0);
     QVERIFY(!button("btpA")->Press());
     // One message, the failure's own: no dialog, no empty message, no after handler.
     QCOMPARE(m_log, QStringList({"before", "message:Falha ao consultar os impostos."}));
@@ -180,7 +189,7 @@ void BtnPesquisaTest::exceptionInBeforeEndsThePress()
 void BtnPesquisaTest::beforeHandlerMayStopThePress()
 {
     m_form->stopBefore = true;
-    m_services.pickRowAnswer = 0;
+    m_services->queueRowAt(0);
     QVERIFY(button("btpA")->Press());
     QCOMPARE(m_log, QStringList({"before"}));
 }
@@ -192,7 +201,7 @@ void BtnPesquisaTest::f4InTheAssociatePressesTheButton()
     auto *code = m_form->findChild<TMaskEdit *>(QStringLiteral("medCodigo"));
     auto *name = m_form->findChild<QWidget *>(QStringLiteral("edtNome"));
     name->setFocus();
-    m_services.pickRowAnswer = 1;
+    m_services->queueRowAt(1);
     QTest::keyClick(code, Qt::Key_F4);
     QCOMPARE(m_log, QStringList({"before", "pickRow:Imposto", "after:btpA:1"}));
     // After a choice the user goes on from the associate.
@@ -219,7 +228,6 @@ void BtnPesquisaTest::takesNoFocus()
     name->setFocus();
     TBtnPesquisa *b = button("btpA");
     QCOMPARE(b->focusPolicy(), Qt::NoFocus);
-    m_services.pickRowAnswer = -1;
     QTest::mouseClick(m_form->windowHandle(), Qt::LeftButton, {},
                       b->mapTo(m_form, b->rect().center()));
     QCOMPARE(m_log, QStringList({"before", "pickRow:Imposto"}));

@@ -1,3 +1,4 @@
+#include "RecordingServices.h"
 #include "TestSupport.h"
 #include "framework/Consiste.h"
 #include "framework/Dispatch.h"
@@ -136,13 +137,12 @@ void ConsisteTest::pictPess()
 void ConsisteTest::mensErroShowsOnceAndEndsTheEvent()
 {
     RecordingServices services;
-    ServicesScope scope(&services);
     QVERIFY_THROWS_EXCEPTION(EAbort, Consiste::MensErro(QStringLiteral("Empresa não cadastrada.")));
-    QCOMPARE(services.messages, QStringList{"Empresa não cadastrada."});
+    QCOMPARE(services.messages(), QStringList{"Empresa não cadastrada."});
 
     // Through the dispatch boundary, and through a handler that catches only to move the
     // focus and raise again: still one message.
-    services.messages.clear();
+    services.clear();
     const bool ok = Velmora::Dispatch([] {
         try {
             Consiste::MensErro(QStringLiteral("Imposto não cadastrado."), true);
@@ -151,11 +151,11 @@ void ConsisteTest::mensErroShowsOnceAndEndsTheEvent()
         }
     });
     QVERIFY(!ok);
-    QCOMPARE(services.messages, QStringList{"Imposto não cadastrado."});
+    QCOMPARE(services.messages(), QStringList{"Imposto não cadastrado."});
 
-    services.messages.clear();
+    services.clear();
     Consiste::MensErro(QStringLiteral("Aviso."), false);
-    QCOMPARE(services.messages, QStringList{"Aviso."});
+    QCOMPARE(services.messages(), QStringList{"Aviso."});
 }
 
 void ConsisteTest::checkResultServ_data()
@@ -212,24 +212,23 @@ void ConsisteTest::checkResultServ()
     const QJsonValue value = doc.isObject() ? QJsonValue(doc.object()) : QJsonValue(doc.array());
 
     RecordingServices services;
-    ServicesScope scope(&services);
     if (ok) {
         QCOMPARE(Consiste::CheckResultServ(value, true, okStatus), doc.object());
-        QVERIFY(services.messages.isEmpty());
+        QVERIFY(services.messages().isEmpty());
         return;
     }
     // Shown: the message, then the event ends silently.
     QVERIFY_THROWS_EXCEPTION(EAbort, Consiste::CheckResultServ(value, true, okStatus));
-    QCOMPARE(services.messages, QStringList{message});
+    QCOMPARE(services.messages(), QStringList{message});
     // Not shown: the caller gets the message in the exception.
-    services.messages.clear();
+    services.clear();
     try {
         Consiste::CheckResultServ(value, false, okStatus);
         QFAIL("no exception");
     } catch (const ERemoteError &e) {
         QCOMPARE(e.Message(), message);
     }
-    QVERIFY(services.messages.isEmpty());
+    QVERIFY(services.messages().isEmpty());
 }
 
 void ConsisteTest::msgMatchesKeysInAnyCase_data()

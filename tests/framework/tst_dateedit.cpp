@@ -1,3 +1,4 @@
+#include "RecordingServices.h"
 #include "TestSupport.h"
 #include "framework/Events.h"
 #include "framework/Glyphs.h"
@@ -93,7 +94,6 @@ void DateEditTest::typedTexts()
     QFETCH(bool, valid);
     QFETCH(QString, weekDay);
     RecordingServices services;
-    ServicesScope scope(&services);
 
     QTest::keyClicks(m_date, typed);
     QCOMPARE(m_date->Text(), text);
@@ -106,12 +106,12 @@ void DateEditTest::typedTexts()
         QCOMPARE(label->text(), weekDay);
         QVERIFY(!m_date->EditText().contains(weekDay));
         m_date->CheckValidDate();
-        QVERIFY(services.messages.isEmpty());
+        QVERIFY(services.messages().isEmpty());
         QCOMPARE(m_date->GetDate(), StrToDate(text));
     } else {
         QVERIFY(!label || !label->isVisible());
         QVERIFY_THROWS_EXCEPTION(EAbort, m_date->CheckValidDate());
-        QCOMPARE(services.messages, QStringList{"Data inválida."});
+        QCOMPARE(services.messages(), QStringList{"Data inválida."});
         QVERIFY_THROWS_EXCEPTION(EConvertError, m_date->GetDate());
     }
 }
@@ -119,12 +119,11 @@ void DateEditTest::typedTexts()
 void DateEditTest::emptyField()
 {
     RecordingServices services;
-    ServicesScope scope(&services);
     QCOMPARE(m_date->Text(), QString());
     QCOMPARE(m_date->EditText(), QStringLiteral("  /  /    "));
     QCOMPARE(m_date->GetDate().value(), 0.0);
     m_date->CheckValidDate();
-    QVERIFY(services.messages.isEmpty());
+    QVERIFY(services.messages().isEmpty());
     QVERIFY(!m_date->WeekDayLabel() || !m_date->WeekDayLabel()->isVisible());
     QVERIFY(m_date->palette().color(QPalette::Text) != QColor(Qt::blue));
 }

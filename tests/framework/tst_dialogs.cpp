@@ -1,3 +1,4 @@
+#include "RecordingServices.h"
 #include "TestSupport.h"
 #include "data/TDataSource.h"
 #include "framework/Consiste.h"
@@ -374,7 +375,6 @@ void DialogsTest::listChecksCountsAndFilters()
 void DialogsTest::listPasteChecksCodesAndNamesTheMissing()
 {
     RecordingServices recorder;
-    ServicesScope scope(&recorder);
     ListDialog dialog(m_data, QStringLiteral("NRINSJURFORN"), QString(), QString());
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -387,16 +387,16 @@ void DialogsTest::listPasteChecksCodesAndNamesTheMissing()
     QVERIFY(dialog.IsChecked(2));
     QVERIFY(dialog.IsChecked(4));
     QCOMPARE(dialog.CheckedCount(), 3);
-    QCOMPARE(recorder.messages, QStringList{"Código não encontrado na lista: 99999999000199."});
+    QCOMPARE(recorder.messages(), QStringList{"Código não encontrado na lista: 99999999000199."});
 
     m_data->FieldByName(QStringLiteral("NRINSJURFORN"))->SetSize(14);
     ListDialog again(m_data, QStringLiteral("CODIGO"), QString(), QString());
     m_data->FieldByName(QStringLiteral("CODIGO"))->SetSize(3);
-    recorder.messages.clear();
+    recorder.clear();
     QCOMPARE(again.PasteCodes(QStringLiteral("1,10 , 7")), QStringList{"7"});
     QVERIFY(again.IsChecked(0));
     QVERIFY(again.IsChecked(3));
-    QCOMPARE(recorder.messages, QStringList{"Código não encontrado na lista: 7."});
+    QCOMPARE(recorder.messages(), QStringList{"Código não encontrado na lista: 7."});
 }
 
 void DialogsTest::listSelectionIsRawKeysInRowOrder()
@@ -463,30 +463,29 @@ void DialogsTest::pickRowsOfAnEmptyDataSetShowsTheEmptyMessage()
 void DialogsTest::pesquisaListaGoesThroughTheServices()
 {
     RecordingServices recorder;
-    ServicesScope scope(&recorder);
     TDataSource source;
     source.SetDataSet(m_data);
     QString selection = QStringLiteral("'002'");
     QVERIFY(!PesquisaLista(&source, QStringLiteral("CODIGO"),
                            QStringLiteral("Fornecedor|Não há fornecedor cadastrado."), false,
                            selection));
-    QCOMPARE(recorder.lastPickRowsTitle, QStringLiteral("Fornecedor"));
-    QCOMPARE(recorder.lastPickRowsEmpty, QStringLiteral("Não há fornecedor cadastrado."));
-    QCOMPARE(recorder.lastPickRowsKey, QStringLiteral("CODIGO"));
+    QCOMPARE(recorder.listsAsked.size(), 1);
+    QCOMPARE(recorder.listsAsked.last().title, QStringLiteral("Fornecedor"));
+    QCOMPARE(recorder.listsAsked.last().emptyMessage,
+             QStringLiteral("Não há fornecedor cadastrado."));
+    QCOMPARE(recorder.listsAsked.last().keyField, QStringLiteral("CODIGO"));
     QCOMPARE(selection, QStringLiteral("'002'"));
 
-    recorder.pickRowsOk = true;
-    recorder.pickRowsAnswer = QStringLiteral("'010'");
+    recorder.queueListPick({false, {QStringLiteral("010")}});
     QVERIFY(PesquisaLista(&source, QStringLiteral("CODIGO"), QStringLiteral("Filial|x"), false,
                           selection));
     QCOMPARE(selection, QStringLiteral("'010'"));
 
     // checkAll: an empty selection opens with every row checked.
-    recorder.pickRowsOk = false;
     QString none;
     PesquisaLista(&source, QStringLiteral("CODIGO"), QStringLiteral("Filial"), true, none);
-    QCOMPARE(recorder.lastPickRowsSelection, QStringLiteral("'001','002','003','010','011'"));
-    QCOMPARE(recorder.lastPickRowsEmpty, QString());
+    QCOMPARE(recorder.listsAsked.last().selection, QStringLiteral("'001','002','003','010','011'"));
+    QCOMPARE(recorder.listsAsked.last().emptyMessage, QString());
     QCOMPARE(none, QString());
 }
 

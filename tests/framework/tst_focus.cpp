@@ -1,3 +1,4 @@
+#include "RecordingServices.h"
 #include "TestSupport.h"
 #include "data/TDataSource.h"
 #include "framework/ComponentRegistry.h"
@@ -16,6 +17,8 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QtTest>
+
+#include <optional>
 
 class FocusForm : public TForm
 {
@@ -66,7 +69,7 @@ private slots:
 private:
     void modes();
     bool realBoxes() const;
-    QStringList shown() const { return realBoxes() ? m_boxTexts : m_recorder.messages; }
+    QStringList shown() const { return realBoxes() ? m_boxTexts : m_recorder->messages(); }
     // The box closed, the screen is the active window again (offscreen, nothing does it).
     void backToTheScreen();
     template <class T> T *child(const char *name) const
@@ -74,7 +77,7 @@ private:
         return m_form->findChild<T *>(QLatin1String(name));
     }
 
-    RecordingServices m_recorder;
+    std::optional<RecordingServices> m_recorder;
     QStringList m_boxTexts;
     QTimer m_boxCloser;
     FocusForm *m_form = nullptr;
@@ -107,12 +110,11 @@ void FocusTest::initTestCase()
 
 void FocusTest::init()
 {
-    m_recorder = RecordingServices();
     m_boxTexts.clear();
     if (realBoxes())
         m_boxCloser.start();
     else
-        Velmora::Services::install(&m_recorder);
+        m_recorder.emplace();
     m_form = TApplication::instance().CreateForm<FocusForm>();
     m_form->Show();
     QVERIFY(QTest::qWaitForWindowActive(m_form));
@@ -121,7 +123,7 @@ void FocusTest::init()
 void FocusTest::cleanup()
 {
     m_boxCloser.stop();
-    Velmora::Services::install(nullptr);
+    m_recorder.reset();
     delete m_form;
     m_form = nullptr;
 }
@@ -194,7 +196,8 @@ void FocusTest::movesByCodeRunNoExit()
     TestDataSet data;
     data.Fill({{QStringLiteral("CODIGO")}}, {{"01"}, {"02"}});
     child<TDataSource>("dtsA")->SetDataSet(&data);
-    m_recorder.pickRowAnswer = 1;
+    if (m_recorder)
+        m_recorder->queueRowAt(1);
     if (realBoxes())
         QTimer::singleShot(50, this, [] {
             if (auto *dialog = qobject_cast<SearchDialog *>(QApplication::activeModalWidget()))

@@ -22,6 +22,15 @@ public:
     RecordingServices(const RecordingServices &) = delete;
     RecordingServices &operator=(const RecordingServices &) = delete;
 
+    // The next search dialog ends on this row.
+    void queueRowAt(int index)
+    {
+        RowPick pick;
+        pick.kind = RowPick::Kind::Index;
+        pick.index = index;
+        queueRowPick(pick);
+    }
+
     // The events of one kind: "message", "dialog", "help", "wait", "report"...
     QList<QJsonObject> of(const QString &kind) const
     {
@@ -41,5 +50,19 @@ public:
         return asked;
     }
 
+    // What the list dialog was asked with: its key field, title, empty message and the
+    // selection it opened with (the trace keeps only the title and the row count).
+    struct ListAsked
+    {
+        QString keyField, title, emptyMessage, selection;
+    };
+    bool pickRows(TDataSet *dataSet, const QString &keyField, const QString &title,
+                  const QString &emptyMessage, QString &selection) override
+    {
+        listsAsked << ListAsked{keyField, title, emptyMessage, selection};
+        return ScriptedServices::pickRows(dataSet, keyField, title, emptyMessage, selection);
+    }
+
     QList<QJsonObject> events;
+    QList<ListAsked> listsAsked;
 };

@@ -147,10 +147,7 @@ void ScreenTest::lookup(const char *button, const QString &field, const QString 
 
 void ScreenTest::lookupRow(const char *button, int row)
 {
-    Velmora::ScriptedServices::RowPick pick;
-    pick.kind = Velmora::ScriptedServices::RowPick::Kind::Index;
-    pick.index = row;
-    recorder.queueRowPick(pick);
+    recorder.queueRowAt(row);
     click(button);
 }
 
