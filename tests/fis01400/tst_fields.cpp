@@ -1,5 +1,6 @@
 // Tax, company, registration, suppliers and branches: what the batch trace cannot show,
 // the registration kind the tax leaves, the parameters the queries ran with, the masks.
+#include "FieldRules.h"
 #include "ScreenTest.h"
 
 #include "data/TADOIBQuery.h"
@@ -189,5 +190,28 @@ TEST_F(Fields, TheListStringFollowsTodosListaAndEachPick)
     EXPECT_TRUE(enabled("btnFilial"));
     EXPECT_TRUE(messages().isEmpty()) << qPrintable(messages().join('\n'));
 }
+
+// The rules the batch tests also run, here in the test's own process.
+class FieldRuleOnScreen : public ScreenTest, public ::testing::WithParamInterface<FieldRule>
+{
+};
+
+TEST_P(FieldRuleOnScreen, AsTheTableSays)
+{
+    const FieldRule &rule = GetParam();
+    QList<int> blocked;
+    EXPECT_EQ(runSteps(rule.steps, &blocked), rule.messages);
+    for (const auto &[control, expected] : rule.texts)
+        EXPECT_EQ(text(control), expected) << control;
+    for (const auto &[control, expected] : rule.enabled)
+        EXPECT_EQ(enabled(control), expected) << control;
+    if (rule.focus) {
+        EXPECT_EQ(focusName(), QLatin1String(rule.focus));
+    }
+    EXPECT_EQ(blocked, rule.blocked);
+}
+
+INSTANTIATE_TEST_SUITE_P(FieldRules, FieldRuleOnScreen, ::testing::ValuesIn(FieldRules()),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

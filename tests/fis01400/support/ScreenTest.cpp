@@ -1,5 +1,7 @@
 #include "ScreenTest.h"
 
+#include "BatchJobRun.h"
+
 #include "data/dtmDBGeral.h"
 #include "framework/ComponentRegistry.h"
 #include "framework/ControlState.h"
@@ -10,6 +12,9 @@
 #include "rtl/Settings.h"
 
 #include <QAbstractButton>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QStandardPaths>
 #include <QWindow>
 
@@ -158,6 +163,51 @@ void ScreenTest::pickList(const char *button, const QStringList &keys)
     pick.keys = keys;
     recorder.queueListPick(pick);
     click(button);
+}
+
+QStringList ScreenTest::runSteps(const QByteArray &steps, QList<int> *blocked)
+{
+    static const QHash<QString, const char *> actionButtons{
+        {QStringLiteral("print"), "sbtPrint"},
+        {QStringLiteral("preview"), "sbtPreview"},
+        {QStringLiteral("save"), "sbtSalvarComo"},
+        {QStringLiteral("edit"), "sbtReportEdit"}};
+    QJsonParseError error;
+    const QJsonArray job = QJsonDocument::fromJson(steps, &error).array();
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << qPrintable(error.errorString());
+    QStringList shown;
+    for (qsizetype i = 0; i < job.size(); ++i) {
+        const QJsonObject step = job.at(i).toObject();
+        const QString kind = step.value(QLatin1String("do")).toString();
+        const QByteArray name = step.value(QLatin1String("control")).toString().toLatin1();
+        const qsizetype before = messages().size();
+        bool reached = true;
+        if (kind == QLatin1String("enter")) {
+            reached = enter(name.constData(), step.value(QLatin1String("text")).toString());
+        } else if (kind == QLatin1String("click")) {
+            click(name.constData());
+        } else if (kind == QLatin1String("lookup")) {
+            const QJsonValue pick = step.value(QLatin1String("pick"));
+            if (pick.isObject())
+                lookup(name.constData(), pick.toObject().begin().key(),
+                       pick.toObject().begin().value().toString());
+            else
+                lookupRow(name.constData(), pick.toInt());
+        } else if (kind == QLatin1String("action")) {
+            recorder.queueFile(step.value(QLatin1String("file"))
+                                   .toString()
+                                   .replace(QLatin1String("$DIR"), Environment().folder()));
+            click(actionButtons.value(step.value(QLatin1String("name")).toString()));
+        } else {
+            EXPECT_EQ(kind, QLatin1String("dump")) << "passo desconhecido";
+        }
+        recorder.discardAnswers();
+        if (!reached && blocked)
+            *blocked << int(i + 1);
+        for (qsizetype m = before; m < messages().size(); ++m)
+            shown << At(messages().at(m), focusName());
+    }
+    return shown;
 }
 
 void ScreenTest::settle()

@@ -60,6 +60,10 @@ protected:
     void lookup(const char *button, const QString &field, const QString &value);
     void lookupRow(const char *button, int row);
     void pickList(const char *button, const QStringList &keys);
+    // Runs a batch job's steps (enter, click, lookup, action, dump) in this process, as the
+    // batch runner does: returns each message as "text @ control holding the focus after its
+    // step"; blocked collects the steps (from 1) whose control the focus could not reach.
+    QStringList runSteps(const QByteArray &steps, QList<int> *blocked = nullptr);
     // The window gets its activation back after a dialog, as it would on a desktop.
     void settle();
 
