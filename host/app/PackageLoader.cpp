@@ -117,6 +117,9 @@ QStringList PackageLoader::SearchPath() const
         folders << QDir::cleanPath(QDir(folder).absolutePath());
     const QString appDir = QCoreApplication::applicationDirPath();
     if (!appDir.isEmpty()) {
+        // Installed: /usr/bin/velmora keeps its packages in /usr/lib/velmora, out of the
+        // system's library folder. Built: the packages sit in the build tree's lib/.
+        folders << QDir::cleanPath(appDir + QStringLiteral("/../lib/velmora"));
         folders << QDir::cleanPath(appDir + QStringLiteral("/../lib"));
         folders << QDir::cleanPath(appDir);
     }

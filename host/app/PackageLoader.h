@@ -49,7 +49,7 @@ public:
     static const QStringList &HostPackages();
 
     // Folders searched for lib<name>.so: VELMORA_PACKAGE_PATH (a list, ':'-separated), then
-    // the executable's ../lib and its own folder.
+    // the executable's ../lib/velmora, ../lib and its own folder.
     QStringList SearchPath() const;
     // The package's file, or an empty text. nameOrFile: a package name or a library path.
     QString Locate(const QString &nameOrFile) const;

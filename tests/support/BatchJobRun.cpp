@@ -1,7 +1,10 @@
 #include "BatchJobRun.h"
 
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QProcess>
+
+#include <csignal>
 
 QList<QJsonObject> JobRun::events(const QString &kind) const
 {
@@ -67,6 +70,12 @@ QJsonObject JobRun::params(int n) const
 
 JobRun RunJob(const ModuleEnvironment &environment, const QString &screen, const QByteArray &steps)
 {
+    return RunJob(environment, screen, steps, {});
+}
+
+JobRun RunJob(const ModuleEnvironment &environment, const QString &screen, const QByteArray &steps,
+              const std::function<void(int step)> &afterStep)
+{
     JobRun r;
     // "$DIR" stands for the environment's folder, where reports may be written.
     QByteArray text = steps;
@@ -85,17 +94,44 @@ JobRun RunJob(const ModuleEnvironment &environment, const QString &screen, const
                    QStringLiteral("--batch"), QStringLiteral("-")});
     velmora.write(QJsonDocument(job).toJson(QJsonDocument::Compact));
     velmora.closeWriteChannel();
-    if (!velmora.waitForFinished(60000)) {
+    // The trace is read as it comes, a line at a time: the runner flushes every line.
+    QByteArray pending;
+    const auto takeLines = [&] {
+        pending += velmora.readAllStandardOutput();
+        qsizetype end;
+        while ((end = pending.indexOf('\n')) >= 0) {
+            const QByteArray line = pending.left(end).trimmed();
+            pending.remove(0, end + 1);
+            if (line.isEmpty())
+                continue;
+            const QJsonObject event = QJsonDocument::fromJson(line).object();
+            r.trace << event;
+            if (afterStep &&
+                event.value(QLatin1String("event")).toString() == QLatin1String("step")) {
+                const auto pid = static_cast<pid_t>(velmora.processId());
+                ::kill(pid, SIGSTOP);
+                afterStep(event.value(QLatin1String("n")).toInt());
+                ::kill(pid, SIGCONT);
+            }
+        }
+    };
+    QElapsedTimer clock;
+    clock.start();
+    while (velmora.state() != QProcess::NotRunning && clock.elapsed() < 60000) {
+        velmora.waitForReadyRead(100);
+        takeLines();
+    }
+    if (velmora.state() != QProcess::NotRunning) {
         velmora.kill();
         velmora.waitForFinished();
         ADD_FAILURE() << "the job did not end";
         return r;
     }
+    takeLines();
+    pending += '\n';
+    takeLines();
     r.status = velmora.exitCode();
     r.errors = QString::fromUtf8(velmora.readAllStandardError());
-    for (const QByteArray &line : velmora.readAllStandardOutput().split('\n'))
-        if (!line.trimmed().isEmpty())
-            r.trace << QJsonDocument::fromJson(line).object();
     EXPECT_NE(r.status, 2) << qPrintable(r.errors);
     return r;
 }

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 // One run of the velmora executable's batch runner on a module's screen: the job's steps, the
 // trace it wrote (one JSON object a line) and its exit status.
 struct JobRun
@@ -39,6 +41,10 @@ struct JobRun
 // job's steps, "$DIR" standing for the environment's folder, where the report actions may
 // write their files.
 JobRun RunJob(const ModuleEnvironment &environment, const QString &screen, const QByteArray &steps);
+// The same, and once step n has ended the job is held (SIGSTOP) while afterStep(n) runs, so a
+// test can change the world between two steps: stop a server, change the database.
+JobRun RunJob(const ModuleEnvironment &environment, const QString &screen, const QByteArray &steps,
+              const std::function<void(int step)> &afterStep);
 
 // Message as the trace shows it, with the control holding the focus afterwards.
 inline QString At(const QString &text, const QString &focus)
