@@ -167,6 +167,7 @@ TEST_F(ScaleOut, AServerDiesInTheMiddleOfTheRoadAndTheJobGoesOnThroughTheOther)
     // Nothing of it shows in the job: every step ok, no message, three reports.
     ASSERT_EQ(r.status, 0) << qPrintable(r.errors);
     EXPECT_TRUE(r.messages().isEmpty()) << qPrintable(r.messages().join('\n'));
+    EXPECT_TRUE(r.events(QStringLiteral("wait")).isEmpty()) << "no call was given up";
     for (int n = 1; n <= datesLookedUp + saves; ++n)
         EXPECT_TRUE(r.ok(n)) << "step " << n;
     EXPECT_EQ(r.reports().size(), saves);
