@@ -160,7 +160,7 @@ int main(int argc, char **argv)
     fill(params);
     const PageContext context{layout.title, QStringLiteral("FIS014"),
                               QStringLiteral("Emitido em bench"),
-                              BuildHeading(layout.heading, connection, params)};
+                              BuildHeading(layout.heading, connection, params, layout.name())};
 
     const QStringList parts = parser.value(only).split(QLatin1Char(','), Qt::SkipEmptyParts);
     auto runs = [&](const char *name) {

@@ -56,6 +56,8 @@ const FirebirdApi &FirebirdApi::get()
     take(lib, a.fetch, "isc_dsql_fetch");
     take(lib, a.freeStatement, "isc_dsql_free_statement");
     take(lib, a.openBlob, "isc_open_blob2");
+    take(lib, a.createBlob, "isc_create_blob2");
+    take(lib, a.putSegment, "isc_put_segment");
     take(lib, a.getSegment, "isc_get_segment");
     take(lib, a.closeBlob, "isc_close_blob");
     take(lib, a.vaxInteger, "isc_vax_integer");

@@ -34,6 +34,8 @@ struct VELMORA_DATA_EXPORT FirebirdApi
     decltype(&isc_dsql_fetch) fetch = nullptr;
     decltype(&isc_dsql_free_statement) freeStatement = nullptr;
     decltype(&isc_open_blob2) openBlob = nullptr;
+    decltype(&isc_create_blob2) createBlob = nullptr;
+    decltype(&isc_put_segment) putSegment = nullptr;
     decltype(&isc_get_segment) getSegment = nullptr;
     decltype(&isc_close_blob) closeBlob = nullptr;
     decltype(&isc_vax_integer) vaxInteger = nullptr;

@@ -15,7 +15,7 @@ bool InterruptStatement(const QSqlDatabase &db)
         sqlite3_interrupt(sqlite);
         return true;
     }
-    if (auto *pg = DriverHandle<PGconn *>(db, {"PGconn*"})) {
+    if (auto *pg = DriverHandle<PGconn *>(db, {"PGconn*", "pg_conn*"})) {
         PGcancel *cancel = PQgetCancel(pg);
         if (!cancel)
             return false;

@@ -438,7 +438,7 @@ QImage LayoutEditor::showFirstPage()
         l.title, l.report,
         QStringLiteral("Emitido em %1")
             .arg(QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm"))),
-        BuildHeading(l.heading, connection, params)};
+        BuildHeading(l.heading, connection, params, l.name())};
     // Only the first page's rows are read.
     PagedReport pages(std::make_unique<ReportSource>(l, connection, params), context);
     while (pages.pageCount() == 0 && pages.pump(256)) {

@@ -5,8 +5,6 @@
 #include "rtl/DateConvert.h"
 
 #include <QRegularExpression>
-#include <QSqlQuery>
-#include <QSqlRecord>
 
 namespace Velmora::Reports {
 
@@ -29,16 +27,22 @@ QString queryOf(const QMap<QString, QString> &texts, DatabaseKind kind)
 
 // The first row of a lookup, field name (upper case) to text; empty when there is none.
 QMap<QString, QString> firstRow(const QString &text, const ReportConnection &connection,
-                                const TParams &params)
+                                const TParams &params, const QString &report)
 {
     QMap<QString, QString> row;
     if (text.trimmed().isEmpty())
         return row;
-    QSqlQuery query = RunReportQuery(connection, text, params);
-    if (query.next()) {
-        const QSqlRecord record = query.record();
-        for (int i = 0; i < record.count(); ++i)
-            row.insert(record.fieldName(i).toUpper(), query.value(i).toString().trimmed());
+    Velmora::StreamingRead query = RunReportQuery(connection, report, text, params);
+    bool found = false;
+    try {
+        found = query.next();
+    } catch (const EDatabaseError &e) {
+        throw ReportQueryFailure(report, e);
+    }
+    if (found) {
+        const QStringList names = query.fieldNames();
+        for (int i = 0; i < names.size(); ++i)
+            row.insert(names.at(i).toUpper(), query.value(i).toString().trimmed());
     }
     return row;
 }
@@ -50,7 +54,8 @@ QString tidy(QString text)
     return text.remove(dangling).trimmed();
 }
 
-QString textItem(const HeadingItem &item, const ReportConnection &connection, const TParams &params)
+QString textItem(const HeadingItem &item, const ReportConnection &connection, const TParams &params,
+                 const QString &report)
 {
     static const QRegularExpression placeholder(QStringLiteral("\\{([A-Za-z_][A-Za-z0-9_]*)\\}"));
     bool anyParameter = false, anyValue = false;
@@ -64,7 +69,7 @@ QString textItem(const HeadingItem &item, const ReportConnection &connection, co
     if (anyParameter && !anyValue && !item.empty.isEmpty())
         return item.empty;
     const QMap<QString, QString> fields =
-        firstRow(queryOf(item.lookup, connection.kind), connection, params);
+        firstRow(queryOf(item.lookup, connection.kind), connection, params, report);
     QString out;
     qsizetype from = 0;
     for (auto it = placeholder.globalMatch(item.text); it.hasNext();) {
@@ -81,7 +86,8 @@ QString textItem(const HeadingItem &item, const ReportConnection &connection, co
     return tidy(out);
 }
 
-QString listItem(const HeadingItem &item, const ReportConnection &connection, const TParams &params)
+QString listItem(const HeadingItem &item, const ReportConnection &connection, const TParams &params,
+                 const QString &report)
 {
     const TParam *p = params.FindParam(item.list);
     const QStringList keys = SelectionKeys(p ? valueText(p->Value()) : QString());
@@ -101,7 +107,7 @@ QString listItem(const HeadingItem &item, const ReportConnection &connection, co
                 else if (const TParam *source = params.FindParam(target->Name()))
                     target->SetAsVariant(source->Value());
             }
-            const QMap<QString, QString> row = firstRow(lookup, connection, keyParams);
+            const QMap<QString, QString> row = firstRow(lookup, connection, keyParams, report);
             if (!row.isEmpty()) {
                 const QString kind = row.first();
                 if (item.masks.contains(kind))
@@ -123,13 +129,13 @@ QString listItem(const HeadingItem &item, const ReportConnection &connection, co
 } // namespace
 
 Heading BuildHeading(const QList<HeadingItem> &items, const ReportConnection &connection,
-                     const TParams &params)
+                     const TParams &params, const QString &report)
 {
     Heading heading;
     for (const HeadingItem &item : items) {
         HeadingLine line{item.caption, QString(), item.summary};
-        line.text = item.list.isEmpty() ? textItem(item, connection, params)
-                                        : listItem(item, connection, params);
+        line.text = item.list.isEmpty() ? textItem(item, connection, params, report)
+                                        : listItem(item, connection, params, report);
         heading << line;
     }
     return heading;

@@ -46,10 +46,11 @@ struct VELMORA_REPORTS_EXPORT HeadingLine
 using Heading = QList<HeadingLine>;
 
 // The heading of a run: each item's text from the parameters the report ran with and the
-// names its lookups read. Raises EDatabaseError when a lookup cannot run.
+// names its lookups read, which run as queries of the report named `report`. Raises
+// EDatabaseError naming the report when a lookup cannot run.
 VELMORA_REPORTS_EXPORT Heading BuildHeading(const QList<HeadingItem> &items,
                                             const ReportConnection &connection,
-                                            const TParams &params);
+                                            const TParams &params, const QString &report);
 // "Empresa: 01 – Velmora · Período: 01/10/2024 a 31/12/2024": the lines marked summary.
 VELMORA_REPORTS_EXPORT QString SummaryLine(const Heading &heading);
 

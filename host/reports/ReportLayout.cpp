@@ -529,6 +529,15 @@ QString ReportLayout::queryText(DatabaseKind kind) const
     return own.trimmed().isEmpty() ? queries.value(QStringLiteral("SQL")) : own;
 }
 
+QString ReportLayout::name() const
+{
+    if (!report.trimmed().isEmpty())
+        return report.trimmed();
+    if (!path.isEmpty())
+        return QFileInfo(path).completeBaseName();
+    return title;
+}
+
 int ReportLayout::columnIndex(const QString &field) const
 {
     for (int i = 0; i < columns.size(); ++i)

@@ -85,6 +85,8 @@ struct VELMORA_REPORTS_EXPORT ReportLayout
     // The text of the kind, the generic one when the layout holds none for it.
     QString queryText(DatabaseKind kind) const;
     int columnIndex(const QString &field) const;
+    // How messages name the report: its code, else its file's name, else its title.
+    QString name() const;
     bool isTotal(const QString &field) const;
 };
 

@@ -82,7 +82,8 @@ void ReportRun::work()
             m_connection = nullptr;
         });
         PageContext context = m_request.context;
-        context.heading = BuildHeading(m_request.layout.heading, db, m_request.params);
+        context.heading =
+            BuildHeading(m_request.layout.heading, db, m_request.params, m_request.layout.name());
         m_progress.check();
         switch (m_request.output) {
         case Output::File: {

@@ -5,20 +5,17 @@
 #include "data/TParams.h"
 #include "rtl/Exceptions.h"
 
-#include <QSqlError>
-#include <QSqlRecord>
-
 namespace Velmora::Reports {
 
 ReportSource::ReportSource(const ReportLayout &layout, const ReportConnection &connection,
                            const TParams &params)
     : m_layout(layout)
 {
-    m_query = RunReportQuery(connection, layout.queryText(connection.kind), params);
-    const QSqlRecord record = m_query.record();
+    m_query = RunReportQuery(connection, layout.name(), layout.queryText(connection.kind), params);
+    const QStringList names = m_query.fieldNames();
     auto find = [&](const QString &field) {
-        for (int i = 0; i < record.count(); ++i)
-            if (record.fieldName(i).compare(field, Qt::CaseInsensitive) == 0)
+        for (int i = 0; i < names.size(); ++i)
+            if (names.at(i).compare(field, Qt::CaseInsensitive) == 0)
                 return i;
         return -1;
     };
@@ -55,10 +52,13 @@ QString ReportSource::EmptyNotice()
 
 bool ReportSource::fetch()
 {
-    if (!m_query.next()) {
-        if (m_query.lastError().isValid())
-            throw EDatabaseError(QStringLiteral("A consulta do relatório falhou: %1")
-                                     .arg(m_query.lastError().text()));
+    bool more = false;
+    try {
+        more = m_query.next();
+    } catch (const EDatabaseError &e) {
+        throw ReportQueryFailure(m_layout.name(), e);
+    }
+    if (!more) {
         if (m_progress)
             m_progress->rows.store(m_rows, std::memory_order_relaxed);
         return false;

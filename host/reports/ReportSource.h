@@ -5,7 +5,8 @@
 #include "ReportProgress.h"
 #include "reports_global.h"
 
-#include <QSqlQuery>
+#include "data/StreamingRead.h"
+
 #include <QString>
 #include <QVariantList>
 
@@ -31,8 +32,9 @@ struct VELMORA_REPORTS_EXPORT Band
 class VELMORA_REPORTS_EXPORT ReportSource
 {
 public:
-    // Raises EDatabaseError when the query fails and Exception naming the layout file when
-    // the query does not answer a field the layout shows.
+    // Raises EDatabaseError naming the report when the query fails or would change data, and
+    // Exception naming the layout file when the query does not answer a field the layout
+    // shows. next() raises EDatabaseError naming the report when the engine fails on a row.
     ReportSource(const ReportLayout &layout, const ReportConnection &connection,
                  const TParams &params);
 
@@ -53,7 +55,7 @@ private:
     bool fetch();
 
     ReportLayout m_layout;
-    QSqlQuery m_query;
+    Velmora::StreamingRead m_query;
     std::vector<int> m_columnIndex; // query column of each layout column
     std::vector<int> m_groupIndex;
     std::vector<int> m_groupColumn;  // layout column of each group field, -1 when none

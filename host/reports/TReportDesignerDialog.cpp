@@ -37,7 +37,7 @@ std::unique_ptr<ReportSource> TReportDesignerDialog::Open(const ReportLayout &la
     if (!GetQueryParams(layout, connection, params))
         return nullptr;
     if (context)
-        context->heading = BuildHeading(layout.heading, connection, params);
+        context->heading = BuildHeading(layout.heading, connection, params, layout.name());
     return std::make_unique<ReportSource>(layout, connection, params);
 }
 

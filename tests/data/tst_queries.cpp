@@ -170,7 +170,7 @@ TEST_P(QueryTest, OpenWithSetsTheValuesAndSaysWhetherThereAreRows)
 TEST_P(QueryTest, AStreamingReadBindsByNameAndNeverWrites)
 {
     const QSqlDatabase database = db->Connection().Database();
-    QSqlQuery read = Velmora::OpenStreamingRead(
+    Velmora::StreamingRead read = Velmora::OpenStreamingRead(
         database, QStringLiteral("SELECT NMEMPRESA FROM EMPRESA WHERE CDEMPRESA = :P_CDEMPRESA"),
         [](const QString &name) { return name == "P_CDEMPRESA" ? QVariant("02") : QVariant(); });
     ASSERT_TRUE(read.next());

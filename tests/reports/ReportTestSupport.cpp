@@ -49,6 +49,11 @@ QSqlDatabase TestDatabase::db() const
     return m_scratch->Connection().Database();
 }
 
+Velmora::DBConnection &TestDatabase::connection()
+{
+    return m_scratch->Connection();
+}
+
 void TestDatabase::exec(const QString &sql)
 {
     m_scratch->Connection().Execute(sql);

@@ -44,6 +44,8 @@ public:
     static QStringList Engines();
 
     QSqlDatabase db() const;
+    // The connection the report connection is taken from (the screen's).
+    Velmora::DBConnection &connection();
     void exec(const QString &sql);
     QVariantList row(const QString &sql);
     // Companies, branches (1, 10 and 2), suppliers, taxes 01 and 02 and nine documents.

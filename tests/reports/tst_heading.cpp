@@ -79,8 +79,8 @@ TEST(Heading, TheClerksWordsForEachValue)
             ->SetAsDate(TDateTime::fromDate(QDate(2024, 12, 31)));
         params.Add(QStringLiteral("P_CDFORNECED"))->SetAsString(QLatin1String(c.suppliers));
         QStringList shown;
-        for (const HeadingLine &line :
-             BuildHeading({company, registration, period, suppliers}, connection, params))
+        for (const HeadingLine &line : BuildHeading({company, registration, period, suppliers},
+                                                    connection, params, QStringLiteral("FIS014")))
             shown << line.text;
         EXPECT_EQ(shown, c.shown);
     }
