@@ -22,18 +22,21 @@ constexpr int BadHttpRequest = -32006;
 
 // A failure that the client receives as a JSON-RPC error. The message is shown to the user as
 // it stands (Portuguese), so it never carries SQL text or internal detail; `detail` goes to the
-// server's log only.
+// server's log only. message() is the whole text: what() stops at a NUL that a name echoed from
+// the request may hold.
 class RpcError : public std::runtime_error
 {
 public:
     RpcError(int code, const std::string &message, std::string detail = {})
-        : std::runtime_error(message), m_code(code), m_detail(std::move(detail))
+        : std::runtime_error(message), m_code(code), m_message(message), m_detail(std::move(detail))
     {}
     int code() const { return m_code; }
+    const std::string &message() const { return m_message; }
     const std::string &detail() const { return m_detail; }
 
 private:
     int m_code;
+    std::string m_message;
     std::string m_detail;
 };
 

@@ -16,7 +16,10 @@ public:
     int port() const { return m_port; }
     qint64 pid() const { return m_process.processId(); }
     void kill();
+    // What the server wrote on standard error since the last call.
     QString errorOutput();
+    // Waits up to timeoutMs for the server to write anything (standard output or error).
+    void waitForOutput(int timeoutMs) { m_process.waitForReadyRead(timeoutMs); }
 
 private:
     QProcess m_process;
