@@ -17,6 +17,8 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QPushButton>
@@ -232,6 +234,29 @@ TEST_F(ScreenTest, CorruptLayoutIsListedAndExplained)
     ASSERT_EQ(services.messages().size(), 1);
     EXPECT_TRUE(services.messages().at(0).contains(layouts.file(QStringLiteral("FIS014.json"))));
     EXPECT_TRUE(services.messages().at(0).contains(QStringLiteral("JSON inválido")));
+    EXPECT_FALSE(QFileInfo::exists(out.filePath(QStringLiteral("x.pdf"))));
+}
+
+// The layout an attacker would plant: its query deletes. The clerk reads which report was
+// refused, in Portuguese, without the engine's words, and nothing is deleted.
+TEST_F(ScreenTest, ALayoutWhoseQueryWritesIsRefusedAndChangesNothing)
+{
+    db.loadFixture();
+    const QVariant before = db.row(QStringLiteral("SELECT COUNT(*) FROM DOCENTRADAIMP")).at(0);
+    QFile original(QStringLiteral(FIS014_LAYOUT));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    QJsonObject layout = QJsonDocument::fromJson(original.readAll()).object();
+    const QJsonArray deletes{QStringLiteral("DELETE FROM DOCENTRADAIMP RETURNING NRDOCUMENTO")};
+    layout.insert(QStringLiteral("queries"), QJsonObject{{QStringLiteral("SQL"), deletes},
+                                                         {QStringLiteral("SQL_IB"), deletes}});
+    layouts.write(QStringLiteral("FIS014.json"), QJsonDocument(layout).toJson());
+    auto screen = open();
+    services.queueFile(out.filePath(QStringLiteral("x.pdf")));
+    button(screen.get(), "sbtPreview")->click();
+    EXPECT_EQ(
+        services.messages(),
+        QStringList{QStringLiteral("A consulta do relatório FIS014 altera dados e foi recusada.")});
+    EXPECT_EQ(db.row(QStringLiteral("SELECT COUNT(*) FROM DOCENTRADAIMP")).at(0), before);
     EXPECT_FALSE(QFileInfo::exists(out.filePath(QStringLiteral("x.pdf"))));
 }
 
