@@ -22,6 +22,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <map>
 #include <memory>
@@ -38,31 +40,49 @@ void figure(const std::string &name, double value, const char *unit)
     std::fflush(stdout);
 }
 
-long residentKb(const QString &pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return 0;
-}
-
 // The process and its children: nginx serves from worker processes under its master.
-long treeResidentKb(qint64 pid)
+QStringList processTree(qint64 pid)
 {
-    const QString root = QString::number(pid);
-    long total = residentKb(root);
+    const QByteArray root = QByteArray::number(pid);
+    QStringList tree{QString::fromLatin1(root)};
     for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
         if (entry.toLongLong() > 0 && stat.open(QIODevice::ReadOnly)) {
             const QByteArray line = stat.readAll();
-            if (line.mid(line.lastIndexOf(')') + 2).split(' ').value(1) == root.toUtf8())
-                total += residentKb(entry);
+            if (line.mid(line.lastIndexOf(')') + 2).split(' ').value(1) == root)
+                tree << entry;
         }
     }
+    return tree;
+}
+
+long treeResidentKb(qint64 pid)
+{
+    long total = 0;
+    for (const QString &p : processTree(pid)) {
+        QFile status(QStringLiteral("/proc/%1/status").arg(p));
+        if (status.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : status.readAll().split('\n'))
+                if (line.startsWith("VmRSS:"))
+                    total += line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
     return total;
+}
+
+// User and system CPU time of the tree, in seconds: unlike throughput, barely moved by what
+// else the shared machine is running.
+double treeCpuSeconds(qint64 pid)
+{
+    long long ticks = 0;
+    for (const QString &p : processTree(pid)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(p));
+        if (stat.open(QIODevice::ReadOnly)) {
+            const QByteArray line = stat.readAll();
+            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+            ticks += fields.value(11).toLongLong() + fields.value(12).toLongLong();
+        }
+    }
+    return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 double median(std::vector<double> values)
@@ -81,13 +101,14 @@ struct Subject
     qint64 pid = 0;
     std::unique_ptr<QProcess> process;           // none for nginx, which NginxReference runs
     std::map<int, std::vector<LoadResult>> runs; // by client count, one per round
+    std::map<int, std::vector<double>> cpuUsPerRequest;
     std::vector<double> idleKbEach;
     long long errors = 0;
 };
 
 const std::string pingBody = R"({"jsonrpc":"2.0","id":1,"method":"Ping","params":[]})";
 
-LoadResult load(Subject &s, int clients, double seconds)
+LoadResult load(Subject &s, int clients, double seconds, int key)
 {
     LoadPlan plan;
     plan.port = s.port;
@@ -95,7 +116,12 @@ LoadResult load(Subject &s, int clients, double seconds)
     plan.clients = clients;
     plan.seconds = seconds;
     plan.body = [](int, long long) { return pingBody; };
+    const double cpuBefore = treeCpuSeconds(s.pid);
     const LoadResult r = runLoad(plan);
+    // The warm-up's requests count too: they ran inside the CPU window.
+    const double requests =
+        static_cast<double>(r.requests) * (plan.warmupSeconds + plan.seconds) / plan.seconds;
+    s.cpuUsPerRequest[key].push_back(1e6 * (treeCpuSeconds(s.pid) - cpuBefore) / requests);
     s.errors += r.errors;
     return r;
 }
@@ -118,7 +144,7 @@ void loadBesideIdleConnections(Subject &s, double seconds)
         s.errors += idleConnections - opened;
     }
     s.idleKbEach.push_back(static_cast<double>(treeResidentKb(s.pid) - before) / idleConnections);
-    s.runs[withIdle].push_back(load(s, 32, seconds));
+    s.runs[withIdle].push_back(load(s, 32, seconds, withIdle));
 }
 
 // One request, whose answer must be byte for byte the reference's.
@@ -217,7 +243,7 @@ int main(int argc, char *argv[])
         order.insert(order.begin(), &subjects[0]);
         for (int clients : {1, 8, 32})
             for (Subject *s : order)
-                s->runs[clients].push_back(load(*s, clients, seconds));
+                s->runs[clients].push_back(load(*s, clients, seconds, clients));
         for (Subject *s : order)
             loadBesideIdleConnections(*s, seconds);
     }
@@ -240,6 +266,7 @@ int main(int argc, char *argv[])
             figure(key + "_p50", median(p50), "ms");
             figure(key + "_p99", median(p99), "ms");
             figure(key + "_ratio_to_nginx", median(toNginx), "%");
+            figure(key + "_cpu_per_request", median(s.cpuUsPerRequest.at(clients)), "us");
         }
         std::vector<double> idleToBusy;
         for (int r = 0; r < rounds; ++r)
@@ -252,8 +279,8 @@ int main(int argc, char *argv[])
         errors += s.errors;
     }
 
-    std::printf("\n%-10s %9s %9s %9s %8s %8s %7s %7s %8s\n", "pilha", "c1 req/s", "c8 req/s",
-                "c32 req/s", "c32 p50", "c32 p99", "/nginx", "ociosas", "kB/ociosa");
+    std::printf("\n%-10s %9s %9s %9s %8s %8s %7s %9s %7s %9s\n", "pilha", "c1 req/s", "c8 req/s",
+                "c32 req/s", "c32 p50", "c32 p99", "/nginx", "CPU/pedido", "ociosas", "kB/ociosa");
     for (const Subject &s : subjects) {
         const auto medianOf = [&](int clients, auto field) {
             std::vector<double> values;
@@ -268,12 +295,13 @@ int main(int argc, char *argv[])
             idleToBusy.push_back(s.runs.at(withIdle)[r].requestsPerSecond /
                                  s.runs.at(32)[r].requestsPerSecond);
         }
-        std::printf("%-10s %9.0f %9.0f %9.0f %8.3f %8.3f %6.0f%% %6.0f%% %8.1f\n", s.name.c_str(),
-                    medianOf(1, &LoadResult::requestsPerSecond),
+        std::printf("%-10s %9.0f %9.0f %9.0f %8.3f %8.3f %6.0f%% %7.1fus %6.0f%% %9.1f\n",
+                    s.name.c_str(), medianOf(1, &LoadResult::requestsPerSecond),
                     medianOf(8, &LoadResult::requestsPerSecond),
                     medianOf(32, &LoadResult::requestsPerSecond), medianOf(32, &LoadResult::p50Ms),
                     medianOf(32, &LoadResult::p99Ms), 100 * median(toNginx),
-                    100 * median(idleToBusy), s.idleKbEach.front());
+                    median(s.cpuUsPerRequest.at(32)), 100 * median(idleToBusy),
+                    s.idleKbEach.front());
     }
     for (Subject &s : subjects)
         if (s.process)
