@@ -1,5 +1,7 @@
-// The candidate on Boost.Beast: asynchronous sessions on one io_context run by one thread per
-// core, each session on its own strand so its deadline timer never races its reads.
+// The candidate on Boost.Beast, asynchronous, one thread per core, in either of Asio's two
+// layouts: one io_context per thread, each connection staying on the thread that accepted it for
+// it; or, built with CANDIDATE_SHARED_CONTEXT, one io_context run by every thread, each session
+// on its own strand so that its deadline timer never races its reads.
 #include "Candidate.h"
 
 #include <boost/asio.hpp>
@@ -80,16 +82,27 @@ private:
     http::response<http::string_body> m_response;
 };
 
-void accept(asio::io_context &io, tcp::acceptor &acceptor)
+#ifdef CANDIDATE_SHARED_CONTEXT
+constexpr bool sharedContext = true;
+#else
+constexpr bool sharedContext = false;
+#endif
+
+void accept(std::vector<std::unique_ptr<asio::io_context>> &contexts, tcp::acceptor &acceptor,
+            std::size_t next)
 {
-    acceptor.async_accept(asio::make_strand(io), [&](beast::error_code ec, tcp::socket socket) {
-        if (!ec) {
-            socket.set_option(tcp::no_delay(true), ec);
-            std::make_shared<Session>(std::move(socket))->read();
-        }
-        if (acceptor.is_open())
-            accept(io, acceptor);
-    });
+    asio::io_context &io = *contexts[next % contexts.size()];
+    const asio::any_io_executor on =
+        sharedContext ? asio::any_io_executor(asio::make_strand(io)) : io.get_executor();
+    acceptor.async_accept(on,
+                          [&contexts, &acceptor, next](beast::error_code ec, tcp::socket socket) {
+                              if (!ec) {
+                                  socket.set_option(tcp::no_delay(true), ec);
+                                  std::make_shared<Session>(std::move(socket))->read();
+                              }
+                              if (acceptor.is_open())
+                                  accept(contexts, acceptor, next + 1);
+                          });
 }
 
 } // namespace
@@ -98,8 +111,15 @@ int main(int argc, char *argv[])
 {
     const unsigned short port = Candidate::portArgument(argc, argv);
     const sigset_t stopSignals = Candidate::blockStopSignals();
-    asio::io_context io(Candidate::threads);
-    tcp::acceptor acceptor(io);
+    std::vector<std::unique_ptr<asio::io_context>> contexts;
+    for (int i = 0; i < (sharedContext ? 1 : Candidate::threads); ++i)
+        contexts.push_back(
+            std::make_unique<asio::io_context>(sharedContext ? Candidate::threads : 1));
+    tcp::acceptor acceptor(*contexts.front());
+    // A context whose thread has no connection yet must not run out of work and return.
+    std::vector<asio::executor_work_guard<asio::io_context::executor_type>> busy;
+    for (auto &io : contexts)
+        busy.push_back(asio::make_work_guard(*io));
     try {
         const tcp::endpoint at(asio::ip::make_address("127.0.0.1"), port);
         acceptor.open(at.protocol());
@@ -110,13 +130,14 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "não foi possível escutar na porta %u: %s\n", port, e.what());
         return 1;
     }
-    accept(io, acceptor);
+    accept(contexts, acceptor, 0);
     std::vector<std::thread> threads;
     for (int i = 0; i < Candidate::threads; ++i)
-        threads.emplace_back([&io] { io.run(); });
+        threads.emplace_back([&io = *contexts[i % contexts.size()]] { io.run(); });
     Candidate::announcePort(acceptor.local_endpoint().port());
     Candidate::waitForStop(stopSignals);
-    io.stop();
+    for (auto &io : contexts)
+        io->stop();
     for (std::thread &t : threads)
         t.join();
     return 0;

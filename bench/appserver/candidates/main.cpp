@@ -134,6 +134,7 @@ void loadBesideIdleConnections(Subject &s, double seconds)
     for (int i = 0; i < idleConnections; ++i) {
         idle.push_back(std::make_unique<httplib::ClientImpl>("127.0.0.1", s.port));
         idle.back()->set_keep_alive(true);
+        idle.back()->set_read_timeout(5, 0);
         const httplib::Result r =
             idle.back()->Post(std::string(Candidate::path), pingBody, "application/json");
         opened += r && r->status == 200;
@@ -151,6 +152,7 @@ void loadBesideIdleConnections(Subject &s, double seconds)
 bool answersReference(const Subject &s)
 {
     httplib::ClientImpl client("127.0.0.1", s.port);
+    client.set_read_timeout(5, 0);
     const httplib::Result r = client.Post(std::string(Candidate::path), "{}", "application/json");
     if (r && r->status == 200 && r->body == Candidate::answer)
         return true;
