@@ -281,7 +281,7 @@ int main(int argc, char *argv[])
         errors += s.errors;
     }
 
-    std::printf("\n%-10s %9s %9s %9s %8s %8s %7s %9s %7s %9s\n", "pilha", "c1 req/s", "c8 req/s",
+    std::printf("\n%-12s %9s %9s %9s %8s %8s %7s %9s %7s %9s\n", "pilha", "c1 req/s", "c8 req/s",
                 "c32 req/s", "c32 p50", "c32 p99", "/nginx", "CPU/pedido", "ociosas", "kB/ociosa");
     for (const Subject &s : subjects) {
         const auto medianOf = [&](int clients, auto field) {
@@ -297,7 +297,7 @@ int main(int argc, char *argv[])
             idleToBusy.push_back(s.runs.at(withIdle)[r].requestsPerSecond /
                                  s.runs.at(32)[r].requestsPerSecond);
         }
-        std::printf("%-10s %9.0f %9.0f %9.0f %8.3f %8.3f %6.0f%% %7.1fus %6.0f%% %9.1f\n",
+        std::printf("%-12s %9.0f %9.0f %9.0f %8.3f %8.3f %6.0f%% %7.1fus %6.0f%% %9.1f\n",
                     s.name.c_str(), medianOf(1, &LoadResult::requestsPerSecond),
                     medianOf(8, &LoadResult::requestsPerSecond),
                     medianOf(32, &LoadResult::requestsPerSecond), medianOf(32, &LoadResult::p50Ms),
