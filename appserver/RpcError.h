@@ -18,6 +18,8 @@ constexpr int DatabaseFailure = -32003;
 constexpr int PayloadTooLarge = -32004;
 constexpr int Timeout = -32005;
 constexpr int BadHttpRequest = -32006;
+constexpr int HeadersTooLarge = -32007;
+constexpr int TooManyConnections = -32008;
 } // namespace RpcCode
 
 // A failure that the client receives as a JSON-RPC error. The message is shown to the user as

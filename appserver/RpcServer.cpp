@@ -2,32 +2,21 @@
 
 #include "DataModuleRegistry.h"
 #include "DatabaseAccess.h"
+#include "HttpListener.h"
 #include "RequestLog.h"
 #include "RpcError.h"
+#include "WorkerPool.h"
 
-#include <httplib.h>
 #include <nlohmann/json.hpp>
 
 #include <chrono>
-#include <sys/socket.h>
 
 namespace AppServer {
 
 namespace {
 
-// cpp-httplib listens with a backlog of 5: a burst of clients connecting at once (every desktop
-// opening its screen at nine) overflows it and the extra connections stall or fail. Linux lets
-// a listening socket be given a longer queue by calling listen() again.
-class HttpServer : public httplib::Server
-{
-public:
-    void widenBacklog() { ::listen(svr_sock_, SOMAXCONN); }
-};
-
 using json = nlohmann::json;
 using Clock = std::chrono::steady_clock;
-
-const char *const contentType = "application/json; charset=utf-8";
 
 double millisecondsSince(Clock::time_point start)
 {
@@ -105,88 +94,89 @@ void readEnvelope(const std::string &body, Envelope &envelope)
     }
 }
 
+// The path's module name as sent, %XX escapes decoded.
+std::string decodedPath(std::string_view text)
+{
+    std::string decoded;
+    decoded.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto hex = [&](std::size_t at) {
+            const char c = text[at];
+            return c >= '0' && c <= '9'   ? c - '0'
+                   : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                   : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                          : -1;
+        };
+        if (text[i] == '%' && i + 2 < text.size() && hex(i + 1) >= 0 && hex(i + 2) >= 0) {
+            decoded += static_cast<char>(hex(i + 1) * 16 + hex(i + 2));
+            i += 2;
+        } else {
+            decoded += text[i];
+        }
+    }
+    return decoded;
+}
+
+HttpLimits limitsOf(const ServerOptions &options)
+{
+    HttpLimits limits;
+    limits.requestTimeout = std::chrono::milliseconds(options.readTimeoutMs);
+    limits.idleTimeout = std::chrono::seconds(options.idleTimeoutSeconds);
+    limits.maxHeaderBytes = options.maxHeaderBytes;
+    limits.maxHeaders = options.maxHeaders;
+    limits.maxBodyBytes = options.maxBodyBytes;
+    return limits;
+}
+
+bool isLoopback(const boost::asio::ip::address &address)
+{
+    if (address.is_v6() && address.to_v6().is_v4_mapped())
+        return address.to_v6().to_v4().is_loopback();
+    return address.is_loopback();
+}
+
 } // namespace
 
 RpcServer::RpcServer(const ServerOptions &options, const DataModuleRegistry &modules,
                      DatabaseAccess &database)
-    : m_options(options), m_modules(modules), m_database(database),
-      m_http(std::make_unique<HttpServer>())
+    : m_options(options), m_modules(modules), m_database(database)
 {
     if (!m_options.settings.serverToken.isEmpty())
         m_expectedAuthorization = "Bearer " + m_options.settings.serverToken.toStdString();
-    httplib::Server &http = *m_http;
-    const std::size_t threads = static_cast<std::size_t>(m_options.workerThreads);
-    http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
-    // Without TCP_NODELAY a keep-alive exchange of small answers stalls on delayed ACKs.
-    http.set_tcp_nodelay(true);
-    http.set_keep_alive_max_count(100000000);
-    http.set_keep_alive_timeout(m_options.idleTimeoutSeconds);
-    http.set_read_timeout(std::chrono::milliseconds(m_options.readTimeoutMs));
-    http.set_write_timeout(std::chrono::milliseconds(m_options.readTimeoutMs));
-    http.set_payload_max_length(m_options.maxBodyBytes);
-
-    http.Post(R"(/rpc/([^/]+))",
-              [this](const httplib::Request &request, httplib::Response &response) {
-                  handleCall(request, response);
-              });
-    http.Get("/rpc", [this](const httplib::Request &request, httplib::Response &response) {
-        handleHandshake(request, response);
-    });
-    // Refusals of the HTTP layer itself come without a body: give them a JSON-RPC one.
-    http.set_error_handler(httplib::Server::HandlerWithResponse(
-        [this](const httplib::Request &request, httplib::Response &response) {
-            if (!response.body.empty())
-                return httplib::Server::HandlerResponse::Unhandled;
-            int code = RpcCode::BadHttpRequest;
-            std::string message =
-                "Requisição HTTP inválida ou incompleta (malformada ou enviada devagar demais).";
-            if (response.status == 413) {
-                code = RpcCode::PayloadTooLarge;
-                message = "Requisição maior que o limite de " +
-                          std::to_string(m_options.maxBodyBytes) + " bytes.";
-            } else if (response.status == 404 || response.status == 405) {
-                code = RpcCode::MethodNotFound;
-                message = "Caminho inexistente: use POST /rpc/<módulo de dados>.";
-            } else if (response.status >= 500) {
-                code = RpcCode::InternalError;
-                message = "Erro interno do servidor de aplicação.";
-            }
-            response.set_content(dump(errorAnswer(nullptr, code, message)), contentType);
-            logRequest(request.method + " " + shown(request.path), 0, code,
-                       "HTTP " + std::to_string(response.status) + " " + std::to_string(code));
-            return httplib::Server::HandlerResponse::Handled;
-        }));
-    http.set_exception_handler(
-        [](const httplib::Request &request, httplib::Response &response, std::exception_ptr) {
-            response.status = 500;
-            response.set_content(dump(errorAnswer(nullptr, RpcCode::InternalError,
-                                                  "Erro interno do servidor de aplicação.")),
-                                 contentType);
-            logRequest(request.method + " " + shown(request.path), 0, RpcCode::InternalError,
-                       "erro interno");
-        });
+    m_listener = std::make_unique<HttpListener>(limitsOf(m_options), m_options.maxConnections,
+                                                m_options.maxConnectionsPerClient,
+                                                [this](HttpRequest request, ReplyHandler reply) {
+                                                    handle(std::move(request), std::move(reply));
+                                                });
 }
 
 RpcServer::~RpcServer() = default;
 
 int RpcServer::bind()
 {
-    const int port = m_options.port == 0 ? m_http->bind_to_any_port(m_options.host)
-                     : m_http->bind_to_port(m_options.host, m_options.port) ? m_options.port
-                                                                            : -1;
-    if (port > 0)
-        static_cast<HttpServer &>(*m_http).widenBacklog();
+    const boost::asio::ip::tcp::endpoint endpoint =
+        m_listener->resolve(m_options.host, m_options.port);
+    if (!isLoopback(endpoint.address()) && m_expectedAuthorization.empty() &&
+        !m_options.allowWithoutToken)
+        throw ListenError(
+            2, "recusado escutar em " + m_options.host +
+                   " sem token: esse endereço aceita conexões de outras máquinas. Configure "
+                   "[AppServer] Token=..., escute em 127.0.0.1, ou, se é mesmo a intenção, "
+                   "declare [AppServer] AllowWithoutToken=true.");
+    const int port = m_listener->listen(endpoint);
+    m_workers = std::make_unique<WorkerPool>(m_options.workerThreads);
     return port;
 }
 
 bool RpcServer::serve()
 {
-    return m_http->listen_after_bind();
+    m_listener->run(m_options.loopThreads);
+    return true;
 }
 
 void RpcServer::stop()
 {
-    m_http->stop();
+    m_listener->stop();
 }
 
 bool RpcServer::authorized(const std::string &authorization) const
@@ -196,28 +186,46 @@ bool RpcServer::authorized(const std::string &authorization) const
     return sameText(authorization, m_expectedAuthorization);
 }
 
-void RpcServer::handleHandshake(const httplib::Request &request, httplib::Response &response)
+void RpcServer::handle(HttpRequest request, std::function<void(HttpReply)> reply)
 {
-    const Clock::time_point start = Clock::now();
-    if (!authorized(request.get_header_value("Authorization"))) {
-        response.status = 401;
-        response.set_content(dump(errorAnswer(nullptr, RpcCode::Unauthorized,
-                                              "Acesso negado: token ausente ou inválido.")),
-                             contentType);
-        logRequest("GET /rpc", millisecondsSince(start), RpcCode::Unauthorized, "acesso negado");
-        return;
+    const std::string_view target = request.target;
+    const std::string_view path = target.substr(0, target.find('?'));
+    constexpr std::string_view callPrefix = "/rpc/";
+    if (request.method == "POST" && path.starts_with(callPrefix)) {
+        std::string module = decodedPath(path.substr(callPrefix.size()));
+        if (!module.empty() && module.find('/') == std::string::npos) {
+            m_workers->post([this, module = std::move(module), request = std::move(request),
+                             reply = std::move(reply)] {
+                try {
+                    Answer answer = answerCall(module, request.body, request.authorization);
+                    reply({answer.status, std::move(answer.body)});
+                } catch (...) {
+                    // answerCall raises nothing of its own; this is memory running out.
+                    const HttpRefusal failure = HttpRefusal::internalError();
+                    reply({failure.status, failure.body()});
+                }
+            });
+            return;
+        }
     }
-    response.set_content(dump({{"jsonrpc", "2.0"}, {"servers", m_modules.names()}}), contentType);
-    logRequest("GET /rpc", millisecondsSince(start), 0, "ok");
+    if (request.method == "GET" && path == "/rpc")
+        return reply(handshake(request.authorization));
+    const HttpRefusal refusal = HttpRefusal::unknownPath();
+    logRequest(request.method + " " + shown(std::string(path)), 0, refusal.code,
+               "HTTP " + std::to_string(refusal.status) + " " + std::to_string(refusal.code));
+    reply({refusal.status, refusal.body()});
 }
 
-void RpcServer::handleCall(const httplib::Request &request, httplib::Response &response)
+HttpReply RpcServer::handshake(const std::string &authorization) const
 {
-    Answer answer =
-        answerCall(request.matches[1], request.body, request.get_header_value("Authorization"));
-    response.status = answer.status;
-    if (!answer.body.empty())
-        response.set_content(std::move(answer.body), contentType);
+    const Clock::time_point start = Clock::now();
+    if (!authorized(authorization)) {
+        logRequest("GET /rpc", millisecondsSince(start), RpcCode::Unauthorized, "acesso negado");
+        return {401, dump(errorAnswer(nullptr, RpcCode::Unauthorized,
+                                      "Acesso negado: token ausente ou inválido."))};
+    }
+    logRequest("GET /rpc", millisecondsSince(start), 0, "ok");
+    return {200, dump({{"jsonrpc", "2.0"}, {"servers", m_modules.names()}})};
 }
 
 RpcServer::Answer RpcServer::answerCall(const std::string &module, const std::string &body,

@@ -2,19 +2,18 @@
 
 #include "ServerOptions.h"
 
+#include <functional>
 #include <memory>
 #include <string>
-
-namespace httplib {
-class Server;
-struct Request;
-struct Response;
-} // namespace httplib
 
 namespace AppServer {
 
 class DataModuleRegistry;
 class DatabaseAccess;
+class HttpListener;
+class WorkerPool;
+struct HttpReply;
+struct HttpRequest;
 
 // JSON-RPC 2.0 over HTTP/1.1:
 //   POST /rpc/<module>  {"jsonrpc":"2.0","id":1,"method":"GetDtIni","params":["01","","02"]}
@@ -23,6 +22,10 @@ class DatabaseAccess;
 // including those of the HTTP layer (body too large, incomplete request, unknown path), is a
 // JSON-RPC error body. With a token configured every request must carry
 // "Authorization: Bearer <token>".
+//
+// Connections live on an event loop (HttpListener); a whole request goes to a fixed pool of
+// database workers and its answer back to the loop, so a connection waiting for its next request
+// holds no thread.
 class RpcServer
 {
 public:
@@ -30,10 +33,13 @@ public:
               DatabaseAccess &database);
     ~RpcServer();
 
-    // Binds the address; returns the port (the chosen one for port 0), or -1 on failure.
+    // Binds the address; returns the port (the chosen one for port 0). Raises ListenError when
+    // the port is taken or the address cannot be bound, and when the address reaches beyond
+    // loopback with no token configured and AllowWithoutToken not set.
     int bind();
     // Serves until stop(); returns false when serving failed.
     bool serve();
+    // From any thread.
     void stop();
 
     struct Answer
@@ -47,15 +53,17 @@ public:
                       const std::string &authorization) const;
 
 private:
-    void handleCall(const httplib::Request &request, httplib::Response &response);
-    void handleHandshake(const httplib::Request &request, httplib::Response &response);
+    void handle(HttpRequest request, std::function<void(HttpReply)> reply);
+    HttpReply handshake(const std::string &authorization) const;
     bool authorized(const std::string &authorization) const;
 
     ServerOptions m_options;
     const DataModuleRegistry &m_modules;
     DatabaseAccess &m_database;
     std::string m_expectedAuthorization; // empty: no token configured
-    std::unique_ptr<httplib::Server> m_http;
+    // The workers go first: their jobs hold connections of the listener's loop.
+    std::unique_ptr<HttpListener> m_listener;
+    std::unique_ptr<WorkerPool> m_workers;
 };
 
 } // namespace AppServer

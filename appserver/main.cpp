@@ -3,6 +3,7 @@
 // log goes to standard error. SIGINT and SIGTERM stop it cleanly.
 #include "DataModuleRegistry.h"
 #include "DatabaseAccess.h"
+#include "HttpListener.h"
 #include "RequestLog.h"
 #include "RpcServer.h"
 #include "ServerOptions.h"
@@ -47,11 +48,12 @@ int main(int argc, char *argv[])
     DatabaseAccess database(options.settings);
     RpcServer server(options, modules, database);
 
-    const int port = server.bind();
-    if (port < 0) {
-        std::fprintf(stderr, "velmora-appserver: não foi possível escutar em %s:%d.\n",
-                     options.host.c_str(), options.port);
-        return 1;
+    int port = 0;
+    try {
+        port = server.bind();
+    } catch (const ListenError &e) {
+        std::fprintf(stderr, "velmora-appserver: %s\n", e.what());
+        return e.exitStatus();
     }
     std::printf("porta: %d\n", port);
     std::fflush(stdout);
@@ -59,7 +61,7 @@ int main(int argc, char *argv[])
                                       "escutando em %1:%2, %3 conexão(ões) ao banco (%4)")
                                       .arg(QString::fromStdString(options.host))
                                       .arg(port)
-                                      .arg(options.settings.serverThreads)
+                                      .arg(options.workerThreads)
                                       .arg(options.settings.dbDriver);
 
     std::thread stopper([&server, stopSignals] {

@@ -81,6 +81,20 @@ Settings Settings::load(const QString &path)
     s.connectTimeoutMs = qMax(1, number(ini, "AppServer/ConnectTimeoutMs", s.connectTimeoutMs));
     s.callTimeoutMs = qMax(1, number(ini, "AppServer/CallTimeoutMs", s.callTimeoutMs));
     s.serverLogLevel = text(ini, "AppServer/LogLevel", s.serverLogLevel).toLower();
+    s.serverLoopThreads = number(ini, "AppServer/LoopThreads", s.serverLoopThreads);
+    s.serverIdleTimeoutSeconds =
+        number(ini, "AppServer/IdleTimeoutSeconds", s.serverIdleTimeoutSeconds);
+    s.serverRequestTimeoutMs = number(ini, "AppServer/RequestTimeoutMs", s.serverRequestTimeoutMs);
+    s.serverMaxBodyBytes = number(ini, "AppServer/MaxBodyBytes", s.serverMaxBodyBytes);
+    s.serverMaxHeaderBytes = number(ini, "AppServer/MaxHeaderBytes", s.serverMaxHeaderBytes);
+    s.serverMaxHeaders = number(ini, "AppServer/MaxHeaders", s.serverMaxHeaders);
+    s.serverMaxConnections = number(ini, "AppServer/MaxConnections", s.serverMaxConnections);
+    s.serverMaxConnectionsPerClient =
+        number(ini, "AppServer/MaxConnectionsPerClient", s.serverMaxConnectionsPerClient);
+    // Anything but a plain yes keeps the safe side.
+    s.serverAllowWithoutToken = QStringList{QStringLiteral("true"), QStringLiteral("1"),
+                                            QStringLiteral("yes"), QStringLiteral("sim")}
+                                    .contains(text(ini, "AppServer/AllowWithoutToken").toLower());
 
     s.reportsDirectory = s.resolve(text(ini, "Reports/Directory", QStringLiteral("layouts")));
     s.shortDateFormat = text(ini, "Locale/ShortDateFormat", s.shortDateFormat);

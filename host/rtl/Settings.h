@@ -27,6 +27,17 @@ struct VELMORA_RTL_EXPORT Settings
     int connectTimeoutMs = 3000;
     int callTimeoutMs = 10000;
     QString serverLogLevel = QStringLiteral("info");
+    // The server's limits on what a client may hold or send (checked by the server's options).
+    int serverLoopThreads = 1;
+    int serverIdleTimeoutSeconds = 5;  // a keep-alive connection's wait for its next request
+    int serverRequestTimeoutMs = 5000; // a whole request, from its first byte
+    int serverMaxBodyBytes = 64 * 1024;
+    int serverMaxHeaderBytes = 16 * 1024;
+    int serverMaxHeaders = 100;
+    int serverMaxConnections = 10000;
+    int serverMaxConnectionsPerClient = 1000; // per client address
+    // Listening beyond loopback without a token is refused unless this says it is meant.
+    bool serverAllowWithoutToken = false;
 
     QString reportsDirectory; // resolved
     QString shortDateFormat = QStringLiteral("dd/MM/yyyy");
