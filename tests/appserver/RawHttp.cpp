@@ -4,19 +4,37 @@
 #include <QJsonDocument>
 #include <QTcpSocket>
 
-// True once the data hold a whole answer (headers and Content-Length bytes of body).
-static bool complete(const QByteArray &data)
+// The length of the first whole answer in the data (headers and Content-Length bytes of body),
+// 0 while it is incomplete.
+static qsizetype answerLength(const QByteArray &data)
 {
     const qsizetype split = data.indexOf("\r\n\r\n");
     if (split < 0)
-        return false;
+        return 0;
     const QByteArray headers = data.left(split).toLower();
     const qsizetype at = headers.indexOf("content-length:");
     if (at < 0)
-        return false;
+        return 0;
     const qsizetype end = headers.indexOf("\r\n", at);
     const qint64 length = headers.mid(at + 15, end < 0 ? -1 : end - at - 15).trimmed().toLongLong();
-    return data.size() - split - 4 >= length;
+    return data.size() - split - 4 >= length ? split + 4 + length : 0;
+}
+
+static bool complete(const QByteArray &data)
+{
+    return answerLength(data) > 0;
+}
+
+static RawAnswer parsed(const QByteArray &data)
+{
+    RawAnswer answer;
+    const qsizetype split = data.indexOf("\r\n\r\n");
+    if (data.startsWith("HTTP/1.1 ") && split > 0) {
+        answer.status = data.mid(9, 3).toInt();
+        answer.rawBody = data.mid(split + 4);
+        answer.body = QJsonDocument::fromJson(answer.rawBody).object();
+    }
+    return answer;
 }
 
 RawAnswer exchange(int port, const QByteArray &bytes, int timeoutMs)
@@ -42,13 +60,29 @@ RawAnswer exchange(int port, const QByteArray &bytes, int timeoutMs)
             break;
     }
     data += socket.readAll();
-    const qsizetype split = data.indexOf("\r\n\r\n");
-    if (data.startsWith("HTTP/1.1 ") && split > 0) {
-        answer.status = data.mid(9, 3).toInt();
-        answer.rawBody = data.mid(split + 4);
-        answer.body = QJsonDocument::fromJson(answer.rawBody).object();
-    }
+    const bool closed = answer.closed;
+    answer = parsed(data);
+    answer.closed = closed;
     return answer;
+}
+
+QList<RawAnswer> readAnswers(QTcpSocket &socket, int count, int timeoutMs)
+{
+    QList<RawAnswer> answers;
+    QByteArray data;
+    QDeadlineTimer deadline(timeoutMs);
+    while (answers.size() < count) {
+        data += socket.readAll();
+        if (const qsizetype length = answerLength(data)) {
+            answers << parsed(data.left(length));
+            data.remove(0, length);
+            continue;
+        }
+        if (deadline.hasExpired() || socket.state() != QAbstractSocket::ConnectedState)
+            break;
+        socket.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
+    }
+    return answers;
 }
 
 RawAnswer post(int port, const QByteArray &module, const QByteArray &body,

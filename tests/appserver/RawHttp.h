@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QJsonObject>
+#include <QList>
+
+class QTcpSocket;
 
 // Plain HTTP exchanges over a socket, for requests that a well-behaved client never sends.
 struct RawAnswer
@@ -19,3 +22,6 @@ RawAnswer exchange(int port, const QByteArray &bytes, int timeoutMs = 5000);
 RawAnswer post(int port, const QByteArray &module, const QByteArray &body,
                const QByteArray &headers = {});
 QByteArray rpcBody(const QByteArray &method, const QByteArray &paramsJson);
+// Reads up to `count` answers from a connection that stays open (keep-alive, pipelining), in the
+// order they came; fewer when the time ran out or the server closed.
+QList<RawAnswer> readAnswers(QTcpSocket &socket, int count, int timeoutMs = 5000);

@@ -36,3 +36,10 @@ QString ServerProcess::errorOutput()
 {
     return QString::fromUtf8(m_process.readAllStandardError());
 }
+
+int ServerProcess::exitStatus(int timeoutMs)
+{
+    if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(timeoutMs))
+        return -1;
+    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+}

@@ -16,6 +16,8 @@ public:
     int port() const { return m_port; }
     qint64 pid() const { return m_process.processId(); }
     void kill();
+    // The exit status once the process ended by itself within the time, else -1.
+    int exitStatus(int timeoutMs);
     // What the server wrote on standard error since the last call.
     QString errorOutput();
     // Waits up to timeoutMs for the server to write anything (standard output or error).
