@@ -2,11 +2,14 @@
 // server's trivial method (Velmora.Servidor.Ping: its HTTP stack alone) and against nginx
 // answering a fixed small JSON, with 1, 8 and 32 keep-alive clients on loopback; and GetVdDataIni
 // again on a server that keeps no map periods in memory. Then an endurance run of GetVdDataIni
-// at 32 clients that samples the server's memory.
+// at 32 clients that samples the server's memory. Then the same call at 32 clients with 500 idle
+// keep-alive connections open, on a server running its connections on two threads, and one
+// client's calls while 200 connections trickle their requests a byte a second.
 //
 //   velmora-bench-appserver [--quick] [--seconds S] [--endurance S] [--rows N]
 //
 // Prints `figure: NAME VALUE UNIT` lines.
+#include "HostileClients.h"
 #include "LoadRun.h"
 #include "MapDatabase.h"
 #include "NginxReference.h"
@@ -17,12 +20,16 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -60,18 +67,20 @@ void report(const std::string &name, const LoadResult &r)
 }
 
 // Starts the server on a free port over the database; returns the port, 0 when it did not start.
-// `cachedPeriods` overrides the server's default when not empty.
+// `settings` override the server's defaults.
 int startServer(QProcess &server, const QString &settingsPath, const QString &database,
-                const QString &cachedPeriods)
+                const QMap<QString, QString> &settings = {})
 {
     {
         QSettings ini(settingsPath, QSettings::IniFormat);
         ini.setValue(QStringLiteral("Database/Driver"), QStringLiteral("QSQLITE"));
         ini.setValue(QStringLiteral("Database/Database"), database);
         ini.setValue(QStringLiteral("AppServer/Threads"), 4);
-        ini.setValue(QStringLiteral("AppServer/LogLevel"), QStringLiteral("warning"));
-        if (!cachedPeriods.isEmpty())
-            ini.setValue(QStringLiteral("AppServer/CachedPeriods"), cachedPeriods);
+        ini.setValue(QStringLiteral("AppServer/LogLevel"), QStringLiteral("error"));
+        // The idle connections stay open through their measure.
+        ini.setValue(QStringLiteral("AppServer/IdleTimeoutSeconds"), 600);
+        for (auto it = settings.cbegin(); it != settings.cend(); ++it)
+            ini.setValue(QStringLiteral("AppServer/") + it.key(), it.value());
     }
     server.setProgram(QStringLiteral(APPSERVER_BIN));
     server.setArguments(
@@ -108,12 +117,15 @@ int main(int argc, char *argv[])
 
     // The server as shipped, and one that keeps no periods in memory: every lookup walks the
     // index, as a key's first lookup after a change does.
-    QProcess server, uncachedServer;
-    const int port = startServer(server, work.filePath(QStringLiteral("bench.ini")), database, {});
+    QProcess server, uncachedServer, twoLoopServer;
+    const int port = startServer(server, work.filePath(QStringLiteral("bench.ini")), database);
     const int uncachedPort =
         startServer(uncachedServer, work.filePath(QStringLiteral("uncached.ini")), database,
-                    QStringLiteral("0"));
-    if (port <= 0 || uncachedPort <= 0) {
+                    {{QStringLiteral("CachedPeriods"), QStringLiteral("0")}});
+    const int twoLoopPort =
+        startServer(twoLoopServer, work.filePath(QStringLiteral("twoloops.ini")), database,
+                    {{QStringLiteral("LoopThreads"), QStringLiteral("2")}});
+    if (port <= 0 || uncachedPort <= 0 || twoLoopPort <= 0) {
         std::fprintf(stderr, "velmora-appserver não iniciou\n");
         return 1;
     }
@@ -185,6 +197,60 @@ int main(int argc, char *argv[])
         }
     }
 
+    const auto lookupPlan = [&](int onPort, int clients, double forSeconds) {
+        LoadPlan plan;
+        plan.port = onPort;
+        plan.clients = clients;
+        plan.seconds = forSeconds;
+        plan.path = "/rpc/Fis01400.rdmDocForne";
+        plan.body = [&](int c, long long n) {
+            return lookups[static_cast<std::size_t>(c * 977 + n) % lookups.size()];
+        };
+        return plan;
+    };
+
+    // Two loop threads against one, back to back.
+    {
+        const LoadResult one = runLoad(lookupPlan(port, 32, seconds));
+        const LoadResult two = runLoad(lookupPlan(twoLoopPort, 32, seconds));
+        report("appserver_vddataini_c32_one_loop", one);
+        report("appserver_vddataini_c32_two_loops", two);
+        figure("ratio_two_loops_to_one_c32", 100 * two.requestsPerSecond / one.requestsPerSecond,
+               "%");
+        errors += one.errors + two.errors;
+    }
+
+    // Idle keep-alive connections cost a socket each, no thread: the throughput with 500 of them
+    // open, against the same run just before without.
+    {
+        const LoadResult without = runLoad(lookupPlan(port, 32, seconds));
+        IdleConnections idle;
+        figure("appserver_idle_connections_open", idle.open(port, 500), "count");
+        const LoadResult with = runLoad(lookupPlan(port, 32, seconds));
+        idle.close();
+        report("appserver_vddataini_c32_without_idle", without);
+        report("appserver_vddataini_c32_with_500_idle", with);
+        figure("ratio_500_idle_to_none_c32",
+               100 * with.requestsPerSecond / without.requestsPerSecond, "%");
+        errors += without.errors + with.errors;
+    }
+
+    // A client's calls while 200 connections trickle their requests in, a byte a second (each
+    // refused at the request deadline and opened again).
+    {
+        const LoadResult calm = runLoad(lookupPlan(port, 1, seconds / 2));
+        Trickle trickle;
+        trickle.start(port, 200);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        const LoadResult during = runLoad(lookupPlan(port, 1, std::max(seconds, 6.0)));
+        trickle.stop();
+        report("appserver_vddataini_c1_calm", calm);
+        report("appserver_vddataini_c1_during_trickle_200", during);
+        figure("appserver_trickle_connections_refused", static_cast<double>(trickle.reopened()),
+               "count");
+        errors += calm.errors + during.errors;
+    }
+
     // Endurance: no error, and the server's memory stays where it was at half-time.
     LoadPlan plan;
     plan.port = port;
@@ -204,7 +270,7 @@ int main(int argc, char *argv[])
     figure("appserver_rss_end", static_cast<double>(end), "kB");
     figure("appserver_errors", static_cast<double>(errors + longRun.errors), "count");
 
-    for (QProcess *p : {&server, &uncachedServer}) {
+    for (QProcess *p : {&server, &uncachedServer, &twoLoopServer}) {
         p->terminate();
         p->waitForFinished(5000);
     }
