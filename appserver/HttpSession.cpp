@@ -98,7 +98,7 @@ void HttpSession::readHeader()
     m_socket.async_read_some(m_buffer.prepare(room),
                              [self = shared_from_this()](error_code ec, std::size_t n) {
                                  self->m_buffer.commit(n);
-                                 if (ec)
+                                 if (ec || self->m_timedOut)
                                      return self->onHeaderBytes(ec);
                                  self->readHeader();
                              });
@@ -178,12 +178,14 @@ void HttpSession::onBody(error_code ec)
 
 bool HttpSession::failed(error_code ec)
 {
-    if (!ec)
-        return false;
-    const bool malformed = ec.category() == error_code(http::error::bad_target).category();
-    if (m_timedOut && ec == asio::error::operation_aborted)
+    // Past the deadline, whatever the read brought: a read that won the race against the
+    // deadline's cancel must not go on without one.
+    if (m_timedOut)
         refuse(HttpRefusal::notInTime(static_cast<int>(m_limits.requestTimeout.count())), {});
-    else if (!malformed || ec == http::error::end_of_stream || ec == http::error::partial_message)
+    else if (!ec)
+        return false;
+    else if (ec.category() != error_code(http::error::bad_target).category() ||
+             ec == http::error::end_of_stream || ec == http::error::partial_message)
         closeNow(); // the client went away (closed, reset) before sending a whole request
     else if (ec == http::error::header_limit)
         refuse(HttpRefusal::headersTooLarge(m_limits.maxHeaderBytes, m_limits.maxHeaders), {});
