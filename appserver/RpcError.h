@@ -20,6 +20,8 @@ constexpr int Timeout = -32005;
 constexpr int BadHttpRequest = -32006;
 constexpr int HeadersTooLarge = -32007;
 constexpr int TooManyConnections = -32008;
+// Sent by the load balancer in front of several servers (deploy/nginx), never by a server.
+constexpr int NoServerAnswered = -32009;
 } // namespace RpcCode
 
 // A failure that the client receives as a JSON-RPC error. The message is shown to the user as

@@ -268,9 +268,9 @@ RpcServer::Answer RpcServer::answerCall(const std::string &module, const std::st
             logRequest(logTarget(""), millisecondsSince(start), 0,
                        "ok, " + std::to_string(packet.rowCount()) + " linha(s)");
     } catch (const RpcError &e) {
-        answer.body = dump(errorAnswer(envelope.id, e.code(), e.what()));
+        answer.body = dump(errorAnswer(envelope.id, e.code(), e.message()));
         logRequest(logTarget("?"), millisecondsSince(start), e.code(),
-                   "erro " + std::to_string(e.code()) + ": " + e.what(), e.detail());
+                   "erro " + std::to_string(e.code()) + ": " + e.message(), e.detail());
     } catch (const std::exception &e) {
         answer.status = 500;
         answer.body = dump(errorAnswer(envelope.id, RpcCode::InternalError,
