@@ -1,3 +1,5 @@
+#include "BatchJobRun.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -11,29 +13,6 @@
 // The batch runner as other tools use it: the velmora executable, a job, the trace on
 // standard output and the exit status.
 namespace {
-
-struct JobRun
-{
-    int status = -1;
-    QList<QJsonObject> trace;
-    QString errors;
-
-    QList<QJsonObject> events(const QString &kind) const
-    {
-        QList<QJsonObject> found;
-        for (const QJsonObject &e : trace)
-            if (e.value(QLatin1String("event")).toString() == kind)
-                found << e;
-        return found;
-    }
-    QJsonObject step(int n) const
-    {
-        for (const QJsonObject &e : events(QStringLiteral("step")))
-            if (e.value(QLatin1String("n")).toInt() == n)
-                return e;
-        return {};
-    }
-};
 
 class BatchTest : public ::testing::Test
 {
@@ -100,10 +79,10 @@ TEST_F(BatchTest, EnterTypesKeyByKeyAndTheTraceNamesTheFocus)
         EXPECT_EQ(m.value(QLatin1String("text")).toString(), QStringLiteral("Código inválido."));
         EXPECT_EQ(m.value(QLatin1String("focus")).toString(), QStringLiteral("edtCodigo"));
     }
-    EXPECT_FALSE(r.step(1).value(QLatin1String("ok")).toBool());
-    EXPECT_FALSE(r.step(2).value(QLatin1String("ok")).toBool()); // no typing happened
-    EXPECT_TRUE(r.step(3).value(QLatin1String("ok")).toBool());
-    EXPECT_EQ(r.step(3).value(QLatin1String("focus")).toString(), QStringLiteral("edtNome"));
+    EXPECT_FALSE(r.ok(1));
+    EXPECT_FALSE(r.ok(2)); // no typing happened
+    EXPECT_TRUE(r.ok(3));
+    EXPECT_EQ(r.focusAfter(3), QStringLiteral("edtNome"));
     const QJsonObject controls =
         r.events(QStringLiteral("state")).value(0).value(QLatin1String("controls")).toObject();
     EXPECT_EQ(controls[QStringLiteral("edtCodigo")].toObject()[QStringLiteral("text")].toString(),
@@ -126,11 +105,11 @@ TEST_F(BatchTest, ClickFocusDisabledControlsAndTheExitStatus)
         {"do":"enter","control":"edtCodigo","text":""},
         {"do":"click","control":"btnFalhar"}]})");
     EXPECT_EQ(r.status, 1); // the last step ended with a message
-    EXPECT_FALSE(r.step(1).value(QLatin1String("ok")).toBool()); // disabled: no handler
-    EXPECT_TRUE(r.step(2).value(QLatin1String("ok")).toBool());
-    EXPECT_TRUE(r.step(3).value(QLatin1String("ok")).toBool());
-    EXPECT_EQ(r.step(4).value(QLatin1String("focus")).toString(), QStringLiteral("edtNome"));
-    EXPECT_TRUE(r.step(5).value(QLatin1String("ok")).toBool());
+    EXPECT_FALSE(r.ok(1));  // disabled: no handler
+    EXPECT_TRUE(r.ok(2));
+    EXPECT_TRUE(r.ok(3));
+    EXPECT_EQ(r.focusAfter(4), QStringLiteral("edtNome"));
+    EXPECT_TRUE(r.ok(5));
     const auto messages = r.events(QStringLiteral("message"));
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages[0].value(QLatin1String("text")).toString(),
