@@ -7,15 +7,42 @@
 
 #include <QSqlError>
 
+#include <sqlite3.h>
+
 namespace AppServer {
 
 namespace {
 const char *const unavailable = "Banco de dados indisponível no momento; tente novamente.";
 const char *const failed = "Falha ao consultar o banco de dados.";
+thread_local bool mayWaitForLocks = true;
+
 } // namespace
 
-WorkerConnection::WorkerConnection(const Velmora::Settings &settings)
-    : m_connection(Velmora::ConnectionSettings::fromSettings(settings))
+NoLockWaits::NoLockWaits() : m_before(mayWaitForLocks)
+{
+    mayWaitForLocks = false;
+}
+
+NoLockWaits::~NoLockWaits()
+{
+    mayWaitForLocks = m_before;
+}
+
+namespace {
+
+Velmora::ConnectionSettings connectionSettings(const Velmora::Settings &settings,
+                                               bool waitsForLocks)
+{
+    Velmora::ConnectionSettings connection = Velmora::ConnectionSettings::fromSettings(settings);
+    if (!waitsForLocks)
+        connection.lockWaitMs = 0;
+    return connection;
+}
+
+} // namespace
+
+WorkerConnection::WorkerConnection(const Velmora::Settings &settings, bool waitsForLocks)
+    : m_connection(connectionSettings(settings, waitsForLocks)), m_waitsForLocks(waitsForLocks)
 {}
 
 // Defined here, where SqliteStatement is complete; the members' order lets the statements go
@@ -31,6 +58,12 @@ bool WorkerConnection::reopen(QString *failure)
     m_dataVersion.reset();
     try {
         m_connection.Reconnect();
+    } catch (const EDatabaseLocked &e) {
+        if (!m_waitsForLocks)
+            throw WouldWait{};
+        if (failure)
+            *failure = e.Message();
+        return false;
     } catch (const EDatabaseError &e) {
         if (failure)
             *failure = e.Message();
@@ -42,6 +75,14 @@ bool WorkerConnection::reopen(QString *failure)
             qCWarning(lcServer) << "a conexão SQLite recusou query_only";
     }
     return true;
+}
+
+bool WorkerConnection::lockedOut() const
+{
+    if (!m_sqlite)
+        return false;
+    const int code = sqlite3_errcode(m_sqlite) & 0xff;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
 }
 
 SqliteStatement *WorkerConnection::sqlitePrepared(const std::string &sql)
@@ -89,10 +130,11 @@ QSqlQuery &WorkerConnection::prepared(const QString &sql)
 
 WorkerConnection &DatabaseAccess::connectionOfThisThread()
 {
-    // Each worker thread keeps its connection until it ends.
+    // Each thread keeps its connection until it ends. A thread either never waits for locks (a
+    // connections' loop) or always may (a worker).
     thread_local std::unique_ptr<WorkerConnection> connection;
     if (!connection)
-        connection = std::make_unique<WorkerConnection>(m_settings);
+        connection = std::make_unique<WorkerConnection>(m_settings, mayWaitForLocks);
     return *connection;
 }
 
@@ -105,6 +147,8 @@ DataPacket DatabaseAccess::run(const Job &job)
     try {
         return job(connection);
     } catch (const DatabaseFailure &first) {
+        if (!connection.waitsForLocks() && connection.lockedOut())
+            throw WouldWait{};
         // The connection may have been lost under us (database restarted, network cut): reopen
         // it and repeat the job once. The jobs only read, so repeating one is harmless.
         if (!connection.reopen(&failure))

@@ -26,16 +26,39 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Raised by DatabaseAccess::run, in place of waiting for another connection's lock, on a thread
+// that must not wait (see NoLockWaits). Not an std::exception, so that the handlers turning
+// failures into answers let it pass: the caller hands the call to a thread that may wait.
+struct WouldWait
+{
+};
+
+// While alive, the jobs run on this thread raise WouldWait instead of waiting for a lock.
+class NoLockWaits
+{
+public:
+    NoLockWaits();
+    ~NoLockWaits();
+    NoLockWaits(const NoLockWaits &) = delete;
+    NoLockWaits &operator=(const NoLockWaits &) = delete;
+
+private:
+    bool m_before;
+};
+
 // The database connection of one worker thread (a Qt SQL connection belongs to the thread that
 // opened it), with its statements prepared once and reused.
 class WorkerConnection
 {
 public:
-    explicit WorkerConnection(const Velmora::Settings &settings);
+    // A connection that does not wait for locks fails at once where another connection holds
+    // one, and raises WouldWait for it.
+    WorkerConnection(const Velmora::Settings &settings, bool waitsForLocks);
     ~WorkerConnection();
 
     bool isOpen() const { return m_connection.Connected(); }
-    // Opens the connection afresh; false with the reason in *failure.
+    // Opens the connection afresh; false with the reason in *failure. Raises WouldWait where it
+    // does not wait for locks and the database is locked.
     bool reopen(QString *failure);
     Velmora::Engine engine() const { return m_connection.engine(); }
     // The statement prepared on this connection; raises DatabaseFailure when it does not prepare.
@@ -50,10 +73,15 @@ public:
     // engines. Raises DatabaseFailure.
     std::optional<bool> sqliteChangedSinceAsked();
 
+    bool waitsForLocks() const { return m_waitsForLocks; }
+    // Whether the last failure was a lock held by another connection.
+    bool lockedOut() const;
+
 private:
     Velmora::DBConnection m_connection;
     sqlite3 *m_sqlite = nullptr; // the handle under m_connection while it is open on SQLite
     std::optional<long long> m_dataVersion; // as last read on this connection
+    bool m_waitsForLocks;
     // Declared after the connection: the statements let go of it before it closes.
     std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_statements;
     std::unordered_map<std::string, std::unique_ptr<SqliteStatement>> m_sqliteStatements;

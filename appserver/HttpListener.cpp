@@ -2,10 +2,11 @@
 
 #include "RequestLog.h"
 
+#include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
-#include <boost/asio/strand.hpp>
 
+#include <algorithm>
 #include <sys/resource.h>
 #include <thread>
 #include <vector>
@@ -39,11 +40,21 @@ void raiseDescriptorLimit(int maxConnections)
                    .arg(maxConnections);
 }
 
+std::vector<std::unique_ptr<asio::io_context>> makeLoops(int count)
+{
+    std::vector<std::unique_ptr<asio::io_context>> loops;
+    for (int i = 0; i < std::max(1, count); ++i)
+        // Each is run by one thread, which Asio's scheduler is told so it can wake less.
+        loops.push_back(std::make_unique<asio::io_context>(1));
+    return loops;
+}
+
 } // namespace
 
 HttpListener::HttpListener(const HttpLimits &limits, int maxConnections, int maxPerClient,
-                           RequestHandler handler)
-    : m_limits(limits), m_handler(std::move(handler)), m_acceptor(m_loop), m_retry(m_loop),
+                           int loops, RequestHandler handler)
+    : m_limits(limits), m_handler(std::move(handler)), m_loops(makeLoops(loops)),
+      m_acceptor(*m_loops.front()), m_retry(*m_loops.front()),
       m_connections(std::make_shared<ConnectionTable>(maxConnections, maxPerClient)),
       m_maxConnections(maxConnections)
 {}
@@ -56,7 +67,7 @@ tcp::endpoint HttpListener::resolve(const std::string &host, int port)
     const asio::ip::address address = asio::ip::make_address(host, ec);
     if (!ec)
         return {address, static_cast<unsigned short>(port)};
-    tcp::resolver resolver(m_loop);
+    tcp::resolver resolver(*m_loops.front());
     const auto found = resolver.resolve(
         host, std::to_string(port), tcp::resolver::passive | tcp::resolver::numeric_service, ec);
     if (ec || found.empty())
@@ -93,26 +104,39 @@ int HttpListener::listen(const tcp::endpoint &endpoint)
     return m_acceptor.local_endpoint().port();
 }
 
-void HttpListener::run(int threads)
+void HttpListener::run()
 {
-    std::vector<std::thread> more;
-    for (int i = 1; i < threads; ++i)
-        more.emplace_back([this] { m_loop.run(); });
-    m_loop.run();
-    for (std::thread &thread : more)
+    // A loop with no connection yet waits for one instead of returning.
+    std::vector<asio::executor_work_guard<asio::io_context::executor_type>> keep;
+    for (const auto &loop : m_loops)
+        keep.push_back(asio::make_work_guard(*loop));
+    // Each loop on a thread of its own, even the first: what a loop thread keeps (its database
+    // connection) goes with the thread, before serving returns.
+    std::vector<std::thread> threads;
+    for (const auto &loop : m_loops)
+        threads.emplace_back([loop = loop.get()] { loop->run(); });
+    for (std::thread &thread : threads)
         thread.join();
 }
 
 void HttpListener::stop()
 {
-    m_loop.stop();
+    for (const auto &loop : m_loops)
+        loop->stop();
+}
+
+asio::io_context &HttpListener::nextLoop()
+{
+    // Only the first loop accepts, so the turn needs no lock.
+    asio::io_context &loop = *m_loops[m_next];
+    m_next = (m_next + 1) % m_loops.size();
+    return loop;
 }
 
 void HttpListener::accept()
 {
-    m_acceptor.async_accept(asio::make_strand(m_loop), [this](error_code ec, tcp::socket socket) {
-        onAccept(ec, std::move(socket));
-    });
+    m_acceptor.async_accept(
+        nextLoop(), [this](error_code ec, tcp::socket socket) { onAccept(ec, std::move(socket)); });
 }
 
 void HttpListener::onAccept(error_code ec, tcp::socket socket)

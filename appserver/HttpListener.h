@@ -10,6 +10,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace AppServer {
 
@@ -26,12 +27,14 @@ private:
     int m_exitStatus;
 };
 
-// The listening socket and the event loop its connections live on. Connections over the
-// limits of the connection table are answered with a refusal and closed.
+// The listening socket and the event loops its connections live on: one loop per thread, each
+// connection on one of them for its whole life, so a connection's work never crosses threads
+// and no loop needs a lock. Connections over the limits of the connection table are answered
+// with a refusal and closed.
 class HttpListener
 {
 public:
-    HttpListener(const HttpLimits &limits, int maxConnections, int maxPerClient,
+    HttpListener(const HttpLimits &limits, int maxConnections, int maxPerClient, int loops,
                  RequestHandler handler);
     ~HttpListener();
 
@@ -40,18 +43,20 @@ public:
     // Binds and listens (never sharing the port with another socket); returns the port bound.
     // Raises ListenError.
     int listen(const boost::asio::ip::tcp::endpoint &endpoint);
-    // Runs the loop on this thread and threads - 1 more, until stop().
-    void run(int threads);
+    // Runs each loop on a thread of its own until stop().
+    void run();
     // From any thread, also before run().
     void stop();
 
 private:
     void accept();
     void onAccept(boost::system::error_code ec, boost::asio::ip::tcp::socket socket);
+    boost::asio::io_context &nextLoop();
 
     HttpLimits m_limits;
     RequestHandler m_handler;
-    boost::asio::io_context m_loop;
+    std::vector<std::unique_ptr<boost::asio::io_context>> m_loops;
+    std::size_t m_next = 0; // the loop of the next connection, in turn
     boost::asio::ip::tcp::acceptor m_acceptor;
     boost::asio::steady_timer m_retry;
     std::shared_ptr<ConnectionTable> m_connections;

@@ -6,6 +6,7 @@
 #include "RequestLog.h"
 #include "RpcError.h"
 #include "WorkerPool.h"
+#include "data/DatabaseKind.h"
 
 #include <nlohmann/json.hpp>
 
@@ -141,13 +142,16 @@ RpcServer::RpcServer(const ServerOptions &options, const DataModuleRegistry &mod
                      DatabaseAccess &database)
     : m_options(options), m_modules(modules), m_database(database)
 {
+    // Remote engines make each call wait on the network: those always go to the workers.
+    m_callsOnLoop = m_options.callsOnLoop &&
+                    Velmora::EngineOfDriver(m_options.settings.dbDriver) == Velmora::Engine::SQLite;
     if (!m_options.settings.serverToken.isEmpty())
         m_expectedAuthorization = "Bearer " + m_options.settings.serverToken.toStdString();
-    m_listener = std::make_unique<HttpListener>(limitsOf(m_options), m_options.maxConnections,
-                                                m_options.maxConnectionsPerClient,
-                                                [this](HttpRequest request, ReplyHandler reply) {
-                                                    handle(std::move(request), std::move(reply));
-                                                });
+    m_listener = std::make_unique<HttpListener>(
+        limitsOf(m_options), m_options.maxConnections, m_options.maxConnectionsPerClient,
+        m_options.loopThreads, [this](HttpRequest request, ReplyHandler reply) {
+            handle(std::move(request), std::move(reply));
+        });
 }
 
 RpcServer::~RpcServer() = default;
@@ -170,7 +174,7 @@ int RpcServer::bind()
 
 bool RpcServer::serve()
 {
-    m_listener->run(m_options.loopThreads);
+    m_listener->run();
     return true;
 }
 
@@ -194,6 +198,15 @@ void RpcServer::handle(HttpRequest request, std::function<void(HttpReply)> reply
     if (request.method == "POST" && path.starts_with(callPrefix)) {
         std::string module = decodedPath(path.substr(callPrefix.size()));
         if (!module.empty() && module.find('/') == std::string::npos) {
+            if (m_callsOnLoop) {
+                try {
+                    const NoLockWaits onTheLoop;
+                    Answer answer = answerCall(module, request.body, request.authorization);
+                    return reply({answer.status, std::move(answer.body)});
+                } catch (const WouldWait &) {
+                    // Another connection holds a lock: wait for it on a worker, not here.
+                }
+            }
             m_workers->post([this, module = std::move(module), request = std::move(request),
                              reply = std::move(reply)] {
                 try {

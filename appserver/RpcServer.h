@@ -23,9 +23,10 @@ struct HttpRequest;
 // JSON-RPC error body. With a token configured every request must carry
 // "Authorization: Bearer <token>".
 //
-// Connections live on an event loop (HttpListener); a whole request goes to a fixed pool of
-// database workers and its answer back to the loop, so a connection waiting for its next request
-// holds no thread.
+// Connections live on event loops (HttpListener), so a connection waiting for its next request
+// holds no thread. On SQLite a loop answers a call itself, over its own connection, unless the
+// call would wait for a lock; otherwise, and on the remote engines, the call goes to a fixed pool
+// of database workers and its answer back to the loop.
 class RpcServer
 {
 public:
@@ -48,7 +49,7 @@ public:
         std::string body; // empty for a notification (status 204)
     };
     // The answer to POST /rpc/<module>: the request body and its Authorization header in, the
-    // HTTP status and the JSON-RPC body out. Never raises.
+    // HTTP status and the JSON-RPC body out. Raises nothing but WouldWait, under NoLockWaits.
     Answer answerCall(const std::string &module, const std::string &body,
                       const std::string &authorization) const;
 
@@ -61,6 +62,7 @@ private:
     const DataModuleRegistry &m_modules;
     DatabaseAccess &m_database;
     std::string m_expectedAuthorization; // empty: no token configured
+    bool m_callsOnLoop = false;
     // The workers go first: their jobs hold connections of the listener's loop.
     std::unique_ptr<HttpListener> m_listener;
     std::unique_ptr<WorkerPool> m_workers;

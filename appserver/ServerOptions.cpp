@@ -4,6 +4,9 @@
 
 #include <QCommandLineParser>
 
+#include <algorithm>
+#include <thread>
+
 namespace AppServer {
 
 namespace {
@@ -89,7 +92,10 @@ ServerOptions ServerOptions::parse(const QStringList &arguments)
     const NumberSource n(parser);
     o.port = n.value("port", "Port", s.serverPort, 0, 65535);
     o.workerThreads = n.value("threads", "Threads", s.serverThreads, 1, 4096);
-    o.loopThreads = n.value("loop-threads", "LoopThreads", s.serverLoopThreads, 1, 64);
+    o.loopThreads = n.value("loop-threads", "LoopThreads", s.serverLoopThreads, 0, 64);
+    if (o.loopThreads == 0)
+        o.loopThreads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 64u));
+    o.callsOnLoop = s.serverCallsOnLoop;
     o.idleTimeoutSeconds =
         n.value("idle-timeout", "IdleTimeoutSeconds", s.serverIdleTimeoutSeconds, 1, 3600);
     o.readTimeoutMs =

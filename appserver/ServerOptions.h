@@ -16,7 +16,8 @@ namespace AppServer {
 //   --port N                         Port; 0 picks a free port
 //   --host ADDRESS                   Host, the address to bind (loopback by default)
 //   --threads N                      Threads: database workers (default 4)
-//   --loop-threads N                 LoopThreads: threads running the connections (default 1)
+//   --loop-threads N                 LoopThreads: threads running the connections (default 0:
+//                                    one per processor core)
 //   --idle-timeout S                 IdleTimeoutSeconds: keep-alive wait for the next request (5)
 //   --read-timeout MS                RequestTimeoutMs: a whole request from its first byte (5000)
 //   --max-body BYTES                 MaxBodyBytes (65536)
@@ -34,6 +35,9 @@ struct ServerOptions
     // waiting for a request hold no worker.
     int workerThreads = 4;
     int loopThreads = 1;
+    // On SQLite (CallsOnLoop, default true) the loop threads answer the calls themselves, each
+    // over a connection of its own, and a call that would wait for a lock goes to the workers.
+    bool callsOnLoop = true;
     int idleTimeoutSeconds = 5;
     int readTimeoutMs = 5000;
     std::size_t maxBodyBytes = 64 * 1024;

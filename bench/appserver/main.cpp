@@ -3,8 +3,9 @@
 // answering a fixed small JSON, with 1, 8 and 32 keep-alive clients on loopback; and GetVdDataIni
 // again on a server that keeps no map periods in memory. Then an endurance run of GetVdDataIni
 // at 32 clients that samples the server's memory. Then the same call at 32 clients with 500 idle
-// keep-alive connections open, on a server running its connections on two threads, and one
-// client's calls while 200 connections trickle their requests a byte a second.
+// keep-alive connections open; the shipped server against one that hands every call to its
+// workers from a single loop thread; and one client's calls while 200 connections trickle their
+// requests a byte a second.
 //
 //   velmora-bench-appserver [--quick] [--seconds S] [--endurance S] [--rows N]
 //
@@ -117,15 +118,16 @@ int main(int argc, char *argv[])
 
     // The server as shipped, and one that keeps no periods in memory: every lookup walks the
     // index, as a key's first lookup after a change does.
-    QProcess server, uncachedServer, twoLoopServer;
+    QProcess server, uncachedServer, poolServer;
     const int port = startServer(server, work.filePath(QStringLiteral("bench.ini")), database);
     const int uncachedPort =
         startServer(uncachedServer, work.filePath(QStringLiteral("uncached.ini")), database,
                     {{QStringLiteral("CachedPeriods"), QStringLiteral("0")}});
-    const int twoLoopPort =
-        startServer(twoLoopServer, work.filePath(QStringLiteral("twoloops.ini")), database,
-                    {{QStringLiteral("LoopThreads"), QStringLiteral("2")}});
-    if (port <= 0 || uncachedPort <= 0 || twoLoopPort <= 0) {
+    const int poolPort =
+        startServer(poolServer, work.filePath(QStringLiteral("pool.ini")), database,
+                    {{QStringLiteral("LoopThreads"), QStringLiteral("1")},
+                     {QStringLiteral("CallsOnLoop"), QStringLiteral("false")}});
+    if (port <= 0 || uncachedPort <= 0 || poolPort <= 0) {
         std::fprintf(stderr, "velmora-appserver não iniciou\n");
         return 1;
     }
@@ -209,15 +211,16 @@ int main(int argc, char *argv[])
         return plan;
     };
 
-    // Two loop threads against one, back to back.
+    // Calls answered on the connections' loops (one per core) against calls handed from one
+    // loop to the workers and back, back to back.
     {
-        const LoadResult one = runLoad(lookupPlan(port, 32, seconds));
-        const LoadResult two = runLoad(lookupPlan(twoLoopPort, 32, seconds));
-        report("appserver_vddataini_c32_one_loop", one);
-        report("appserver_vddataini_c32_two_loops", two);
-        figure("ratio_two_loops_to_one_c32", 100 * two.requestsPerSecond / one.requestsPerSecond,
-               "%");
-        errors += one.errors + two.errors;
+        const LoadResult onLoops = runLoad(lookupPlan(port, 32, seconds));
+        const LoadResult throughPool = runLoad(lookupPlan(poolPort, 32, seconds));
+        report("appserver_vddataini_c32_on_loops", onLoops);
+        report("appserver_vddataini_c32_through_workers", throughPool);
+        figure("ratio_on_loops_to_through_workers_c32",
+               100 * onLoops.requestsPerSecond / throughPool.requestsPerSecond, "%");
+        errors += onLoops.errors + throughPool.errors;
     }
 
     // Idle keep-alive connections cost a socket each, no thread: the throughput with 500 of them
@@ -270,7 +273,7 @@ int main(int argc, char *argv[])
     figure("appserver_rss_end", static_cast<double>(end), "kB");
     figure("appserver_errors", static_cast<double>(errors + longRun.errors), "count");
 
-    for (QProcess *p : {&server, &uncachedServer, &twoLoopServer}) {
+    for (QProcess *p : {&server, &uncachedServer, &poolServer}) {
         p->terminate();
         p->waitForFinished(5000);
     }

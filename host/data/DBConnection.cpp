@@ -140,7 +140,8 @@ void DBConnection::configure()
     m_db.setPassword(m_settings.password);
     switch (e) {
     case Engine::SQLite:
-        m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        m_db.setConnectOptions(
+            QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_settings.lockWaitMs));
         break;
     case Engine::PostgreSQL:
         m_db.setConnectOptions(QStringLiteral("connect_timeout=5"));
@@ -188,10 +189,17 @@ void DBConnection::afterOpen()
         // Reading the catalogue makes SQLite look at the file now: a file that is no SQLite
         // database is refused at connect, not at the first query.
         if (!q.exec(QStringLiteral("PRAGMA foreign_keys = ON")) ||
-            !q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+            !q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+            // SQLITE_BUSY, SQLITE_LOCKED: a sound file another program holds locked.
+            const QString code = q.lastError().nativeErrorCode();
+            if (code == QLatin1String("5") || code == QLatin1String("6"))
+                throw EDatabaseLocked(
+                    QStringLiteral("O banco de dados %1 está bloqueado por outro programa")
+                        .arg(m_settings.describe()));
             fail(QStringLiteral("O arquivo %1 não é um banco de dados SQLite válido")
                      .arg(m_settings.describe()),
                  errorText(q.lastError()));
+        }
         break;
     case Engine::PostgreSQL:
         q.exec(QStringLiteral("SET client_min_messages = warning"));

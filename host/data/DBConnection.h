@@ -25,6 +25,8 @@ struct VELMORA_DATA_EXPORT ConnectionSettings
     QString password;
     // A missing SQLite file is an error unless the caller means to create the database.
     bool createIfMissing = false;
+    // SQLite: how long a statement waits for another connection's lock before it fails.
+    int lockWaitMs = 5000;
 
     static ConnectionSettings fromSettings(const Settings &settings);
     Engine engine() const { return EngineOfDriver(driver); }

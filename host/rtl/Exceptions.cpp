@@ -15,4 +15,5 @@ EAbort::EAbort() : Exception(QStringLiteral("Operação cancelada.")) {}
 EAbort::~EAbort() = default;
 EConvertError::~EConvertError() = default;
 EDatabaseError::~EDatabaseError() = default;
+EDatabaseLocked::~EDatabaseLocked() = default;
 ERemoteError::~ERemoteError() = default;

@@ -44,6 +44,14 @@ public:
     ~EDatabaseError() override;
 };
 
+// Another connection's lock outlasted the wait for it.
+class VELMORA_RTL_EXPORT EDatabaseLocked : public EDatabaseError
+{
+public:
+    using EDatabaseError::EDatabaseError;
+    ~EDatabaseLocked() override;
+};
+
 class VELMORA_RTL_EXPORT ERemoteError : public Exception
 {
 public:

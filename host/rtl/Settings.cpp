@@ -82,6 +82,9 @@ Settings Settings::load(const QString &path)
     s.callTimeoutMs = qMax(1, number(ini, "AppServer/CallTimeoutMs", s.callTimeoutMs));
     s.serverLogLevel = text(ini, "AppServer/LogLevel", s.serverLogLevel).toLower();
     s.serverLoopThreads = number(ini, "AppServer/LoopThreads", s.serverLoopThreads);
+    s.serverCallsOnLoop = !QStringList{QStringLiteral("false"), QStringLiteral("0"),
+                                       QStringLiteral("no"), QStringLiteral("não")}
+                               .contains(text(ini, "AppServer/CallsOnLoop").toLower());
     s.serverIdleTimeoutSeconds =
         number(ini, "AppServer/IdleTimeoutSeconds", s.serverIdleTimeoutSeconds);
     s.serverRequestTimeoutMs = number(ini, "AppServer/RequestTimeoutMs", s.serverRequestTimeoutMs);

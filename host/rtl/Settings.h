@@ -28,7 +28,10 @@ struct VELMORA_RTL_EXPORT Settings
     int callTimeoutMs = 10000;
     QString serverLogLevel = QStringLiteral("info");
     // The server's limits on what a client may hold or send (checked by the server's options).
-    int serverLoopThreads = 1;
+    int serverLoopThreads = 0; // 0: one per processor core
+    // On SQLite, a call is answered on its connection's own loop thread: a lookup takes less
+    // than handing it to a worker and back.
+    bool serverCallsOnLoop = true;
     int serverIdleTimeoutSeconds = 5;  // a keep-alive connection's wait for its next request
     int serverRequestTimeoutMs = 5000; // a whole request, from its first byte
     int serverMaxBodyBytes = 64 * 1024;

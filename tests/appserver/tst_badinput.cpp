@@ -5,7 +5,11 @@
 #include "ServerProcess.h"
 
 #include <QElapsedTimer>
+#include <QHostAddress>
 #include <QJsonArray>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTcpSocket>
 #include <QThread>
 
@@ -28,6 +32,11 @@ void expectError(const RawAnswer &answer, int code)
     for (const char *internal : {"SELECT", "MAPAAPURACAO", "SQL", "no such", "QSQLITE", "::"})
         EXPECT_FALSE(message.contains(QLatin1String(internal), Qt::CaseInsensitive))
             << message.toStdString();
+}
+
+int rowsOfResult(const RawAnswer &answer)
+{
+    return static_cast<int>(answer.body.value("result").toObject().value("rows").toArray().size());
 }
 
 void expectServing(int port, int rows = 4)
@@ -211,6 +220,53 @@ TEST(DatabaseGone, TheAnswerSaysSoAndTheServerRecoversWhenItIsBack)
     expectServing(server.port());
 }
 
+// Another program holding the database's write lock: the call waits for it on a worker (and
+// is answered once the lock goes), while the connections' loop goes on answering other calls.
+TEST(DatabaseLocked, TheCallWaitsForTheLockAndTheOthersAreAnsweredMeanwhile)
+{
+    MapFixture fixture;
+    if (!fixture.isSqlite())
+        GTEST_SKIP() << "the lock is staged with a SQLite file";
+    QString error;
+    ASSERT_TRUE(fixture.createMaps(standardMaps(), &error)) << error.toStdString();
+    ServerProcess server;
+    ASSERT_TRUE(server.start(fixture.writeSettings("locked"), 0, {"--loop-threads", "1"}))
+        << server.errorOutput().toStdString();
+    const int port = server.port();
+    const QByteArray lookup = rpcBody("GetVdDataIni", R"(["01","999",45430,"01"])");
+    {
+        QSqlDatabase holder = QSqlDatabase::addDatabase("QSQLITE", "holder");
+        holder.setDatabaseName(fixture.engine().dbDatabase);
+        ASSERT_TRUE(holder.open());
+        QSqlQuery lock(holder);
+        ASSERT_TRUE(lock.exec("BEGIN EXCLUSIVE")) << lock.lastError().text().toStdString();
+
+        QTcpSocket waiting;
+        waiting.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+        ASSERT_TRUE(waiting.waitForConnected(2000));
+        waiting.write("POST /rpc/" + module + " HTTP/1.1\r\nHost: t\r\nContent-Length: " +
+                      QByteArray::number(lookup.size()) + "\r\n\r\n" + lookup);
+        ASSERT_TRUE(waiting.waitForBytesWritten(2000));
+        // Well inside the driver's wait for the lock: one loop, not held by the waiting call.
+        const QByteArray pingBody = rpcBody("Ping", "[]");
+        const RawAnswer ping =
+            exchange(port,
+                     "POST /rpc/Velmora.Servidor HTTP/1.1\r\nHost: t\r\nConnection: close\r\n"
+                     "Content-Length: " +
+                         QByteArray::number(pingBody.size()) + "\r\n\r\n" + pingBody,
+                     2000);
+        EXPECT_EQ(ping.status, 200) << server.errorOutput().toStdString();
+        EXPECT_EQ(waiting.bytesAvailable(), 0) << "answered while the lock was held";
+
+        ASSERT_TRUE(lock.exec("ROLLBACK"));
+        const QList<RawAnswer> answers = readAnswers(waiting, 1, 5000);
+        ASSERT_EQ(answers.size(), 1);
+        EXPECT_EQ(answers.first().status, 200) << answers.first().rawBody.toStdString();
+        EXPECT_EQ(rowsOfResult(answers.first()), 1) << answers.first().rawBody.toStdString();
+    }
+    QSqlDatabase::removeDatabase("holder");
+}
+
 // Dates are read as the engine stores them: on SQLite an ISO text, with or without a time. A
 // stored value that is no date fails the call, and the statement is left ready for the next.
 TEST(StoredDates, ATimeIsIgnoredAndAValueThatIsNoDateFailsTheCallOnly)
@@ -230,7 +286,8 @@ TEST(StoredDates, ATimeIsIgnoredAndAValueThatIsNoDateFailsTheCallOnly)
                                 &error))
         << error.toStdString();
     ServerProcess server;
-    ASSERT_TRUE(server.start(fixture.writeSettings("stored"), 0, {"--threads", "1"}))
+    ASSERT_TRUE(
+        server.start(fixture.writeSettings("stored"), 0, {"--threads", "1", "--loop-threads", "1"}))
         << server.errorOutput().toStdString();
     const int port = server.port();
 
@@ -246,7 +303,7 @@ TEST(StoredDates, ATimeIsIgnoredAndAValueThatIsNoDateFailsTheCallOnly)
         expectError(answer, -32003);
         EXPECT_TRUE(answer.body.value("error").toObject().value("message").toString().contains(
             "período inválido"));
-        // One worker: the same statement answers the next call.
+        // One thread answers: the same statement answers the next call.
         expectServing(port);
     }
 }
