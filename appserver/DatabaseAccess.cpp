@@ -95,16 +95,48 @@ SqliteStatement *WorkerConnection::sqlitePrepared(const std::string &sql)
     return statement.get();
 }
 
+namespace {
+
+// The file change counter in the database header, when the file is in rollback-journal mode;
+// empty otherwise (WAL leaves the counter alone). Every commit there raises the counter, at the
+// latest as it commits, and SQLite itself reads these bytes to tell whether its cached pages
+// still hold. Read without a lock: a value read before a commit's header write describes the
+// file before that commit, one read after it makes the caller read again under a lock.
+std::optional<long long> rollbackChangeCounter(sqlite3 *db)
+{
+    sqlite3_file *file = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+        !file->pMethods)
+        return std::nullopt;
+    unsigned char header[28];
+    if (file->pMethods->xRead(file, header, sizeof header, 0) != SQLITE_OK)
+        return std::nullopt;
+    // Bytes 18 and 19, the write and read versions: 1 for rollback journals, 2 for WAL.
+    if (header[18] != 1 || header[19] != 1)
+        return std::nullopt;
+    return static_cast<long long>(header[24]) << 24 | header[25] << 16 | header[26] << 8 |
+           header[27];
+}
+
+} // namespace
+
 std::optional<bool> WorkerConnection::sqliteChangedSinceAsked()
 {
-    SqliteStatement *const query = sqlitePrepared("PRAGMA data_version");
-    if (!query)
+    if (!m_sqlite)
         return std::nullopt;
-    query->start();
-    if (!query->step())
-        throw DatabaseFailure("PRAGMA data_version sem resposta");
-    const long long version = query->integer(0);
-    query->finish();
+    // One read of the header instead of a read transaction (its locks and checks for a journal
+    // cost a dozen system calls), where the file's mode allows.
+    Version version;
+    if (const std::optional<long long> counter = rollbackChangeCounter(m_sqlite)) {
+        version = {Version::Source::ChangeCounter, *counter};
+    } else {
+        SqliteStatement *const query = sqlitePrepared("PRAGMA data_version");
+        query->start();
+        if (!query->step())
+            throw DatabaseFailure("PRAGMA data_version sem resposta");
+        version = {Version::Source::DataVersion, query->integer(0)};
+        query->finish();
+    }
     const bool changed = m_dataVersion != version;
     m_dataVersion = version;
     return changed;

@@ -80,7 +80,14 @@ public:
 private:
     Velmora::DBConnection m_connection;
     sqlite3 *m_sqlite = nullptr; // the handle under m_connection while it is open on SQLite
-    std::optional<long long> m_dataVersion; // as last read on this connection
+    // What says whether the database changed, as last read on this connection.
+    struct Version
+    {
+        enum class Source { ChangeCounter, DataVersion } source;
+        long long value;
+        bool operator==(const Version &) const = default;
+    };
+    std::optional<Version> m_dataVersion;
     bool m_waitsForLocks;
     // Declared after the connection: the statements let go of it before it closes.
     std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_statements;
