@@ -2,7 +2,7 @@
 
 #include "RequestLog.h"
 
-#include <boost/asio/post.hpp>
+#include <boost/asio/dispatch.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/http/read.hpp>
@@ -210,8 +210,9 @@ void HttpSession::dispatch()
     if (const auto it = message.find(http::field::authorization); it != message.end())
         request.authorization = std::string(it->value());
     request.body = std::move(message.body());
+    // A call answered on this loop writes its reply at once; a worker's reply comes back here.
     m_handler(std::move(request), [self = shared_from_this()](HttpReply reply) {
-        asio::post(self->m_socket.get_executor(), [self, reply = std::move(reply)]() mutable {
+        asio::dispatch(self->m_socket.get_executor(), [self, reply = std::move(reply)]() mutable {
             self->write(std::move(reply), !self->m_keepAlive);
         });
     });
