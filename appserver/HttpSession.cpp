@@ -61,15 +61,19 @@ void HttpSession::awaitRequest()
         beginRequest();
         return;
     }
-    // An idle connection costs a socket and this wait, no thread.
+    // An idle connection costs a socket and this read, no thread. A read rather than a wait
+    // for readability: the reactor keeps the socket registered as it is, where a wait would
+    // register it again for each request.
     m_phase = Phase::Idle;
     arm(m_limits.idleTimeout);
-    m_socket.async_wait(asio::ip::tcp::socket::wait_read,
-                        [self = shared_from_this()](error_code ec) {
-                            if (ec || self->m_phase != Phase::Idle)
-                                return self->closeNow();
-                            self->beginRequest();
-                        });
+    const std::size_t room = std::min<std::size_t>(m_buffer.max_size(), 4096);
+    m_socket.async_read_some(m_buffer.prepare(room),
+                             [self = shared_from_this()](error_code ec, std::size_t n) {
+                                 if (ec || n == 0 || self->m_phase != Phase::Idle)
+                                     return self->closeNow();
+                                 self->m_buffer.commit(n);
+                                 self->beginRequest();
+                             });
 }
 
 void HttpSession::beginRequest()
@@ -268,26 +272,45 @@ void HttpSession::closeNow()
     if (m_phase == Phase::Closed)
         return;
     m_phase = Phase::Closed;
+    // The wait holds the session (and its connection slot): let it go now.
     disarm();
+    m_timer.cancel();
     error_code ignored;
     m_socket.close(ignored);
 }
 
+// The deadline moves with each phase of each request, but the timer is set again only when the
+// deadline comes before the running wait ends: when that wait ends early it waits on. Setting
+// the timer at each phase would cost the loop system calls and turns for every request.
 void HttpSession::arm(std::chrono::milliseconds after)
 {
     m_timedOut = false;
-    const unsigned generation = ++m_deadlineGeneration;
-    m_timer.expires_after(after);
-    m_timer.async_wait([self = shared_from_this(), generation](error_code ec) {
-        if (!ec && generation == self->m_deadlineGeneration)
-            self->onDeadline();
-    });
+    m_armed = true;
+    m_deadline = std::chrono::steady_clock::now() + after;
+    if (!m_timerWaiting || m_timer.expiry() > m_deadline)
+        waitUntilDeadline();
 }
 
 void HttpSession::disarm()
 {
-    ++m_deadlineGeneration;
-    m_timer.cancel();
+    m_armed = false;
+}
+
+void HttpSession::waitUntilDeadline()
+{
+    m_timer.expires_at(m_deadline); // a wait still running ends with operation_aborted
+    m_timerWaiting = true;
+    m_timer.async_wait([self = shared_from_this()](error_code ec) {
+        if (ec == asio::error::operation_aborted)
+            return; // replaced by a nearer deadline, or the connection closed
+        self->m_timerWaiting = false;
+        if (!self->m_armed || self->m_phase == Phase::Closed)
+            return;
+        if (std::chrono::steady_clock::now() < self->m_deadline)
+            return self->waitUntilDeadline();
+        self->m_armed = false;
+        self->onDeadline();
+    });
 }
 
 void HttpSession::onDeadline()

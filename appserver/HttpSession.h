@@ -83,6 +83,7 @@ private:
     void closeNow();
     void arm(std::chrono::milliseconds after);
     void disarm();
+    void waitUntilDeadline();
     void onDeadline();
     std::string logTarget() const;
     double elapsedMs() const;
@@ -95,7 +96,9 @@ private:
     std::string m_client;
 
     Phase m_phase = Phase::Idle;
-    unsigned m_deadlineGeneration = 0;
+    std::chrono::steady_clock::time_point m_deadline;
+    bool m_armed = false;        // a deadline holds
+    bool m_timerWaiting = false; // a wait of the timer is running
     bool m_timedOut = false;
     bool m_keepAlive = true;
     std::chrono::steady_clock::time_point m_started;
