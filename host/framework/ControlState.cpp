@@ -1,7 +1,10 @@
 #include "ControlState.h"
 
+#include "Contrast.h"
+
 #include <QApplication>
 #include <QHash>
+#include <QLineEdit>
 #include <QPalette>
 #include <QWidget>
 
@@ -23,6 +26,17 @@ void setGeometryPart(QWidget *w, int x, int y, int width, int height)
 ControlState::ControlState(QWidget *self) : m_self(self)
 {
     states().insert(self, this);
+    // A disabled edit still shows a value the clerk reads (a company's name, a tax's): its
+    // text stays greyed but readable on the disabled background.
+    if (qobject_cast<QLineEdit *>(self)) {
+        QPalette p = self->palette();
+        const QColor text = p.color(QPalette::Disabled, QPalette::Text);
+        const QColor readable = ReadableOn(text, p.color(QPalette::Disabled, QPalette::Base));
+        if (readable != text) {
+            p.setColor(QPalette::Disabled, QPalette::Text, readable);
+            self->setPalette(p);
+        }
+    }
 }
 
 ControlState::~ControlState()
@@ -102,9 +116,13 @@ void ControlState::setColor(const QString &v)
     m_color = v;
     if (!c.isValid())
         return;
+    // A colour that marks a field (a required one, say) shows only while the field takes
+    // input: disabled, it looks as every disabled control does.
     QPalette p = m_self->palette();
-    p.setColor(QPalette::Base, c);
-    p.setColor(QPalette::Window, c);
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        p.setColor(group, QPalette::Base, c);
+        p.setColor(group, QPalette::Window, c);
+    }
     m_self->setPalette(p);
 }
 

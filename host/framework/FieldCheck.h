@@ -8,8 +8,8 @@ class QWidget;
 
 namespace Velmora {
 
-// A move of the focus made by the screen's own code: it runs no exit. A control that is
-// disabled or hidden keeps the focus where it is.
+// A move of the focus made by the screen's own code: it runs no exit, and an edit's whole text
+// is selected. A control that is disabled or hidden keeps the focus where it is.
 VELMORA_FRAMEWORK_EXPORT void MoveFocus(QWidget *control);
 
 // Runs a field's check; when it fails (a message shown, or any other exception) the focus

@@ -14,6 +14,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -24,10 +25,35 @@ QWidget *dialogParent()
 {
     return QApplication::activeWindow();
 }
+
+// Once a dialog closes the clerk goes on where they were: the widget that had the focus gets
+// it back, its window active again. Declared before the ModalScope, so the focus comes back
+// after the form code's depth is restored and the move runs no exit.
+class FocusReturn
+{
+public:
+    FocusReturn() : m_widget(QApplication::focusWidget()) {}
+    ~FocusReturn()
+    {
+        QWidget *widget = m_widget.data();
+        if (!widget || !widget->isVisible() || !widget->isEnabled())
+            return;
+        if (!widget->window()->isActiveWindow())
+            widget->window()->activateWindow();
+        if (widget->window()->focusWidget() != widget)
+            widget->setFocus(Qt::OtherFocusReason);
+    }
+    FocusReturn(const FocusReturn &) = delete;
+    FocusReturn &operator=(const FocusReturn &) = delete;
+
+private:
+    QPointer<QWidget> m_widget;
+};
 } // namespace
 
 void GuiServices::showMessage(const QString &text)
 {
+    FocusReturn back;
     ModalScope modal;
     QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), text,
                     QMessageBox::Ok, dialogParent());
@@ -36,6 +62,7 @@ void GuiServices::showMessage(const QString &text)
 
 bool GuiServices::confirm(const QString &caption, const QString &question)
 {
+    FocusReturn back;
     ModalScope modal;
     QMessageBox box(QMessageBox::Question, caption, question, QMessageBox::Yes | QMessageBox::No,
                     dialogParent());
@@ -47,6 +74,7 @@ bool GuiServices::confirm(const QString &caption, const QString &question)
 
 bool GuiServices::pickRow(TDataSet *dataSet, const QString &title)
 {
+    FocusReturn back;
     if (!dataSet || dataSet->IsEmpty())
         return false;
     SearchDialog dialog(dataSet, title, dialogParent());
@@ -67,6 +95,7 @@ bool GuiServices::pickRows(TDataSet *dataSet, const QString &keyField, const QSt
                                            : emptyMessage);
         return false;
     }
+    FocusReturn back;
     ListDialog dialog(dataSet, keyField, title, selection, dialogParent());
     {
         ModalScope modal;
@@ -79,6 +108,7 @@ bool GuiServices::pickRows(TDataSet *dataSet, const QString &keyField, const QSt
 
 bool GuiServices::askText(const QString &caption, const QString &prompt, QString &value)
 {
+    FocusReturn back;
     ModalScope modal;
     bool ok = false;
     const QString text =
@@ -91,6 +121,7 @@ bool GuiServices::askText(const QString &caption, const QString &prompt, QString
 QString GuiServices::chooseFile(const QString &title, const QString &filter,
                                 const QString &suggested, bool forSaving)
 {
+    FocusReturn back;
     ModalScope modal;
     return forSaving ? QFileDialog::getSaveFileName(dialogParent(), title, suggested, filter)
                      : QFileDialog::getOpenFileName(dialogParent(), title, suggested, filter);

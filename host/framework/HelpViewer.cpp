@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QShortcut>
 #include <QTextBrowser>
 
 namespace HelpViewer {
@@ -32,6 +33,9 @@ void show(const QString &helpFile, int context)
         browser = new QTextBrowser;
         browser->setAttribute(Qt::WA_DeleteOnClose);
         browser->resize(560, 420);
+        // Read and gone: Esc closes the help as it closes a dialog.
+        auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), browser);
+        QObject::connect(escape, &QShortcut::activated, browser, &QWidget::close);
     }
     browser->setWindowTitle(QStringLiteral("Ajuda - %1").arg(helpFile));
     browser->setHtml(QString::fromUtf8(page.readAll()));

@@ -12,6 +12,7 @@
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QToolTip>
 
 namespace Velmora {
@@ -23,12 +24,24 @@ bool isUserMove(Qt::FocusReason reason)
            reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason;
 }
 
+bool isKeyboardMove(Qt::FocusReason reason)
+{
+    return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+           reason == Qt::ShortcutFocusReason;
+}
+
 bool hasEvent(QWidget *widget, const char *event)
 {
     const Events *events = Events::find(widget);
     return events && events->isBound(QLatin1String(event));
 }
 } // namespace
+
+void SelectWholeText(QWidget *widget)
+{
+    if (auto *edit = qobject_cast<QLineEdit *>(widget))
+        edit->selectAll();
+}
 
 TForm *FormOf(QWidget *widget)
 {
@@ -62,6 +75,10 @@ bool InputFilter::eventFilter(QObject *watched, QEvent *event)
     case QEvent::FocusOut:
         return focusOut(widget, event);
     case QEvent::FocusIn:
+        // The clerk who reaches a field from the keyboard retypes it whole; a click places
+        // the caret where it lands.
+        if (isKeyboardMove(static_cast<QFocusEvent *>(event)->reason()))
+            SelectWholeText(widget);
         focusIn(widget);
         return false;
     case QEvent::KeyPress:
@@ -94,6 +111,8 @@ bool InputFilter::focusOut(QWidget *widget, QEvent *event)
     // must not reach its target.
     if (widget->isEnabled() && widget->isVisible() && QApplication::focusWidget() != widget)
         widget->setFocus(Qt::OtherFocusReason);
+    // Where the focus went back (the field, or the one its check chose), the clerk retypes.
+    SelectWholeText(widget->window()->focusWidget());
     if (reason == Qt::MouseFocusReason)
         m_swallowRelease = next;
     return true;
@@ -138,9 +157,10 @@ bool InputFilter::keyPress(QWidget *widget, QEvent *event)
         Dispatch([&] { Services::current().showHelp(file, context); });
         return true;
     }
-    // The clerk's habit in these screens: Enter in an edit moves on as Tab does.
+    // The clerk's habit in these screens: Enter in an edit or on a choice moves on as Tab does.
     if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-        key->modifiers() == Qt::NoModifier && qobject_cast<QLineEdit *>(widget)) {
+        key->modifiers() == Qt::NoModifier &&
+        (qobject_cast<QLineEdit *>(widget) || qobject_cast<QRadioButton *>(widget))) {
         QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
         QApplication::sendEvent(widget, &tab);
         return true;

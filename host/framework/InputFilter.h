@@ -36,6 +36,10 @@ private:
     QPointer<QWidget> m_entered;        // the control whose enter ran last
 };
 
+// Selects the whole text of an edit (a field the focus reaches by keyboard or after a failed
+// check); any other widget is left alone.
+VELMORA_FRAMEWORK_EXPORT void SelectWholeText(QWidget *widget);
+
 // The screen a widget belongs to, or nullptr.
 VELMORA_FRAMEWORK_EXPORT TForm *FormOf(QWidget *widget);
 

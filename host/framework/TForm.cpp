@@ -4,6 +4,7 @@
 #include "Events.h"
 #include "FormLoader.h"
 #include "TApplication.h"
+#include "TypedValues.h"
 
 #include <QCloseEvent>
 #include <QMdiArea>
@@ -27,6 +28,7 @@ void TForm::Create()
 {
     FormLoader::Load(this, DescriptionPath());
     Loaded();
+    Velmora::TrackTypedValues(this);
     // Raised inside form code, so the creator sees the exception and nothing is shown.
     Velmora::Events::of(this).call(QStringLiteral("OnCreate"), this);
 }
