@@ -5,6 +5,8 @@
 #include "framework/Dispatch.h"
 #include "framework/Services.h"
 #include "framework/TApplication.h"
+#include "framework/TForm.h"
+#include "framework/TypedValues.h"
 
 #include <QAction>
 #include <QMdiArea>
@@ -31,6 +33,17 @@ MainWindow::MainWindow(Host &host) : m_host(host), m_area(new QMdiArea(this))
     m_packages->setObjectName(QStringLiteral("mnuPacotes"));
     m_windows = menuBar()->addMenu(QStringLiteral("&Janela"));
     m_windows->setObjectName(QStringLiteral("mnuJanela"));
+    // The window's own keys, alive while the menu is rebuilt: Ctrl+Tab goes to the next screen.
+    // Ctrl+F4 belongs to each child window's own menu, which closes the screen through its
+    // close event as its close button does; the item only names it.
+    m_closeWindow = new QAction(QStringLiteral("&Fechar\tCtrl+F4"), this);
+    m_closeWindow->setObjectName(QStringLiteral("actFecharJanela"));
+    connect(m_closeWindow, &QAction::triggered, m_area, &QMdiArea::closeActiveSubWindow);
+    m_nextWindow = new QAction(QStringLiteral("&Próxima"), this);
+    m_nextWindow->setObjectName(QStringLiteral("actProximaJanela"));
+    m_nextWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab));
+    connect(m_nextWindow, &QAction::triggered, m_area, &QMdiArea::activateNextSubWindow);
+    addAction(m_nextWindow);
     connect(m_modules, &QMenu::aboutToShow, this, &MainWindow::fillModules);
     connect(m_packages, &QMenu::aboutToShow, this, &MainWindow::fillPackages);
     connect(m_windows, &QMenu::aboutToShow, this, &MainWindow::fillWindows);
@@ -75,8 +88,7 @@ void MainWindow::fillPackages()
     for (const QString &name : loader.Loaded()) {
         QAction *reload = m_packages->addAction(QStringLiteral("Recarregar %1").arg(name));
         reload->setObjectName(QStringLiteral("recarregar_") + name);
-        connect(reload, &QAction::triggered, this,
-                [&loader, name] { Dispatch([&] { loader.Reload(name); }); });
+        connect(reload, &QAction::triggered, this, [this, name] { reloadPackage(name); });
         QAction *unload = m_packages->addAction(QStringLiteral("Descarregar %1").arg(name));
         unload->setObjectName(QStringLiteral("descarregar_") + name);
         connect(unload, &QAction::triggered, this,
@@ -86,6 +98,24 @@ void MainWindow::fillPackages()
         m_packages->addSeparator();
     connect(m_packages->addAction(QStringLiteral("&Carregar pacote...")), &QAction::triggered, this,
             &MainWindow::askPackageToLoad);
+}
+
+void MainWindow::reloadPackage(const QString &name)
+{
+    Dispatch([this, &name] {
+        QStringList typed;
+        for (TForm *screen : m_host.Packages().OpenScreens(name))
+            if (HoldsTypedValues(screen))
+                typed << screen->Caption();
+        if (!typed.isEmpty() &&
+            !Services::current().confirm(
+                QStringLiteral("Recarregar pacote"),
+                QStringLiteral("Recarregar o pacote '%1' fecha a tela %2 e perde os valores "
+                               "digitados nela. Deseja recarregar assim mesmo?")
+                    .arg(name, typed.join(QStringLiteral(", ")))))
+            return;
+        m_host.Packages().Reload(name);
+    });
 }
 
 void MainWindow::askPackageToLoad()
@@ -109,11 +139,12 @@ void MainWindow::fillWindows()
     connect(cascade, &QAction::triggered, m_area, &QMdiArea::cascadeSubWindows);
     QAction *tile = m_windows->addAction(QStringLiteral("&Lado a lado"));
     connect(tile, &QAction::triggered, m_area, &QMdiArea::tileSubWindows);
-    QAction *close = m_windows->addAction(QStringLiteral("&Fechar"));
-    connect(close, &QAction::triggered, m_area, &QMdiArea::closeActiveSubWindow);
+    m_windows->addAction(m_closeWindow);
+    m_windows->addAction(m_nextWindow);
     QAction *closeAll = m_windows->addAction(QStringLiteral("Fechar &todas"));
     connect(closeAll, &QAction::triggered, m_area, &QMdiArea::closeAllSubWindows);
-    for (QAction *a : {cascade, tile, close, closeAll})
+    // The keys stay live while the menu waits to be rebuilt: with no screen they do nothing.
+    for (QAction *a : {cascade, tile, closeAll})
         a->setEnabled(any);
     if (!any)
         return;

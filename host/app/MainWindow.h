@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 
+class QAction;
 class QMdiArea;
 class QMenu;
 
@@ -31,12 +32,17 @@ private:
     void fillPackages();
     void fillWindows();
     void askPackageToLoad();
+    // Reloading closes the package's screens: what the clerk typed in them goes only if they
+    // agree.
+    void reloadPackage(const QString &name);
 
     Host &m_host;
     QMdiArea *m_area;
     QMenu *m_modules;
     QMenu *m_packages;
     QMenu *m_windows;
+    QAction *m_closeWindow;
+    QAction *m_nextWindow;
 };
 
 } // namespace Velmora

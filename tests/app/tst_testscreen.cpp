@@ -7,11 +7,18 @@
 #include "framework/TApplication.h"
 #include "framework/TForm.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
 #include <QPointer>
+#include <QRadioButton>
 #include <QTest>
+
+#include <memory>
+#include <optional>
 
 namespace {
 
@@ -46,6 +53,8 @@ protected:
         return *loader().Variable<T>(testPackage, QLatin1String(name));
     }
     static QWidget *focused() { return QApplication::focusWidget(); }
+    // Where a key the user presses goes: the focus, or the main window when nothing has it.
+    QWidget *keys() const { return focused() ? focused() : &host->Window(); }
 
     // Clicks into the control, selects all and types, as the user does; then Tab.
     void enter(const char *name, const QString &typed)
@@ -163,6 +172,102 @@ TEST_F(TestScreen, HelpAsksForTheControlsContextOrTheScreens)
     const QList<QPair<QString, int>> expected{{QStringLiteral("TstHelp.hlp"), 101},
                                               {QStringLiteral("TstHelp.hlp"), 100}};
     EXPECT_EQ(services.help(), expected);
+}
+
+TEST_F(TestScreen, CtrlF4ClosesThroughTheCloseEventAndCtrlTabGoesRound)
+{
+    QMdiArea *area = host->Window().MdiArea();
+    auto *other = new QWidget;
+    other->setWindowTitle(QStringLiteral("Outra"));
+    QMdiSubWindow *second = area->addSubWindow(other);
+    second->show();
+    area->setActiveSubWindow(screen->SubWindow());
+
+    QTest::keyClick(keys(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(area->activeSubWindow(), second);
+    QTest::keyClick(keys(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(area->activeSubWindow(), screen->SubWindow());
+
+    QTest::keyClick(keys(), Qt::Key_F4, Qt::ControlModifier);
+    EXPECT_FALSE(global<bool>("boStCriado")) << "the screen's close handler ran";
+    TApplication::DeliverPendingDeletions();
+    EXPECT_TRUE(screen.isNull());
+    EXPECT_EQ(area->subWindowList(), QList<QMdiSubWindow *>{second});
+    EXPECT_TRUE(services.messages().isEmpty()) << qPrintable(services.messages().join('\n'));
+}
+
+// Reloading the package closes its screen: with something the clerk typed or chose there, the
+// host asks first, and "Não" leaves everything as it was.
+TEST_F(TestScreen, ReloadAsksFirstWhenTheScreenHoldsTypedValues)
+{
+    struct Answering : RecordingServices
+    {
+        std::optional<bool> answer;
+        QStringList questions;
+        bool confirm(const QString &, const QString &question) override
+        {
+            questions << question;
+            return answer.value_or(false);
+        }
+    };
+    struct Case
+    {
+        const char *name;
+        QString typed;   // typed into the code, then Tab; null: nothing typed
+        bool chooseList; // "Lista" clicked
+        std::optional<bool> answer;
+        bool asked;
+        bool reloaded;
+    };
+    const Case cases[] = {
+        {"nothing typed", QString(), false, std::nullopt, false, true},
+        {"a code typed, Não", QStringLiteral("7"), false, false, true, false},
+        {"a code typed, Sim", QStringLiteral("7"), false, true, true, true},
+        {"a code typed and erased", QStringLiteral(""), false, std::nullopt, false, true},
+        {"a choice clicked, Não", QString(), true, false, true, false},
+    };
+    auto person = std::make_unique<Answering>();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        // A fresh screen for each case.
+        if (screen) {
+            screen->Close();
+            TApplication::DeliverPendingDeletions();
+        }
+        ASSERT_TRUE(host->OpenScreen(QStringLiteral("TST00100")));
+        screen = loader().OpenScreens(testPackage).value(0);
+        ASSERT_TRUE(screen);
+        if (!c.typed.isNull())
+            enter("edtCodigo", c.typed);
+        if (c.chooseList)
+            QTest::mouseClick(control("rdbLista"), Qt::LeftButton);
+        const QString codeBefore = text("edtCodigo");
+
+        person->answer = c.answer;
+        person->questions.clear();
+        host->Window().RefreshMenus();
+        auto *reload = host->Window().PackagesMenu()->findChild<QAction *>(
+            QStringLiteral("recarregar_velmora_testpkg"));
+        ASSERT_NE(reload, nullptr);
+        reload->trigger();
+
+        EXPECT_EQ(person->questions.size(), c.asked ? 1 : 0);
+        if (c.asked) {
+            EXPECT_EQ(person->questions.value(0),
+                      QStringLiteral("Recarregar o pacote 'velmora_testpkg' fecha a tela Tela de "
+                                     "Teste e perde os valores digitados nela. Deseja recarregar "
+                                     "assim mesmo?"));
+        }
+        EXPECT_TRUE(loader().IsLoaded(testPackage));
+        EXPECT_EQ(screen.isNull(), c.reloaded);
+        if (!c.reloaded) {
+            EXPECT_EQ(text("edtCodigo"), codeBefore);
+            EXPECT_EQ(qobject_cast<QRadioButton *>(control("rdbLista"))->isChecked(), c.chooseList);
+        }
+        EXPECT_TRUE(person->messages().isEmpty()) << qPrintable(person->messages().join('\n'));
+    }
+    person.reset();
+    Velmora::Services::install(&services);
 }
 
 } // namespace
