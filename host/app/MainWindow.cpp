@@ -33,16 +33,23 @@ MainWindow::MainWindow(Host &host) : m_host(host), m_area(new QMdiArea(this))
     m_packages->setObjectName(QStringLiteral("mnuPacotes"));
     m_windows = menuBar()->addMenu(QStringLiteral("&Janela"));
     m_windows->setObjectName(QStringLiteral("mnuJanela"));
-    // The window's own keys, alive while the menu is rebuilt: Ctrl+Tab goes to the next screen.
-    // Ctrl+F4 belongs to each child window's own menu, which closes the screen through its
-    // close event as its close button does; the item only names it.
-    m_closeWindow = new QAction(QStringLiteral("&Fechar\tCtrl+F4"), this);
+    // The window's own keys, alive while the menu is rebuilt: Ctrl+F4 closes the active screen
+    // through its close event, as its close button does; Ctrl+Tab goes to the next screen.
+    // Where the platform binds Close to Ctrl+F4 the child window's own menu holds it already,
+    // and a second holder would leave the key to neither.
+    m_closeWindow = new QAction(QStringLiteral("&Fechar"), this);
     m_closeWindow->setObjectName(QStringLiteral("actFecharJanela"));
+    const QKeySequence ctrlF4(Qt::CTRL | Qt::Key_F4);
+    if (!QKeySequence::keyBindings(QKeySequence::Close).contains(ctrlF4))
+        m_closeWindow->setShortcut(ctrlF4);
+    else
+        m_closeWindow->setText(QStringLiteral("&Fechar\tCtrl+F4"));
     connect(m_closeWindow, &QAction::triggered, m_area, &QMdiArea::closeActiveSubWindow);
     m_nextWindow = new QAction(QStringLiteral("&Próxima"), this);
     m_nextWindow->setObjectName(QStringLiteral("actProximaJanela"));
     m_nextWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab));
     connect(m_nextWindow, &QAction::triggered, m_area, &QMdiArea::activateNextSubWindow);
+    addAction(m_closeWindow);
     addAction(m_nextWindow);
     connect(m_modules, &QMenu::aboutToShow, this, &MainWindow::fillModules);
     connect(m_packages, &QMenu::aboutToShow, this, &MainWindow::fillPackages);
