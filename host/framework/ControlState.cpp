@@ -6,6 +6,9 @@
 #include <QHash>
 #include <QLineEdit>
 #include <QPalette>
+#include <QPointer>
+#include <QProxyStyle>
+#include <QStyleOption>
 #include <QWidget>
 
 namespace Velmora {
@@ -21,6 +24,37 @@ void setGeometryPart(QWidget *w, int x, int y, int width, int height)
 {
     w->setGeometry(x, y, width, height);
 }
+
+// The application's style, but a disabled edit's panel takes the system's disabled background
+// whatever its own palette says.
+class DisabledEditStyle : public QProxyStyle
+{
+public:
+    static QStyle *instance()
+    {
+        static QPointer<DisabledEditStyle> style;
+        if (!style)
+            style = new DisabledEditStyle(qApp);
+        return style;
+    }
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
+                       const QWidget *widget) const override
+    {
+        const auto *frame = qstyleoption_cast<const QStyleOptionFrame *>(option);
+        if (element != PE_PanelLineEdit || !frame || (option->state & State_Enabled)) {
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            return;
+        }
+        QStyleOptionFrame plain(*frame);
+        plain.palette.setBrush(QPalette::Disabled, QPalette::Base,
+                               QApplication::palette().brush(QPalette::Disabled, QPalette::Base));
+        QProxyStyle::drawPrimitive(element, &plain, painter, widget);
+    }
+
+private:
+    explicit DisabledEditStyle(QObject *parent) { setParent(parent); }
+};
 } // namespace
 
 ControlState::ControlState(QWidget *self) : m_self(self)
@@ -116,14 +150,14 @@ void ControlState::setColor(const QString &v)
     m_color = v;
     if (!c.isValid())
         return;
-    // A colour that marks a field (a required one, say) shows only while the field takes
-    // input: disabled, it looks as every disabled control does.
     QPalette p = m_self->palette();
-    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
-        p.setColor(group, QPalette::Base, c);
-        p.setColor(group, QPalette::Window, c);
-    }
+    p.setColor(QPalette::Base, c);
+    p.setColor(QPalette::Window, c);
     m_self->setPalette(p);
+    // A colour that marks an edit (a required field, say) shows only while it takes input:
+    // disabled, it is drawn as every disabled edit is, though its palette keeps the colour.
+    if (qobject_cast<QLineEdit *>(m_self))
+        m_self->setStyle(DisabledEditStyle::instance());
 }
 
 QString ControlState::fontName() const
