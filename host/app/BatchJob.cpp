@@ -1,6 +1,7 @@
 #include "BatchJob.h"
 
 #include "BatchInput.h"
+#include "BatchJobCheck.h"
 #include "framework/ControlState.h"
 #include "framework/Dispatch.h"
 #include "framework/ScriptedServices.h"
@@ -15,40 +16,12 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMetaProperty>
-
-#include <limits>
+#include <QScopeGuard>
 
 namespace {
 
 namespace Input = Velmora::BatchInput;
-
-const QStringList stepKinds{QStringLiteral("enter"),  QStringLiteral("focus"),
-                            QStringLiteral("click"),  QStringLiteral("lookup"),
-                            QStringLiteral("list"),   QStringLiteral("action"),
-                            QStringLiteral("close"),  QStringLiteral("open"),
-                            QStringLiteral("unload"), QStringLiteral("dump")};
-
-const QStringList actions{QStringLiteral("print"), QStringLiteral("preview"),
-                          QStringLiteral("save"), QStringLiteral("edit")};
-
-// The base report screen's tool buttons, one per action.
-QString actionButton(const QString &action)
-{
-    if (action == QLatin1String("print"))
-        return QStringLiteral("sbtPrint");
-    if (action == QLatin1String("preview"))
-        return QStringLiteral("sbtPreview");
-    if (action == QLatin1String("save"))
-        return QStringLiteral("sbtSalvarComo");
-    return QStringLiteral("sbtReportEdit");
-}
-
-bool needsControl(const QString &kind)
-{
-    return kind == QLatin1String("enter") || kind == QLatin1String("focus") ||
-           kind == QLatin1String("click") || kind == QLatin1String("lookup") ||
-           kind == QLatin1String("list");
-}
+namespace Check = Velmora::BatchJobCheck;
 
 void typeCharacter(QChar ch)
 {
@@ -84,95 +57,35 @@ int BatchJob::runFile(const QString &path)
         file.setFileName(path);
         opened = file.open(QIODevice::ReadOnly);
     }
-    if (!opened) {
-        m_errors << QStringLiteral("Não foi possível ler o job '%1'.").arg(path) << Qt::endl;
-        return CannotRun;
-    }
+    if (!opened)
+        return refuse(QStringLiteral("Não foi possível ler o job '%1'.").arg(path));
     QJsonParseError parseError{};
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
-    if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
-        m_errors << QStringLiteral("Job '%1' inválido: %2.")
-                        .arg(path, parseError.error != QJsonParseError::NoError
-                                       ? Velmora::JsonErrorText(parseError.error)
-                                       : QStringLiteral("não é um objeto"))
-                 << Qt::endl;
-        return CannotRun;
-    }
+    if (parseError.error != QJsonParseError::NoError || !doc.isObject())
+        return refuse(QStringLiteral("Job '%1' inválido: %2.")
+                          .arg(path, parseError.error != QJsonParseError::NoError
+                                         ? Velmora::JsonErrorText(parseError.error)
+                                         : QStringLiteral("não é um objeto")));
     return run(doc.object());
-}
-
-bool BatchJob::validate(const QJsonArray &steps, QString *error) const
-{
-    for (int i = 0; i < steps.size(); ++i) {
-        const QJsonObject step = steps.at(i).toObject();
-        const QString kind = step.value(QLatin1String("do")).toString();
-        const QString where = QStringLiteral("passo %1").arg(i + 1);
-        if (!steps.at(i).isObject() || !stepKinds.contains(kind)) {
-            *error = QStringLiteral("%1: tipo de passo '%2' desconhecido.").arg(where, kind);
-            return false;
-        }
-        if (needsControl(kind) && step.value(QLatin1String("control")).toString().isEmpty()) {
-            *error = QStringLiteral("%1: falta o controle.").arg(where);
-            return false;
-        }
-        if (kind == QLatin1String("enter") && !step.value(QLatin1String("text")).isString()) {
-            *error = QStringLiteral("%1: falta o texto.").arg(where);
-            return false;
-        }
-        if (kind == QLatin1String("action")) {
-            const QString name = step.value(QLatin1String("name")).toString();
-            if (!actions.contains(name)) {
-                *error = QStringLiteral("%1: ação '%2' desconhecida.").arg(where, name);
-                return false;
-            }
-        }
-        if (kind == QLatin1String("lookup")) {
-            const QJsonValue pick = step.value(QLatin1String("pick"));
-            const bool good = pick.isNull() || pick.isUndefined() ||
-                              (pick.isDouble() && pick.toDouble() >= 0) ||
-                              (pick.isObject() && pick.toObject().size() == 1);
-            if (!good) {
-                *error = QStringLiteral("%1: escolha da pesquisa inválida.").arg(where);
-                return false;
-            }
-        }
-        if (kind == QLatin1String("list")) {
-            const QJsonValue pick = step.value(QLatin1String("pick"));
-            if (!(pick.isNull() || pick.isUndefined() || pick.isArray())) {
-                *error = QStringLiteral("%1: escolha da lista inválida.").arg(where);
-                return false;
-            }
-        }
-        const QJsonValue cancelWait = step.value(QLatin1String("cancelWait"));
-        if (!cancelWait.isUndefined() &&
-            !(cancelWait.isDouble() && cancelWait.toDouble() >= 0 &&
-              cancelWait.toDouble() <= std::numeric_limits<int>::max())) {
-            *error =
-                QStringLiteral("%1: cancelWait deve ser um número de milissegundos.").arg(where);
-            return false;
-        }
-    }
-    return true;
 }
 
 int BatchJob::run(const QJsonObject &job)
 {
     m_code = job.value(QLatin1String("screen")).toString();
+    if (m_code.isEmpty() || !m_host.hasScreen(m_code))
+        return refuse(QStringLiteral("Tela '%1' desconhecida.").arg(m_code));
+    if (const QList<Check::Problem> problems = Check::checkJob(job); !problems.isEmpty())
+        return refuse(problems);
     const QJsonArray steps = job.value(QLatin1String("steps")).toArray();
-    QString error;
-    if (m_code.isEmpty() || !m_host.hasScreen(m_code)) {
-        m_errors << QStringLiteral("Tela '%1' desconhecida.").arg(m_code) << Qt::endl;
-        return CannotRun;
-    }
-    if (!validate(steps, &error)) {
-        m_errors << error << Qt::endl;
-        return CannotRun;
-    }
 
     Velmora::ScriptedServices services;
     services.onEvent = [this](const QJsonObject &event) { m_pending << event; };
     Velmora::Services::install(&services);
     m_services = &services;
+    const auto uninstall = qScopeGuard([this] {
+        Velmora::Services::install(nullptr);
+        m_services = nullptr;
+    });
 
     if (m_host.mainWindow) {
         m_host.mainWindow->show();
@@ -184,32 +97,27 @@ int BatchJob::run(const QJsonObject &job)
     settle();
     flush();
 
-    // Every control the steps name must exist before any step runs.
-    if (screen()) {
-        for (const QJsonValue value : steps) {
-            const QString name = value.toObject().value(QLatin1String("control")).toString();
-            if (!name.isEmpty() && !control(name)) {
-                m_errors << QStringLiteral("Controle '%1' não existe na tela %2.").arg(name, m_code)
-                         << Qt::endl;
-                Velmora::Services::install(nullptr);
-                return CannotRun;
-            }
-        }
-    }
+    // The whole job is checked against the open screen before its first step: a job runs as
+    // written or not at all. Without a screen (its entry failed) only the steps' form is.
+    std::function<QWidget *(const QString &)> findControl;
+    if (screen())
+        findControl = [this](const QString &name) { return control(name); };
+    if (const QList<Check::Problem> problems = Check::checkSteps(steps, m_code, findControl);
+        !problems.isEmpty())
+        return refuse(problems);
 
     int status = Ok;
     for (int i = 0; i < steps.size(); ++i) {
         const int failuresBefore = Velmora::FailedEvents();
         const qsizetype messagesBefore = services.messages().size();
         bool fatal = false;
+        m_step = i + 1;
         const QJsonValue cancelWait = steps.at(i).toObject().value(QLatin1String("cancelWait"));
         if (cancelWait.isDouble())
             services.queueServerCancel(cancelWait.toInt());
         bool ok = runStep(steps.at(i).toObject(), &fatal);
-        if (fatal) {
-            Velmora::Services::install(nullptr);
+        if (fatal)
             return CannotRun;
-        }
         settle();
         // A step's answers are its own: what a stopped action left must not answer the next.
         services.discardAnswers();
@@ -225,9 +133,27 @@ int BatchJob::run(const QJsonObject &job)
     }
     saveScreenshot();
     m_trace.flush();
-    Velmora::Services::install(nullptr);
-    m_services = nullptr;
     return status;
+}
+
+int BatchJob::refuse(const QList<Check::Problem> &problems)
+{
+    for (const Check::Problem &problem : problems) {
+        m_errors << problem.text << Qt::endl;
+        QJsonObject event{{QStringLiteral("event"), QStringLiteral("error")},
+                          {QStringLiteral("text"), problem.text}};
+        if (problem.step > 0)
+            event.insert(QStringLiteral("step"), problem.step);
+        if (!problem.control.isEmpty())
+            event.insert(QStringLiteral("control"), problem.control);
+        emitLine(event);
+    }
+    return CannotRun;
+}
+
+int BatchJob::refuse(const QString &reason)
+{
+    return refuse({Check::Problem{0, {}, reason}});
 }
 
 bool BatchJob::runStep(const QJsonObject &step, bool *fatal)
@@ -240,7 +166,7 @@ bool BatchJob::runStep(const QJsonObject &step, bool *fatal)
     if (kind == QLatin1String("unload")) {
         QString error;
         if (!m_host.reloadPackage(m_code, &error)) {
-            m_errors << error << Qt::endl;
+            refuse({Check::Problem{m_step, {}, error}});
             *fatal = true;
             return false;
         }
@@ -260,7 +186,8 @@ bool BatchJob::runStep(const QJsonObject &step, bool *fatal)
     if (kind == QLatin1String("action")) {
         const QString file = step.value(QLatin1String("file")).toString();
         m_services->queueFile(file);
-        QWidget *button = control(actionButton(step.value(QLatin1String("name")).toString()));
+        QWidget *button =
+            control(Check::actionButton(step.value(QLatin1String("name")).toString()));
         if (!button || !button->isEnabled())
             return false;
         return click(button);
@@ -290,7 +217,10 @@ bool BatchJob::runStep(const QJsonObject &step, bool *fatal)
             row.value = match.begin().value().toVariant().toString();
         }
         m_services->queueRowPick(row);
-        return click(target);
+        if (!click(target))
+            return false;
+        return row.kind != Velmora::ScriptedServices::RowPick::Kind::Index ||
+               pickWithinRows(row.index, target->objectName());
     }
     if (kind == QLatin1String("list")) {
         const QJsonValue pick = step.value(QLatin1String("pick"));
@@ -304,6 +234,32 @@ bool BatchJob::runStep(const QJsonObject &step, bool *fatal)
         return click(target);
     }
     return false;
+}
+
+// The services cancel a search whose row is not there; the step must not pass for done.
+bool BatchJob::pickWithinRows(int index, const QString &controlName)
+{
+    settle();
+    for (const QJsonObject &event : std::as_const(m_pending)) {
+        if (event.value(QLatin1String("event")).toString() != QLatin1String("dialog") ||
+            event.value(QLatin1String("kind")).toString() != QLatin1String("search"))
+            continue;
+        const int rows = event.value(QLatin1String("rows")).toInt();
+        if (index < rows)
+            return true;
+        const QString reach =
+            rows == 0   ? QStringLiteral("não tem linhas")
+            : rows == 1 ? QStringLiteral("tem 1 linha (a 0)")
+                        : QStringLiteral("tem %1 linhas (de 0 a %2)").arg(rows).arg(rows - 1);
+        m_pending << QJsonObject{
+            {QStringLiteral("event"), QStringLiteral("error")},
+            {QStringLiteral("step"), m_step},
+            {QStringLiteral("control"), controlName},
+            {QStringLiteral("text"),
+             QStringLiteral("Escolha %1 fora da lista: o diálogo %2.").arg(index).arg(reach)}};
+        return false;
+    }
+    return true; // no search shown: whatever stopped it tells
 }
 
 bool BatchJob::focus(QWidget *control)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BatchJobCheck.h"
+
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QPointer>
@@ -21,6 +23,10 @@ class ScriptedServices;
 // Steps: enter, focus, click, lookup, list, action, close, open, unload, dump. Any step may
 // carry "cancelWait": N, the user giving up a call to the application server N ms after its
 // wait shows. Step numbers in the trace count from 1.
+// A job is checked whole once its screen is open and before its first step: a step the screen
+// cannot take (a control it lacks, a control of another kind, an action without its file)
+// refuses the job, every such step named at once. A lookup's row that the dialog lacks cancels
+// the dialog and fails its step.
 class BatchJob
 {
 public:
@@ -48,8 +54,11 @@ public:
     int run(const QJsonObject &job);
 
 private:
-    bool validate(const QJsonArray &steps, QString *error) const;
+    // Says on standard error and in the trace ("error" events) why the job cannot run.
+    int refuse(const QList<Velmora::BatchJobCheck::Problem> &problems);
+    int refuse(const QString &reason);
     bool runStep(const QJsonObject &step, bool *fatal);
+    bool pickWithinRows(int index, const QString &controlName);
     bool enter(QWidget *control, const QString &text);
     bool focus(QWidget *control);
     bool click(QWidget *control);
@@ -67,6 +76,7 @@ private:
     QTextStream &m_errors;
     QString m_code;
     QString m_screenshot;
+    int m_step = 0;               // the running step, from 1
     QList<QJsonObject> m_pending; // events of the running step, in order
     Velmora::ScriptedServices *m_services = nullptr;
 };

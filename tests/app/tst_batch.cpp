@@ -148,27 +148,86 @@ TEST_F(BatchTest, HelpIsTraced)
     EXPECT_TRUE(r.events(QStringLiteral("help")).isEmpty());
 }
 
+// Each refused job: what stands in the way, every problem in step order, each on standard
+// error and as an "error" event of the trace, before any step runs.
 TEST_F(BatchTest, JobsThatCannotRunExitWithTwoAndSayWhy)
 {
     const struct
     {
         QByteArray job;
-        const char *reason;
+        QStringList reasons;
     } cases[] = {
-        {"{not json", "inválido"},
-        {R"({"screen":"XYZ99999","steps":[]})", "XYZ99999"},
-        {R"({"screen":"TST00100","steps":[{"do":"dance"}]})", "dance"},
+        {"{not json", {"inválido"}},
+        {R"({"screen":"XYZ99999","steps":[]})", {"XYZ99999"}},
+        {R"({"screen":"TST00100"})", {"falta a lista \"steps\""}},
+        {R"({"screen":"TST00100","steps":"x"})", {"\"steps\" deve ser uma lista de passos"}},
+        {R"({"screen":"TST00100","steps":{"do":"dump"}})", {"não um objeto"}},
+        {R"({"screen":"TST00100","steps":[5]})",
+         {"Passo 1: o passo deve ser um objeto, não um número"}},
+        {R"({"screen":"TST00100","steps":[{"do":"dance"}]})", {"Passo 1: tipo de passo 'dance'"}},
+        {R"({"screen":"TST00100","steps":[{"control":"edtCodigo"}]})",
+         {"Passo 1: falta o tipo do passo"}},
+        {R"({"screen":"TST00100","steps":[{"do":"click"}]})", {"Passo 1: falta o controle"}},
         {R"({"screen":"TST00100","steps":[{"do":"enter","control":"edtFantasma","text":"1"}]})",
-         "edtFantasma"},
-        {R"({"screen":"TST00100","steps":[{"do":"enter","control":"edtCodigo"}]})", "texto"},
-        {R"({"screen":"TST00100","steps":[{"do":"action","name":"fax"}]})", "fax"},
-        {R"({"screen":"TST00100","steps":[{"do":"dump","cancelWait":-1}]})", "cancelWait"},
+         {"Passo 1, controle 'edtFantasma': não existe na tela TST00100"}},
+        {R"({"screen":"TST00100","steps":[{"do":"enter","control":"edtCodigo"}]})", {"texto"}},
+        {R"({"screen":"TST00100","steps":[{"do":"action","name":"fax"}]})", {"fax"}},
+        {R"({"screen":"TST00100","steps":[{"do":"dump","cancelWait":-1}]})", {"cancelWait"}},
+        {R"({"screen":"TST00100","steps":[{"do":"lookup","control":"edtCodigo","pick":0}]})",
+         {"Passo 1, controle 'edtCodigo': é um TEdit que não abre a pesquisa"}},
+        {R"({"screen":"TST00100","steps":[{"do":"list","control":"rdbLista","pick":[]}]})",
+         {"Passo 1, controle 'rdbLista': é um TRadioButton que não abre uma lista"}},
+        {R"({"screen":"TST00100","steps":[{"do":"list","control":"lblEco"}]})",
+         {"controle 'lblEco': é um TEtiquetaTeste que não abre uma lista"}},
+        {R"({"screen":"TST00100","steps":[{"do":"click","control":"edtNome"}]})",
+         {"Passo 1, controle 'edtNome': é um TEdit, não um botão"}},
+        {R"({"screen":"TST00100","steps":[{"do":"click","control":"grbSelecao"}]})",
+         {"controle 'grbSelecao': é um TGroupBox, não um botão"}},
+        {R"({"screen":"TST00100","steps":[{"do":"enter","control":"btnFalhar","text":"1"}]})",
+         {"Passo 1, controle 'btnFalhar': é um TButton e não recebe texto"}},
+        {R"({"screen":"TST00100","steps":[{"do":"focus","control":"lblCodigo"}]})",
+         {"Passo 1, controle 'lblCodigo': é um TLabel e não recebe o foco"}},
+        {R"({"screen":"TST00100","steps":[{"do":"focus","control":"sbtLista"}]})",
+         {"controle 'sbtLista': é um TSpeedButton e não recebe o foco"}},
+        {R"({"screen":"TST00100","steps":[{"do":"action","name":"edit"}]})",
+         {"Passo 1, controle 'sbtReportEdit': a tela TST00100 não tem a ação 'edit'"}},
+        {R"({"screen":"TST00100","steps":[{"do":"lookup","control":"sbtLista","pick":1.5}]})",
+         {"escolha da pesquisa inválida", "é um TSpeedButton que não abre a pesquisa"}},
+        {R"({"screen":"TST00100","steps":[{"do":"list","control":"sbtLista","pick":"a"}]})",
+         {"escolha da lista inválida"}},
+        // Every problem at once, in step order; the good steps are not named.
+        {R"({"screen":"TST00100","steps":[
+            {"do":"enter","control":"edtCodigo","text":"1"},
+            {"do":"click","control":"edtCodigo"},
+            "x",
+            {"do":"dump"},
+            {"do":"enter","control":"sbtLista","text":"2"},
+            {"do":"action","name":"preview","file":""},
+            {"do":"action","name":"save"},
+            {"do":"action","name":"print","file":7}]})",
+         {"Passo 2, controle 'edtCodigo': é um TEdit",
+          "Passo 3: o passo deve ser um objeto, não um texto",
+          "Passo 5, controle 'sbtLista': é um TSpeedButton e não recebe texto",
+          "Passo 6: a ação 'preview' grava um arquivo e o nome do arquivo está vazio",
+          "Passo 6, controle 'sbtPreview': a tela TST00100 não tem a ação 'preview'",
+          "Passo 7: a ação 'save' grava um arquivo e falta o arquivo (\"file\")",
+          "Passo 7, controle 'sbtSalvarComo': a tela TST00100 não tem a ação 'save'",
+          "Passo 8: o arquivo da ação 'print' deve ser um texto, não um número",
+          "Passo 8, controle 'sbtPrint': a tela TST00100 não tem a ação 'print'"}},
     };
     for (const auto &c : cases) {
         const JobRun r = run(c.job);
         EXPECT_EQ(r.status, 2) << c.job.constData();
-        EXPECT_TRUE(r.errors.contains(QString::fromUtf8(c.reason)))
+        const QStringList texts = r.errorTexts();
+        ASSERT_EQ(texts.size(), c.reasons.size())
             << c.job.constData() << " -> " << r.errors.toStdString();
+        const QStringList lines = r.errors.split(QLatin1Char('\n'));
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            EXPECT_TRUE(texts[i].contains(c.reasons[i]))
+                << c.job.constData() << " -> " << texts[i].toStdString();
+            EXPECT_TRUE(lines.contains(texts[i]))
+                << "not on standard error: " << texts[i].toStdString();
+        }
         EXPECT_TRUE(r.events(QStringLiteral("step")).isEmpty()) << c.job.constData();
     }
 

@@ -12,17 +12,17 @@ const QByteArray key = R"(
 TEST(BatchPeriod, ThePeriodChecksThreeMessages)
 {
     const JobRun r = RunJob("[" + key + R"(
-        {"do":"action","name":"print"},
+        {"do":"action","name":"print","file":"$DIR/periodo.pdf"},
         {"do":"enter","control":"depDtFinal","text":"31012024"},
-        {"do":"action","name":"print"},
+        {"do":"action","name":"print","file":"$DIR/periodo.pdf"},
         {"do":"enter","control":"depDtInicial","text":"01012024"},
         {"do":"enter","control":"depDtFinal","text":""},
-        {"do":"action","name":"print"},
+        {"do":"action","name":"print","file":"$DIR/periodo.pdf"},
         {"do":"enter","control":"depDtFinal","text":"15042024"},
-        {"do":"action","name":"print"},
+        {"do":"action","name":"print","file":"$DIR/periodo.pdf"},
         {"do":"enter","control":"depDtInicial","text":"31122023"},
         {"do":"enter","control":"depDtFinal","text":"31012024"},
-        {"do":"action","name":"print"},
+        {"do":"action","name":"print","file":"$DIR/periodo.pdf"},
         {"do":"enter","control":"depDtInicial","text":"01012024"},
         {"do":"action","name":"print","file":"$DIR/periodo.pdf"}])");
     const QString initial = QStringLiteral("Data inicial deve ser informada.");

@@ -33,6 +33,14 @@ QStringList JobRun::messages() const
     return shown;
 }
 
+QStringList JobRun::errorTexts() const
+{
+    QStringList texts;
+    for (const QJsonObject &e : events(QStringLiteral("error")))
+        texts << e.value(QLatin1String("text")).toString();
+    return texts;
+}
+
 QJsonObject JobRun::state(int n) const
 {
     const QList<QJsonObject> dumps = events(QStringLiteral("state"));
@@ -68,12 +76,9 @@ QJsonObject JobRun::params(int n) const
     return asked.at(n).value(QLatin1String("values")).toObject();
 }
 
-JobRun RunJob(const ModuleEnvironment &environment, const QString &screen, const QByteArray &steps)
-{
-    return RunJob(environment, screen, steps, {});
-}
+namespace {
 
-JobRun RunJob(const ModuleEnvironment &environment, const QString &screen, const QByteArray &steps,
+JobRun runJob(const ModuleEnvironment &environment, const QString &screen, const QByteArray &steps,
               const std::function<void(int step)> &afterStep)
 {
     JobRun r;
@@ -132,6 +137,29 @@ JobRun RunJob(const ModuleEnvironment &environment, const QString &screen, const
     takeLines();
     r.status = velmora.exitCode();
     r.errors = QString::fromUtf8(velmora.readAllStandardError());
+    return r;
+}
+
+} // namespace
+
+JobRun RunJob(const ModuleEnvironment &environment, const QString &screen, const QByteArray &steps)
+{
+    return RunJob(environment, screen, steps, {});
+}
+
+JobRun RunJob(const ModuleEnvironment &environment, const QString &screen, const QByteArray &steps,
+              const std::function<void(int step)> &afterStep)
+{
+    JobRun r = runJob(environment, screen, steps, afterStep);
     EXPECT_NE(r.status, 2) << qPrintable(r.errors);
+    return r;
+}
+
+JobRun RunRefusedJob(const ModuleEnvironment &environment, const QString &screen,
+                     const QByteArray &steps)
+{
+    JobRun r = runJob(environment, screen, steps, {});
+    EXPECT_EQ(r.status, 2) << steps.constData();
+    EXPECT_TRUE(r.events(QStringLiteral("step")).isEmpty()) << "a refused job ran a step";
     return r;
 }

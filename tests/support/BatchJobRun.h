@@ -34,6 +34,9 @@ struct JobRun
     // The values the report query received the n-th time it asked.
     QJsonObject params(int n = 0) const;
     QList<QJsonObject> dialogs() const { return events(QStringLiteral("dialog")); }
+    // The texts of the runner's "error" events: why the job could not run, or why a step
+    // could not be done as written.
+    QStringList errorTexts() const;
     QList<QJsonObject> reports() const { return events(QStringLiteral("report")); }
 };
 
@@ -45,6 +48,9 @@ JobRun RunJob(const ModuleEnvironment &environment, const QString &screen, const
 // test can change the world between two steps: stop a server, change the database.
 JobRun RunJob(const ModuleEnvironment &environment, const QString &screen, const QByteArray &steps,
               const std::function<void(int step)> &afterStep);
+// A job the runner is expected to refuse before its first step (exit status 2).
+JobRun RunRefusedJob(const ModuleEnvironment &environment, const QString &screen,
+                     const QByteArray &steps);
 
 // Message as the trace shows it, with the control holding the focus afterwards.
 inline QString At(const QString &text, const QString &focus)
