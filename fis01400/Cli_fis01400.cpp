@@ -530,3 +530,17 @@ void Cli_fis01400_Finalization()
     stImposto.clear();
     stFornecedor.clear();
 }
+
+bool TfrmDocForne::ReportPeriod(QDate &from, QDate &to) const
+{
+    if (Consiste::EmptyString(depDtInicial->Text()) || Consiste::EmptyString(depDtFinal->Text()))
+        return false;
+    try {
+        from = depDtInicial->GetDate().toDate();
+        to = depDtFinal->GetDate().toDate();
+    } catch (const Exception &) {
+        // A date not yet checked only costs the file its period in the proposed name.
+        return false;
+    }
+    return from.isValid() && to.isValid();
+}

@@ -69,6 +69,7 @@ public:
     Q_INVOKABLE void sbtSalvarComoClick(QObject *sender);
     Q_INVOKABLE void sbtReportEditClick(QObject *sender);
     Q_INVOKABLE void rpddPadraoBeforeGetQueryParams(TParams *params, bool &flag);
+    bool ReportPeriod(QDate &from, QDate &to) const override;
 
 protected:
     void Loaded() override;

@@ -4,7 +4,9 @@
 
 #include "data/dtmDBGeral.h"
 #include "framework/ComponentRegistry.h"
+#include "framework/Glyphs.h"
 #include "framework/InputFilter.h"
+#include "framework/Language.h"
 #include "framework/Services.h"
 #include "reports/ReportComponents.h"
 #include "reports/ReportConnection.h"
@@ -39,6 +41,9 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velmora"));
+    // What title bars and message boxes show; the name above stays the one of files and paths.
+    QApplication::setApplicationDisplayName(QStringLiteral("Velmora"));
+    QApplication::setWindowIcon(Glyphs::Icon(QStringLiteral("velmora")));
 
     QCommandLineParser parser;
     const QCommandLineOption config(QStringLiteral("config"),
@@ -78,6 +83,9 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
+
+    // Before any window: Qt's dialogs and the numbers speak the clerk's language.
+    Velmora::Language::install(Velmora::settings().language);
 
     Velmora::RegisterFrameworkComponents();
     Velmora::Reports::RegisterReportComponents();

@@ -3,6 +3,7 @@
 #include <QBitmap>
 #include <QImage>
 #include <QPainter>
+#include <QSvgRenderer>
 
 namespace Glyphs {
 
@@ -56,6 +57,32 @@ QPixmap CalendarDropDown()
         p.fillRect(4 + row, 12 + row, 8 - 2 * row, 1, Qt::black);
     p.end();
     return QPixmap::fromImage(image);
+}
+
+QStringList IconNames()
+{
+    return {QStringLiteral("print"),  QStringLiteral("preview"), QStringLiteral("save"),
+            QStringLiteral("export"), QStringLiteral("edit"),    QStringLiteral("close"),
+            QStringLiteral("help"),   QStringLiteral("search"),  QStringLiteral("velmora")};
+}
+
+QIcon Icon(const QString &name)
+{
+    QIcon icon;
+    if (IconNames().contains(name)) {
+        QSvgRenderer source(QStringLiteral(":/velmora/framework/icons/%1.svg").arg(name));
+        // Drawn per size rather than scaled from one: thin strokes stay sharp at 16 pixels.
+        // The greyed state is left to the style, which derives it from these.
+        for (const int size : {16, 20, 24, 32, 48, 64, 128}) {
+            QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter p(&image);
+            source.render(&p);
+            p.end();
+            icon.addPixmap(QPixmap::fromImage(image));
+        }
+    }
+    return icon;
 }
 
 } // namespace Glyphs

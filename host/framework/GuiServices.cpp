@@ -2,8 +2,11 @@
 
 #include "Dispatch.h"
 #include "HelpViewer.h"
+#include "InputFilter.h"
 #include "ServerWait.h"
+#include "TForm.h"
 #include "data/TDataSet.h"
+#include "dialogs/FileDialog.h"
 #include "dialogs/ListDialog.h"
 #include "dialogs/SearchDialog.h"
 
@@ -64,8 +67,10 @@ bool GuiServices::confirm(const QString &caption, const QString &question)
 {
     FocusReturn back;
     ModalScope modal;
-    QMessageBox box(QMessageBox::Question, caption, question, QMessageBox::Yes | QMessageBox::No,
-                    dialogParent());
+    // Every message box bears the program's name; the caption heads the question.
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), caption,
+                    QMessageBox::Yes | QMessageBox::No, dialogParent());
+    box.setInformativeText(question);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("Sim"));
     box.button(QMessageBox::No)->setText(QStringLiteral("Não"));
     box.setDefaultButton(QMessageBox::No);
@@ -123,8 +128,10 @@ QString GuiServices::chooseFile(const QString &title, const QString &filter,
 {
     FocusReturn back;
     ModalScope modal;
-    return forSaving ? QFileDialog::getSaveFileName(dialogParent(), title, suggested, filter)
-                     : QFileDialog::getOpenFileName(dialogParent(), title, suggested, filter);
+    const auto dialog = CreateFileDialog(dialogParent(), title, filter, suggested, forSaving);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return QString();
+    return dialog->selectedFiles().constFirst();
 }
 
 bool GuiServices::waitForServer(ServerWait &wait)
@@ -150,7 +157,9 @@ bool GuiServices::waitForServer(ServerWait &wait)
 
 void GuiServices::showHelp(const QString &helpFile, int context)
 {
-    HelpViewer::show(helpFile, context);
+    // The help is asked from the screen that holds the focus: its window is named after it.
+    const TForm *form = FormOf(QApplication::focusWidget());
+    HelpViewer::show(helpFile, context, form ? form->windowTitle() : QString());
 }
 
 } // namespace Velmora

@@ -1,5 +1,6 @@
 #include "HelpViewer.h"
 
+#include "Glyphs.h"
 #include "Services.h"
 
 #include <QFile>
@@ -17,7 +18,13 @@ QString PagePath(const QString &helpFile, int context)
         .arg(context);
 }
 
-void show(const QString &helpFile, int context)
+QString WindowTitle(const QString &screenCaption)
+{
+    return screenCaption.isEmpty() ? QStringLiteral("Ajuda")
+                                   : QStringLiteral("Ajuda – %1").arg(screenCaption);
+}
+
+void show(const QString &helpFile, int context, const QString &screenCaption)
 {
     const QString path = PagePath(helpFile, context);
     QFile page(path);
@@ -37,7 +44,9 @@ void show(const QString &helpFile, int context)
         auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), browser);
         QObject::connect(escape, &QShortcut::activated, browser, &QWidget::close);
     }
-    browser->setWindowTitle(QStringLiteral("Ajuda - %1").arg(helpFile));
+    browser->setObjectName(QStringLiteral("frmAjuda"));
+    browser->setWindowIcon(Glyphs::Icon(QStringLiteral("help")));
+    browser->setWindowTitle(WindowTitle(screenCaption));
     browser->setHtml(QString::fromUtf8(page.readAll()));
     browser->show();
     browser->raise();

@@ -10,6 +10,11 @@ namespace HelpViewer {
 
 VELMORA_FRAMEWORK_EXPORT QString PagePath(const QString &helpFile, int context);
 // Shows the page in a help window, or a message when the package ships none for it.
-VELMORA_FRAMEWORK_EXPORT void show(const QString &helpFile, int context);
+// The window is named after the screen whose help it is ("Ajuda – Documentos por
+// Fornecedor").
+VELMORA_FRAMEWORK_EXPORT void show(const QString &helpFile, int context,
+                                   const QString &screenCaption = QString());
+// That window's title.
+VELMORA_FRAMEWORK_EXPORT QString WindowTitle(const QString &screenCaption);
 
 } // namespace HelpViewer

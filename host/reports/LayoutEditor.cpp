@@ -1,11 +1,13 @@
 #include "LayoutEditor.h"
 
+#include "LayoutWords.h"
 #include "PagedReport.h"
 #include "ReportConnection.h"
 #include "ReportSource.h"
 #include "ValueFormat.h"
 #include "data/TParams.h"
 #include "framework/Dispatch.h"
+#include "framework/Glyphs.h"
 #include "framework/Services.h"
 #include "rtl/Exceptions.h"
 
@@ -47,10 +49,22 @@ QComboBox *choice(const QStringList &items, const QString &current)
     return box;
 }
 
-const QStringList alignNames{QStringLiteral("left"), QStringLiteral("center"),
-                             QStringLiteral("right")};
-const QStringList typeNames{QStringLiteral("text"), QStringLiteral("number"),
-                            QStringLiteral("date")};
+// The clerk reads the words; each item carries the value the layout stores.
+template <typename Words, typename Value> QComboBox *wordChoice(const Words &words, Value current)
+{
+    auto *box = new QComboBox;
+    for (const auto &[value, word] : words) {
+        box->addItem(word, int(value));
+        if (value == current)
+            box->setCurrentIndex(box->count() - 1);
+    }
+    return box;
+}
+
+template <typename Value> Value chosen(const QWidget *cell)
+{
+    return Value(qobject_cast<const QComboBox *>(cell)->currentData().toInt());
+}
 } // namespace
 
 LayoutEditor::LayoutEditor(const ReportLayout &layout, Hooks hooks, QWidget *parent)
@@ -58,6 +72,8 @@ LayoutEditor::LayoutEditor(const ReportLayout &layout, Hooks hooks, QWidget *par
 {
     setObjectName(QStringLiteral("frmEditorLayout"));
     setWindowTitle(QStringLiteral("Editor de relatório"));
+    // Numbers as the report prints them: "24,0" in Portuguese. Every widget below inherits it.
+    setLocale(ReportLocale());
     auto *tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("tabEditor"));
 
@@ -158,9 +174,12 @@ LayoutEditor::LayoutEditor(const ReportLayout &layout, Hooks hooks, QWidget *par
     // Page setup.
     auto *pagePage = new QWidget;
     auto *pageForm = new QFormLayout(pagePage);
-    m_pageSize = choice({QStringLiteral("A4"), QStringLiteral("A3"), QStringLiteral("Letter"),
-                         QStringLiteral("Legal")},
-                        QStringLiteral("A4"));
+    m_pageSize = new QComboBox;
+    for (const auto &[word, size] : {std::pair{QStringLiteral("A4"), QStringLiteral("A4")},
+                                     std::pair{QStringLiteral("A3"), QStringLiteral("A3")},
+                                     std::pair{QStringLiteral("Carta"), QStringLiteral("Letter")},
+                                     std::pair{QStringLiteral("Ofício"), QStringLiteral("Legal")}})
+        m_pageSize->addItem(word, size);
     m_pageSize->setObjectName(QStringLiteral("cbbTamanho"));
     m_orientation =
         choice({QStringLiteral("Retrato"), QStringLiteral("Paisagem")}, QStringLiteral("Retrato"));
@@ -202,6 +221,8 @@ LayoutEditor::LayoutEditor(const ReportLayout &layout, Hooks hooks, QWidget *par
     QPushButton *newButton = button(this, QStringLiteral("btnNovo"), QStringLiteral("Novo"));
     QPushButton *saveButton = button(this, QStringLiteral("btnSalvar"), QStringLiteral("Salvar"));
     QPushButton *closeButton = button(this, QStringLiteral("btnFechar"), QStringLiteral("Fechar"));
+    saveButton->setIcon(Glyphs::Icon(QStringLiteral("save")));
+    closeButton->setIcon(Glyphs::Icon(QStringLiteral("close")));
     buttons->addWidget(newButton);
     buttons->addStretch();
     buttons->addWidget(saveButton);
@@ -260,8 +281,8 @@ void LayoutEditor::addColumn(const Column &c, bool total)
     width->setDecimals(1);
     width->setValue(c.width);
     m_columns->setCellWidget(row, ColWidth, width);
-    m_columns->setCellWidget(row, ColAlign, choice(alignNames, AlignName(c.align)));
-    m_columns->setCellWidget(row, ColType, choice(typeNames, TypeName(c.type)));
+    m_columns->setCellWidget(row, ColAlign, wordChoice(AlignWords(), c.align));
+    m_columns->setCellWidget(row, ColType, wordChoice(TypeWords(), c.type));
     m_columns->setItem(row, ColFormat, new QTableWidgetItem(c.format));
     auto *check = new QCheckBox;
     check->setChecked(total);
@@ -302,7 +323,8 @@ void LayoutEditor::load(const ReportLayout &l)
     m_grandTotal->setText(l.grandTotal);
     for (auto it = m_queries.begin(); it != m_queries.end(); ++it)
         it.value()->setPlainText(l.queries.value(it.key()));
-    m_pageSize->setCurrentText(l.page.size);
+    if (const int size = m_pageSize->findData(l.page.size); size >= 0)
+        m_pageSize->setCurrentIndex(size);
     m_orientation->setCurrentIndex(l.page.landscape ? 1 : 0);
     m_fontSize->setValue(l.page.fontSize);
     const double margins[4] = {l.page.marginLeft, l.page.marginTop, l.page.marginRight,
@@ -328,12 +350,8 @@ ReportLayout LayoutEditor::layout() const
         c.field = text(m_columns, row, ColField).toUpper();
         c.label = text(m_columns, row, ColLabel);
         c.width = qobject_cast<QDoubleSpinBox *>(m_columns->cellWidget(row, ColWidth))->value();
-        const int align =
-            qobject_cast<QComboBox *>(m_columns->cellWidget(row, ColAlign))->currentIndex();
-        c.align = align == 2 ? Align::Right : align == 1 ? Align::Center : Align::Left;
-        const int type =
-            qobject_cast<QComboBox *>(m_columns->cellWidget(row, ColType))->currentIndex();
-        c.type = type == 1 ? ColumnType::Number : type == 2 ? ColumnType::Date : ColumnType::Text;
+        c.align = chosen<Align>(m_columns->cellWidget(row, ColAlign));
+        c.type = chosen<ColumnType>(m_columns->cellWidget(row, ColType));
         c.format = text(m_columns, row, ColFormat);
         l.columns << c;
         if (qobject_cast<QCheckBox *>(m_columns->cellWidget(row, ColTotal))->isChecked())
@@ -349,7 +367,7 @@ ReportLayout LayoutEditor::layout() const
     l.grandTotal = m_grandTotal->text();
     for (auto it = m_queries.begin(); it != m_queries.end(); ++it)
         l.queries.insert(it.key(), it.value()->toPlainText());
-    l.page.size = m_pageSize->currentText();
+    l.page.size = m_pageSize->currentData().toString();
     l.page.landscape = m_orientation->currentIndex() == 1;
     l.page.fontSize = m_fontSize->value();
     l.page.marginLeft = m_margins[0]->value();

@@ -1,5 +1,7 @@
 #include "ReportLayout.h"
 
+#include "ValueFormat.h"
+
 #include "rtl/Exceptions.h"
 #include "rtl/JsonErrorText.h"
 #include "rtl/SystemError.h"
@@ -432,8 +434,8 @@ QStringList ReportLayout::problems() const
         p << QStringLiteral("as margens não deixam espaço na página");
     else if (width > room + 0.01)
         p << QStringLiteral("as colunas somam %1 mm e a página comporta %2 mm")
-                 .arg(width, 0, 'f', 1)
-                 .arg(room, 0, 'f', 1);
+                 .arg(ReportLocale().toString(width, 'f', 1),
+                      ReportLocale().toString(room, 'f', 1));
     return p;
 }
 

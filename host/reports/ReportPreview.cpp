@@ -4,6 +4,7 @@
 #include "SavedFileNotice.h"
 
 #include "framework/Dispatch.h"
+#include "framework/Glyphs.h"
 #include "framework/Services.h"
 #include "rtl/Exceptions.h"
 
@@ -48,6 +49,11 @@ ReportPreview::ReportPreview(std::shared_ptr<PagedReport> document, const QStrin
                      QStringLiteral("Imprimir o relatório"));
     m_save = button(QStringLiteral("btnSalvarComo"), QStringLiteral("Salvar como"),
                     QStringLiteral("Salvar o relatório em PDF, CSV, XLSX ou HTML"));
+    for (const auto &[b, picture] :
+         {std::pair{m_print, QStringLiteral("print")}, std::pair{m_save, QStringLiteral("save")}}) {
+        b->setIcon(Glyphs::Icon(picture));
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    }
     bar->addSpacing(12);
     m_first = button(QStringLiteral("btnPrimeira"), QStringLiteral("|<"),
                      QStringLiteral("Primeira página (Ctrl+Home)"));

@@ -10,6 +10,7 @@
 
 #include "data/TParams.h"
 #include "framework/Dispatch.h"
+#include "framework/Glyphs.h"
 #include "framework/Services.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Settings.h"
@@ -21,7 +22,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QShortcut>
-#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 
@@ -112,14 +112,13 @@ void TfrmDadosGerRel::attachMenus()
     auto *save = findChild<QToolButton *>(QStringLiteral("sbtSalvarComo"));
     auto *print = findChild<QToolButton *>(QStringLiteral("sbtPrint"));
     auto *preview = findChild<QToolButton *>(QStringLiteral("sbtPreview"));
-    const QList<QPair<QToolButton *, QStyle::StandardPixmap>> icons{
-        {print, QStyle::SP_DialogApplyButton},
-        {preview, QStyle::SP_FileDialogContentsView},
-        {save, QStyle::SP_DialogSaveButton},
-        {edit, QStyle::SP_FileDialogDetailedView}};
-    for (const auto &[button, pixmap] : icons)
+    const QList<QPair<QToolButton *, QString>> icons{{print, QStringLiteral("print")},
+                                                     {preview, QStringLiteral("preview")},
+                                                     {save, QStringLiteral("save")},
+                                                     {edit, QStringLiteral("edit")}};
+    for (const auto &[button, picture] : icons)
         if (button && button->icon().isNull() && button->text().isEmpty())
-            button->setIcon(style()->standardIcon(pixmap));
+            button->setIcon(Glyphs::Icon(picture));
 
     if (auto *menu = findChild<TPopupMenu *>(QStringLiteral("ppmEditReport")); menu && edit) {
         edit->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -143,7 +142,6 @@ void TfrmDadosGerRel::attachMenus()
                 if (chosen < 0 || chosen >= extensions.size() || !dialog)
                     return;
                 dialog->SetDefaultExt(extensions.at(chosen));
-                dialog->SetFileName(ReportCode() + QLatin1Char('.') + extensions.at(chosen));
                 clickButton(QStringLiteral("sbtSalvarComo"));
             });
     }
@@ -314,10 +312,14 @@ void TfrmDadosGerRel::sbtSalvarComoClick(QObject *)
     auto *dialog = findChild<TSaveDialog *>(QStringLiteral("svdSaveReport"));
     if (!dialog)
         throw Exception(QStringLiteral("A tela não tem o componente 'svdSaveReport'."));
-    if (dialog->FileName().isEmpty())
-        dialog->SetFileName(
-            ReportCode() + QLatin1Char('.') +
-            (dialog->DefaultExt().isEmpty() ? QStringLiteral("pdf") : dialog->DefaultExt()));
+    // Each time a name for the period on the screen now, in the folder last used.
+    QDate from, to;
+    if (!ReportPeriod(from, to))
+        from = to = QDate();
+    dialog->SetReportCode(ReportCode());
+    dialog->SetFileName(TSaveDialog::ProposedName(
+        ReportCode(), from, to,
+        dialog->DefaultExt().isEmpty() ? QStringLiteral("pdf") : dialog->DefaultExt()));
     if (!dialog->Execute())
         return;
     ReportRun::Request request;
@@ -329,6 +331,13 @@ void TfrmDadosGerRel::sbtSalvarComoClick(QObject *)
                                        "CSV, XLSX ou HTML.")
                             .arg(request.path));
     startRun(std::move(request));
+}
+
+bool TfrmDadosGerRel::ReportPeriod(QDate &from, QDate &to) const
+{
+    Q_UNUSED(from);
+    Q_UNUSED(to);
+    return false;
 }
 
 bool TfrmDadosGerRel::ReportRunning() const

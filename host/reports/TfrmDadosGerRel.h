@@ -7,6 +7,7 @@
 
 #include "framework/TForm.h"
 
+#include <QDate>
 #include <QList>
 #include <QPointer>
 
@@ -63,6 +64,9 @@ public:
     // Whether a report of this screen is being made on its own thread.
     bool ReportRunning() const;
     Velmora::Reports::ReportRun *CurrentRun() const { return m_run; }
+    // The period the report covers, named in the file a save proposes; false when the screen
+    // has none or its dates are not filled in.
+    virtual bool ReportPeriod(QDate &from, QDate &to) const;
 
 protected:
     // The chosen layout, read and checked; raises the screen's Arq_Rel_Err when the code has

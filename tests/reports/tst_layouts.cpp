@@ -50,7 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenCase{"missing-title.json", "falta o título"},
         BrokenCase{"width-as-text.json", "'width' na coluna 1 deve ser um número"},
         BrokenCase{"total-of-text-column.json", "o total 'A' não é uma coluna numérica"},
-        BrokenCase{"columns-wider-than-page.json", "as colunas somam 300.0 mm"},
+        BrokenCase{"columns-wider-than-page.json", "as colunas somam 300,0 mm"},
         BrokenCase{"unknown-key.json", "chave 'colunas' desconhecida"},
         BrokenCase{"no-generic-query.json", "falta o texto genérico da consulta"},
         BrokenCase{"bad-alignment.json", "alinhamento 'middle' na coluna 1 inválido"}));

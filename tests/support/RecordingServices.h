@@ -63,6 +63,15 @@ public:
         return ScriptedServices::pickRows(dataSet, keyField, title, emptyMessage, selection);
     }
 
+    // The file each file dialog proposed, in order.
+    QString chooseFile(const QString &title, const QString &filter, const QString &suggested,
+                       bool forSaving) override
+    {
+        filesProposed << suggested;
+        return ScriptedServices::chooseFile(title, filter, suggested, forSaving);
+    }
+
     QList<QJsonObject> events;
     QList<ListAsked> listsAsked;
+    QStringList filesProposed;
 };

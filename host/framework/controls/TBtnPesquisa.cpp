@@ -18,7 +18,7 @@ const QString onAfter = QStringLiteral("OnAfterPesq");
 TBtnPesquisa::TBtnPesquisa(QWidget *parent) : QToolButton(parent)
 {
     setFocusPolicy(Qt::NoFocus);
-    setIcon(Glyphs::LookupIcon());
+    setIcon(Glyphs::Icon(QStringLiteral("search")));
     setIconSize(QSize(16, 16));
     SetHint(QStringLiteral("Pesquisar"));
     SetShowHint(true);
