@@ -4,9 +4,12 @@
 
 #include "framework/Glyphs.h"
 #include "framework/GuiServices.h"
+#include "reports/TPopupMenu.h"
 
 #include <QDir>
+#include <QMenu>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -67,6 +70,28 @@ TEST_F(Looks, TheReportButtonsShowWhatTheyDo)
     // No two buttons alike.
     EXPECT_NE(pictureOf(component<QToolButton>("sbtPrint")->icon()),
               pictureOf(component<QToolButton>("sbtPreview")->icon()));
+}
+
+TEST_F(Looks, TheSaveMenuShowsTheSpreadsheet)
+{
+    ASSERT_TRUE(open());
+    auto *menu = component<TPopupMenu>("ppmSalvarRelatorio");
+    ASSERT_NE(menu, nullptr);
+    QStringList seen;
+    QTimer::singleShot(50, [&] {
+        auto *shown = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!shown)
+            return;
+        const QImage spreadsheet = pictureOf(Glyphs::Icon(QStringLiteral("export")));
+        for (QAction *a : shown->actions())
+            seen << a->text() + (a->icon().isNull()                    ? ""
+                                 : pictureOf(a->icon()) == spreadsheet ? " (planilha)"
+                                                                       : " (outra)");
+        shown->close();
+    });
+    EXPECT_EQ(menu->Popup(screen(), screen()->mapToGlobal(QPoint(10, 10))), -1);
+    EXPECT_EQ(seen,
+              (QStringList{"PDF (outra)", "CSV (planilha)", "Planilha XLSX (planilha)", "HTML"}));
 }
 
 TEST_F(Looks, TheHelpWindowIsNamedAfterTheScreen)
