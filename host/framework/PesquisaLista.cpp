@@ -1,5 +1,6 @@
 #include "PesquisaLista.h"
 
+#include "Consiste.h"
 #include "Services.h"
 #include "data/TDataSource.h"
 #include "dialogs/SelectionString.h"
@@ -23,5 +24,15 @@ bool PesquisaLista(TDataSource *dataSource, const QString &keyField, const QStri
     if (!Velmora::Services::current().pickRows(dataSet, keyField, title, emptyMessage, working))
         return false;
     selection = working;
+    emit Velmora::ListPicks::instance().picked(
+        dataSource, Consiste::EmptyString(selection)
+                        ? 0
+                        : static_cast<int>(SelectionString::Parse(selection).size()));
     return true;
+}
+
+Velmora::ListPicks &Velmora::ListPicks::instance()
+{
+    static ListPicks picks;
+    return picks;
 }

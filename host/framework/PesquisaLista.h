@@ -2,6 +2,7 @@
 
 #include "framework_global.h"
 
+#include <QObject>
 #include <QString>
 
 class TDataSource;
@@ -14,3 +15,19 @@ class TDataSource;
 // starts checked. A data source without a dataset counts as an empty list.
 VELMORA_FRAMEWORK_EXPORT bool PesquisaLista(TDataSource *dataSource, const QString &keyField,
                                             const QString &text, bool checkAll, QString &selection);
+
+namespace Velmora {
+
+// Tells the controls over a data source how many rows a list pick left in its selection
+// string (0 when it left it empty), so a list button can say what it holds.
+class VELMORA_FRAMEWORK_EXPORT ListPicks : public QObject
+{
+    Q_OBJECT
+public:
+    static ListPicks &instance();
+
+signals:
+    void picked(const TDataSource *dataSource, int count);
+};
+
+} // namespace Velmora

@@ -191,6 +191,24 @@ TEST_F(Fields, TheListStringFollowsTodosListaAndEachPick)
     EXPECT_TRUE(messages().isEmpty()) << qPrintable(messages().join('\n'));
 }
 
+TEST_F(Fields, EachListButtonsHintSaysHowManyItHolds)
+{
+    const auto hint = [this](const char *name) { return component<TBtnPesquisa>(name)->Hint(); };
+    click("rdbListaFil");
+    pickList("btnFilial", {QStringLiteral("1")});
+    EXPECT_EQ(hint("btnFilial"), QStringLiteral("1 filial selecionada"));
+    pickList("btnFilial", {QStringLiteral("10"), QStringLiteral("2")});
+    EXPECT_EQ(hint("btnFilial"), QStringLiteral("2 filiais selecionadas"));
+    EXPECT_EQ(hint("btnPesqForne"), QStringLiteral("Pesquisar"));
+    click("rdbListaFor");
+    pickList("btnPesqForne", {QStringLiteral("11222333000181"), QStringLiteral("04252011000110")});
+    EXPECT_EQ(hint("btnPesqForne"), QStringLiteral("2 fornecedores selecionados"));
+    click("rdbTodosFil");
+    EXPECT_EQ(hint("btnFilial"), QStringLiteral("Pesquisar")) << "\"Todos\" drops the list";
+    EXPECT_EQ(hint("btnPesqForne"), QStringLiteral("2 fornecedores selecionados"));
+    EXPECT_TRUE(messages().isEmpty()) << qPrintable(messages().join('\n'));
+}
+
 // The rules the batch tests also run, here in the test's own process.
 class FieldRuleOnScreen : public ScreenTest, public ::testing::WithParamInterface<FieldRule>
 {

@@ -3,6 +3,7 @@
 #include "data/TDataSource.h"
 #include "framework/ComponentRegistry.h"
 #include "framework/InputFilter.h"
+#include "framework/PesquisaLista.h"
 #include "framework/TApplication.h"
 #include "framework/TForm.h"
 #include "framework/controls/TBtnPesquisa.h"
@@ -15,6 +16,7 @@
 #include <QToolTip>
 #include <QtTest>
 
+#include <functional>
 #include <optional>
 
 // A screen with lookup buttons whose handlers write what they do into the shared log.
@@ -29,6 +31,7 @@ public:
     TDataSet *dataSet = nullptr;
     bool failBefore = false;
     bool stopBefore = false;
+    QString *selection = nullptr; // the list button picks into it
 
     Q_INVOKABLE void btpABeforePesq(QObject *, bool &goOn)
     {
@@ -44,7 +47,14 @@ public:
                         .arg(sender->objectName())
                         .arg(dataSet ? dataSet->RecNo() : -1));
     }
-    Q_INVOKABLE void btnListaClick(QObject *) { log->append(QStringLiteral("click")); }
+    Q_INVOKABLE void btnListaClick(QObject *)
+    {
+        log->append(QStringLiteral("click"));
+        if (selection)
+            PesquisaLista(findChild<TDataSource *>(QStringLiteral("dtsA")),
+                          QStringLiteral("CDIMPOSTONFE"), QStringLiteral("Imposto"), false,
+                          *selection);
+    }
     Q_INVOKABLE void btpSemFonteBeforePesq(QObject *, bool &)
     {
         log->append(QStringLiteral("before"));
@@ -70,6 +80,7 @@ private slots:
     void f4InTheAssociatePressesTheButton();
     void takesNoFocus();
     void hintShowsAsToolTip();
+    void listButtonHintSaysHowManyAreHeld();
 
 private:
     TBtnPesquisa *button(const char *name) const
@@ -252,6 +263,62 @@ void BtnPesquisaTest::hintShowsAsToolTip()
     b->SetShowHint(false);
     QApplication::sendEvent(b, &help);
     QVERIFY(!QToolTip::isVisible());
+}
+
+void BtnPesquisaTest::listButtonHintSaysHowManyAreHeld()
+{
+    QString selection;
+    m_form->selection = &selection;
+    TBtnPesquisa *list = button("btnLista");
+    TBtnPesquisa *lookup = button("btpA"); // the same data source, no words for a list
+    QCOMPARE(list->Hint(), QStringLiteral("Pesquisar"));
+
+    struct Step
+    {
+        const char *what;
+        std::function<void()> act;
+        const char *hint;
+    };
+    const QList<Step> steps{
+        {"three picked",
+         [&] {
+             m_services->queueListPick({false, {"01", "02", "03"}});
+             list->click();
+         },
+         "3 impostos selecionados"},
+        {"one picked",
+         [&] {
+             m_services->queueListPick({false, {"02"}});
+             list->click();
+         },
+         "1 imposto selecionado"},
+        {"cancelled keeps it", [&] { list->click(); }, "1 imposto selecionado"},
+        {"the screen disabled around it", [&] { m_form->setEnabled(false); },
+         "1 imposto selecionado"},
+        {"enabled again", [&] { m_form->setEnabled(true); }, "1 imposto selecionado"},
+        {"none picked",
+         [&] {
+             m_services->queueListPick({false, {}});
+             list->click();
+         },
+         "Pesquisar"},
+        {"two picked",
+         [&] {
+             m_services->queueListPick({false, {"01", "03"}});
+             list->click();
+         },
+         "2 impostos selecionados"},
+        {"the button disabled", [&] { list->SetEnabled(false); }, "Pesquisar"},
+        {"and enabled again", [&] { list->SetEnabled(true); }, "Pesquisar"},
+    };
+    for (const Step &step : steps) {
+        step.act();
+        QVERIFY2(list->Hint() == QLatin1String(step.hint),
+                 qPrintable(QStringLiteral("%1: %2").arg(step.what, list->Hint())));
+        QCOMPARE(lookup->Hint(), QStringLiteral("Pesquisar"));
+    }
+    QCOMPARE(selection, QStringLiteral("'01','03'"));
+    m_form->selection = nullptr;
 }
 
 QTEST_MAIN(BtnPesquisaTest)

@@ -334,7 +334,7 @@ void DialogsTest::listChecksCountsAndFilters()
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Fornecedor"));
     QCOMPARE(dialog.CheckedCount(), 0);
-    QCOMPARE(dialog.CountLabel()->text(), QStringLiteral("Marcados: 0 de 5"));
+    QCOMPARE(dialog.CountLabel()->text(), QStringLiteral("0 de 5 selecionados"));
 
     // Space checks the current row; a click on the box checks its row.
     QTableView *view = dialog.View();
@@ -345,7 +345,7 @@ void DialogsTest::listChecksCountsAndFilters()
     const QRect box = view->visualRect(view->model()->index(3, 0));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, box.center());
     QVERIFY(dialog.IsChecked(3));
-    QCOMPARE(dialog.CountLabel()->text(), QStringLiteral("Marcados: 2 de 5"));
+    QCOMPARE(dialog.CountLabel()->text(), QStringLiteral("2 de 5 selecionados"));
 
     // The filter narrows the rows; check all / none act on what it shows.
     QTest::keyClicks(dialog.FilterBox(), QStringLiteral("alfa"));
@@ -363,7 +363,7 @@ void DialogsTest::listChecksCountsAndFilters()
     QCOMPARE(dialog.ShownCount(), 2);
     dialog.CheckAll();
     QCOMPARE(dialog.CheckedCount(), 3);
-    QCOMPARE(dialog.CountLabel()->text(), QStringLiteral("Marcados: 3 de 5 (exibindo 2)"));
+    QCOMPARE(dialog.CountLabel()->text(), QStringLiteral("3 de 5 selecionados (exibindo 2)"));
     dialog.SetFilter(QString());
     QCOMPARE(dialog.ShownCount(), 5);
     QTest::mouseClick(dialog.CheckAllButton(), Qt::LeftButton);

@@ -5,6 +5,7 @@
 #include "framework/Dispatch.h"
 #include "framework/Events.h"
 #include "framework/Glyphs.h"
+#include "framework/PesquisaLista.h"
 #include "framework/Services.h"
 
 #include <QKeyEvent>
@@ -24,6 +25,11 @@ TBtnPesquisa::TBtnPesquisa(QWidget *parent) : QToolButton(parent)
     SetShowHint(true);
     SetParentShowHint(false);
     connect(this, &QAbstractButton::clicked, this, [this] { Press(); });
+    connect(&Velmora::ListPicks::instance(), &Velmora::ListPicks::picked, this,
+            [this](const TDataSource *dataSource, int count) {
+                if (dataSource && dataSource == m_dataSource)
+                    showPicked(count);
+            });
 }
 
 TBtnPesquisa::~TBtnPesquisa()
@@ -79,6 +85,28 @@ void TBtnPesquisa::RunPress()
     if (m_associate && m_associate->isEnabled() && m_associate->isVisible() &&
         m_associate->focusPolicy() != Qt::NoFocus)
         m_associate->setFocus(Qt::OtherFocusReason);
+}
+
+void TBtnPesquisa::showPicked(int count)
+{
+    if (m_picked == 0)
+        m_plainHint = Hint();
+    m_picked = count;
+    const QString &words =
+        count == 1 && !m_hintOnePicked.isEmpty() ? m_hintOnePicked : m_hintPicked;
+    if (count == 0 || words.isEmpty())
+        SetHint(m_plainHint);
+    else
+        SetHint(words.contains(QLatin1String("%1")) ? words.arg(count) : words);
+}
+
+void TBtnPesquisa::changeEvent(QEvent *event)
+{
+    // Only the button's own disabling, not a screen disabled around it.
+    if (event->type() == QEvent::EnabledChange && !isEnabled() &&
+        testAttribute(Qt::WA_ForceDisabled) && m_picked > 0)
+        showPicked(0);
+    QToolButton::changeEvent(event);
 }
 
 bool TBtnPesquisa::eventFilter(QObject *watched, QEvent *event)

@@ -13,6 +13,10 @@
 // row; the focus then goes to Associate. A cancelled search runs nothing more. A button with
 // an OnClick handler and no lookup events runs only that handler.
 // It takes no keyboard focus; F4 in its Associate presses it while it is enabled.
+// A button that picks a list (PesquisaLista over its DataSource) tells in its hint how many
+// rows the list holds, in the words of HintOnePicked ("1 fornecedor selecionado") and
+// HintPicked ("%1 fornecedores selecionados"); an empty list, or a button disabled (its
+// list no longer applies), shows the hint it was given.
 class VELMORA_FRAMEWORK_EXPORT TBtnPesquisa : public QToolButton
 {
     Q_OBJECT
@@ -22,6 +26,8 @@ class VELMORA_FRAMEWORK_EXPORT TBtnPesquisa : public QToolButton
     Q_PROPERTY(QString Subtitle READ Subtitle WRITE SetSubtitle)
     Q_PROPERTY(TDataSource *DataSource READ DataSource WRITE SetDataSource)
     Q_PROPERTY(QString EmptyError READ EmptyError WRITE SetEmptyError)
+    Q_PROPERTY(QString HintOnePicked READ HintOnePicked WRITE SetHintOnePicked)
+    Q_PROPERTY(QString HintPicked READ HintPicked WRITE SetHintPicked)
 
 public:
     explicit TBtnPesquisa(QWidget *parent = nullptr);
@@ -38,6 +44,12 @@ public:
     void SetDataSource(TDataSource *dataSource);
     QString EmptyError() const { return m_emptyError; }
     void SetEmptyError(const QString &text) { m_emptyError = text; }
+    QString HintOnePicked() const { return m_hintOnePicked; }
+    void SetHintOnePicked(const QString &text) { m_hintOnePicked = text; }
+    QString HintPicked() const { return m_hintPicked; }
+    void SetHintPicked(const QString &text) { m_hintPicked = text; }
+    // The rows of the list last picked over DataSource (0: none).
+    int PickedCount() const { return m_picked; }
 
     // Runs a press as the user's click does (through the dispatch boundary). Returns false
     // when it ended by an exception.
@@ -47,11 +59,18 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    void showPicked(int count);
+
     QPointer<QWidget> m_associate;
     QPointer<TDataSource> m_dataSource;
     QString m_title;
     QString m_subtitle;
     QString m_emptyError;
+    QString m_hintOnePicked;
+    QString m_hintPicked;
+    QString m_plainHint;
+    int m_picked = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "DataSetModel.h"
 #include "DialogButtons.h"
+#include "PastedCodes.h"
 #include "SelectionString.h"
 #include "data/TDataSet.h"
 #include "framework/Consiste.h"
@@ -235,13 +236,16 @@ ListDialog::ListDialog(TDataSet *dataSet, const QString &keyField, const QString
     layout->addWidget(m_view, 1);
     layout->addLayout(actions);
     layout->addWidget(buttons);
+    // The count's text grows as rows are checked: room for its widest form is made now, so
+    // the dialog keeps the size it opens with.
+    m_count->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_count->setMinimumWidth(m_count->fontMetrics().horizontalAdvance(
+        countText(m_model->total(), m_model->total(), m_model->total())));
     resize(qBound(460, tableWidth + 40, 860), 460);
 
     updateCount();
-    if (m_model->rowCount() > 0)
-        m_view->selectionModel()->setCurrentIndex(
-            m_model->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    m_view->setFocus();
+    showFirstRow();
+    m_filter->setFocus();
 }
 
 ListDialog::~ListDialog() = default;
@@ -335,39 +339,57 @@ void ListDialog::SetFilter(const QString &text)
         m_model->showRows(std::move(rows), wanted);
         QApplication::restoreOverrideCursor();
     }
+    showFirstRow();
     updateCount();
 }
 
-QStringList ListDialog::PasteCodes(const QString &text)
+void ListDialog::showFirstRow()
 {
-    static const QRegularExpression separators(QStringLiteral("[\\s,;]+"));
-    QStringList codes;
-    for (QString code : text.split(separators, Qt::SkipEmptyParts)) {
-        while (code.size() >= 2 &&
-               (code.startsWith(QLatin1Char('\'')) || code.startsWith(QLatin1Char('"'))) &&
-               code.endsWith(code.at(0)))
-            code = code.mid(1, code.size() - 2);
-        if (!code.isEmpty() && !codes.contains(code))
-            codes << code;
-    }
-    if (codes.isEmpty() || !m_key)
-        return codes;
+    if (m_model->rowCount() > 0)
+        m_view->selectionModel()->setCurrentIndex(
+            m_model->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
 
-    // Each code also as the key stores it: without the mask's literals, and with the leading
+void ListDialog::toggleCurrent()
+{
+    const QModelIndex current = m_view->currentIndex();
+    if (!current.isValid())
+        return;
+    const int row = m_model->DataSetRow(current.row());
+    m_model->setAndShow(row, !m_model->isChecked(row));
+}
+
+bool ListDialog::digitKeys() const
+{
+    if (!m_digitKeys.has_value()) {
+        bool digits = m_key && m_model->total() > 0;
+        for (int r = 0; r < m_model->total() && digits; ++r) {
+            const QString key = m_key->TextAt(r);
+            digits = key.isEmpty() || PastedCodes::IsDigits(key);
+        }
+        m_digitKeys = digits;
+    }
+    return *m_digitKeys;
+}
+
+// Checks the rows whose key is one of the forms of the codes; returns the codes found.
+QSet<QString> ListDialog::checkCodes(const QStringList &codes)
+{
+    // Each code also as the key stores it: without the mask's literals, without any
+    // punctuation when the keys are digits (a CNPJ or CPF as printed), and with the leading
     // zeros a spreadsheet drops from a numeric code.
     const EditMask mask(m_key->EditMask());
+    const bool digits = digitKeys();
     QHash<QString, QString> variants; // key text -> the code as pasted
-    for (const QString &code : std::as_const(codes)) {
+    for (const QString &code : codes) {
         QStringList forms{code, mask.stripLiterals(code)};
-        for (const QString &form : QStringList(forms)) {
-            bool digits = !form.isEmpty();
-            for (const QChar c : form)
-                digits = digits && c.isDigit();
-            if (digits && form.size() < m_key->Size())
+        if (digits)
+            forms << PastedCodes::BareDigits(code);
+        for (const QString &form : QStringList(forms))
+            if (PastedCodes::IsDigits(form) && form.size() < m_key->Size())
                 forms << Consiste::Ajusta(form, m_key->Size());
-        }
         for (const QString &form : std::as_const(forms))
-            if (!variants.contains(form))
+            if (!form.isEmpty() && !variants.contains(form))
                 variants.insert(form, code);
     }
     QSet<QString> found;
@@ -378,13 +400,42 @@ QStringList ListDialog::PasteCodes(const QString &text)
         m_model->set(r, true);
         found.insert(*it);
     }
+    return found;
+}
+
+QStringList ListDialog::PasteCodes(const QString &text)
+{
+    const QList<PastedCodes::Code> pasted = PastedCodes::Split(text);
+    QStringList codes;
+    for (const PastedCodes::Code &code : pasted)
+        codes << code.text;
+    if (codes.isEmpty() || !m_key)
+        return codes;
+
+    const QSet<QString> found = checkCodes(codes);
+    // A code with blanks that matches no key whole is several codes on one line.
+    QStringList words;
+    for (const PastedCodes::Code &code : pasted)
+        if (!found.contains(code.text))
+            words << code.words;
+    words.removeDuplicates();
+    const QSet<QString> foundWords = words.isEmpty() ? QSet<QString>() : checkCodes(words);
+    QStringList missing;
+    QSet<QString> missingWords;
+    for (const PastedCodes::Code &code : pasted) {
+        if (found.contains(code.text))
+            continue;
+        if (code.words.isEmpty())
+            missing << code.text;
+        for (const QString &word : code.words)
+            if (!foundWords.contains(word) && !missingWords.contains(word)) {
+                missingWords.insert(word);
+                missing << word;
+            }
+    }
     m_model->refreshChecks();
     updateCount();
 
-    QStringList missing;
-    for (const QString &code : std::as_const(codes))
-        if (!found.contains(code))
-            missing << code;
     if (!missing.isEmpty()) {
         const int shownMax = 20;
         QString list = QStringList(missing.mid(0, shownMax)).join(QStringLiteral(", "));
@@ -403,13 +454,18 @@ void ListDialog::PasteFromClipboard()
     PasteCodes(QGuiApplication::clipboard()->text());
 }
 
+QString ListDialog::countText(int checked, int total, int shown)
+{
+    QString text = QStringLiteral("%1 de %2 selecionados").arg(checked).arg(total);
+    if (shown >= 0)
+        text += QStringLiteral(" (exibindo %1)").arg(shown);
+    return text;
+}
+
 void ListDialog::updateCount()
 {
-    QString text =
-        QStringLiteral("Marcados: %1 de %2").arg(m_model->checkedCount()).arg(m_model->total());
-    if (m_model->filtered())
-        text += QStringLiteral(" (exibindo %1)").arg(m_model->rowCount());
-    m_count->setText(text);
+    m_count->setText(countText(m_model->checkedCount(), m_model->total(),
+                               m_model->filtered() ? m_model->rowCount() : -1));
 }
 
 bool ListDialog::eventFilter(QObject *watched, QEvent *event)
@@ -417,22 +473,52 @@ bool ListDialog::eventFilter(QObject *watched, QEvent *event)
     if (event->type() != QEvent::KeyPress)
         return QDialog::eventFilter(watched, event);
     const auto *key = static_cast<QKeyEvent *>(event);
-    if (watched == m_filter && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
-        // Enter in the filter filters at once; it does not close the dialog.
-        SetFilter(m_filter->text());
-        return true;
-    }
-    if (watched == m_view) {
-        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
-            const QModelIndex current = m_view->currentIndex();
-            if (current.isValid()) {
-                const int row = m_model->DataSetRow(current.row());
-                m_model->setAndShow(row, !m_model->isChecked(row));
+    const bool plain = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    if (watched == m_filter) {
+        switch (key->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // Enter filters at once and takes the clerk to the rows; it does not close the
+            // dialog.
+            SetFilter(m_filter->text());
+            m_view->setFocus();
+            return true;
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+            m_view->setFocus();
+            return true;
+        case Qt::Key_Space:
+            // A blank leading the filter means nothing; between words it is the clerk's.
+            if (plain && m_filter->text().isEmpty()) {
+                toggleCurrent();
+                return true;
             }
+            break;
+        default:
+            // A copied column is a list of codes to check, not a text to filter by.
+            if (key->matches(QKeySequence::Paste) &&
+                PastedCodes::IsList(QGuiApplication::clipboard()->text())) {
+                PasteFromClipboard();
+                return true;
+            }
+            break;
+        }
+    } else if (watched == m_view) {
+        if (key->key() == Qt::Key_Space && plain) {
+            toggleCurrent();
             return true;
         }
         if (key->matches(QKeySequence::Paste)) {
             PasteFromClipboard();
+            return true;
+        }
+        // Typing in the rows types in the filter (the view's own search would scan every
+        // row).
+        if (plain && !key->text().isEmpty() && key->text().at(0).isPrint()) {
+            m_filter->setFocus();
+            m_filter->insert(key->text());
             return true;
         }
     }

@@ -3,6 +3,9 @@
 #include "framework/framework_global.h"
 
 #include <QDialog>
+#include <QSet>
+
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -18,6 +21,9 @@ class ListModel;
 // and codes pasted from the clipboard. Selection() writes the checked rows' raw keys as a
 // selection string (SelectionString), in the dataset's row order; the rows of the string it
 // opens with start checked.
+// It opens with the focus in the filter box, where the cursor keys and Enter lead to the
+// rows; Space checks the current row (in the box too while it is empty); letters typed in the
+// rows go to the filter; Ctrl+V pastes codes (in the box, when the clipboard holds several).
 class VELMORA_FRAMEWORK_EXPORT ListDialog : public QDialog
 {
     Q_OBJECT
@@ -39,8 +45,9 @@ public:
     // Shows only the rows that hold text in one of their fields (at once; the box waits for
     // a pause in the typing).
     void SetFilter(const QString &text);
-    // Checks the rows of the codes in text (separated by blanks, commas, semicolons or line
-    // ends) and tells which codes it did not find; returns those.
+    // Checks the rows of the codes in text (one per line, or separated by tabs, semicolons or
+    // commas; see PastedCodes) and tells which codes it did not find; returns those. Where
+    // the keys are digits only, a code is also looked up without its punctuation and blanks.
     QStringList PasteCodes(const QString &text);
     void PasteFromClipboard();
 
@@ -57,6 +64,11 @@ protected:
 private:
     void updateCount();
     void checkSelection(const QStringList &keys);
+    QSet<QString> checkCodes(const QStringList &codes);
+    bool digitKeys() const;
+    void toggleCurrent();
+    void showFirstRow();
+    static QString countText(int checked, int total, int shown);
 
     ListModel *m_model = nullptr;
     TField *m_key = nullptr;
@@ -67,4 +79,5 @@ private:
     QPushButton *m_uncheckAll = nullptr;
     QPushButton *m_paste = nullptr;
     QTimer *m_filterDelay = nullptr;
+    mutable std::optional<bool> m_digitKeys;
 };
