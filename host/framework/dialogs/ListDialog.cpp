@@ -181,6 +181,10 @@ ListDialog::ListDialog(TDataSet *dataSet, const QString &keyField, const QString
     if (!selection.isEmpty() && m_key)
         checkSelection(SelectionString::Parse(selection));
 
+    // Row heights are set before the rows come: setting them after walks a million rows.
+    m_view->verticalHeader()->hide();
+    m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_view->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     m_view->setModel(m_model);
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -188,9 +192,6 @@ ListDialog::ListDialog(TDataSet *dataSet, const QString &keyField, const QString
     m_view->setTabKeyNavigation(false);
     m_view->setWordWrap(false);
     m_view->setAlternatingRowColors(true);
-    m_view->verticalHeader()->hide();
-    m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_view->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     m_view->horizontalHeader()->setStretchLastSection(true);
     m_view->setColumnWidth(0, 28);
     int tableWidth = 28;

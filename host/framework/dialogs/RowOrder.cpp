@@ -44,30 +44,35 @@ bool byDate(const TField *field)
 // Sorting a million texts by comparing them whole is slow (each comparison chases two
 // strings through memory). Instead each round packs eight folded characters of every text
 // from a depth into a 128-bit key, sorts the compact keys, and goes one round deeper only
-// inside groups whose keys tie.
+// inside groups whose keys tie and whose texts go on past the key. The texts are read from
+// the field once: reading a row through the dataset costs far more than the key itself.
 struct Item
 {
     quint64 high;
     quint64 low;
     int row;
+    int more; // the text goes on past this round's eight characters
 };
 
 void keyOf(const QString &text, int depth, Item &item)
 {
     quint64 parts[2] = {0, 0};
+    const qsizetype size = text.size();
+    const QChar *chars = text.constData();
     for (int k = 0; k < 8; ++k) {
         const int i = depth + k;
-        const quint64 c = i < text.size() ? fold(text.at(i).unicode()) : 0;
+        const quint64 c = i < size ? fold(chars[i].unicode()) : 0;
         parts[k / 4] |= c << (48 - 16 * (k % 4));
     }
     item.high = parts[0];
     item.low = parts[1];
+    item.more = size > depth + 8;
 }
 
-void sortTexts(const TField *field, Item *begin, Item *end, int depth)
+void sortTexts(const std::vector<QString> &texts, Item *begin, Item *end, int depth)
 {
     for (Item *it = begin; it != end; ++it)
-        keyOf(field->TextAt(it->row), depth, *it);
+        keyOf(texts[it->row], depth, *it);
     std::sort(begin, end, [](const Item &a, const Item &b) {
         if (a.high != b.high)
             return a.high < b.high;
@@ -77,13 +82,14 @@ void sortTexts(const TField *field, Item *begin, Item *end, int depth)
     });
     for (Item *group = begin; group != end;) {
         Item *next = group + 1;
-        while (next != end && next->high == group->high && next->low == group->low)
+        bool more = group->more;
+        while (next != end && next->high == group->high && next->low == group->low) {
+            more = more || next->more;
             ++next;
-        // A key that ends inside its eight characters holds the whole text: the group is
-        // made of equal texts, already in row order.
-        const bool ended = (group->low & 0xffff) == 0;
-        if (next - group > 1 && !ended)
-            sortTexts(field, group, next, depth + 8);
+        }
+        // Texts that all end inside their keys are equal: the group is in row order already.
+        if (next - group > 1 && more)
+            sortTexts(texts, group, next, depth + 8);
         group = next;
     }
 }
@@ -156,10 +162,13 @@ void RowOrder::sortBy(const TField *field, int count)
             m_rows[i] = keyed[i].second;
         return;
     }
+    std::vector<QString> texts(count);
     std::vector<Item> items(count);
-    for (int r = 0; r < count; ++r)
+    for (int r = 0; r < count; ++r) {
+        texts[r] = field->TextAt(r);
         items[r].row = r;
-    sortTexts(field, items.data(), items.data() + count, 0);
+    }
+    sortTexts(texts, items.data(), items.data() + count, 0);
     m_rows.resize(count);
     for (int i = 0; i < count; ++i)
         m_rows[i] = items[i].row;

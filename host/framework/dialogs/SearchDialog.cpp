@@ -66,6 +66,10 @@ SearchDialog::SearchDialog(TDataSet *dataSet, const QString &title, QWidget *par
         m_sortColumn = 0;
     }
 
+    // Row heights are set before the rows come: setting them after walks a million rows.
+    m_view->verticalHeader()->hide();
+    m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_view->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     m_view->setModel(m_model);
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -73,9 +77,6 @@ SearchDialog::SearchDialog(TDataSet *dataSet, const QString &title, QWidget *par
     m_view->setTabKeyNavigation(false);
     m_view->setWordWrap(false);
     m_view->setAlternatingRowColors(true);
-    m_view->verticalHeader()->hide();
-    m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_view->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     QHeaderView *header = m_view->horizontalHeader();
     header->setStretchLastSection(true);
     header->setSectionsClickable(true);
