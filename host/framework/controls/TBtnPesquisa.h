@@ -48,8 +48,6 @@ public:
     void SetHintOnePicked(const QString &text) { m_hintOnePicked = text; }
     QString HintPicked() const { return m_hintPicked; }
     void SetHintPicked(const QString &text) { m_hintPicked = text; }
-    // The rows of the list last picked over DataSource (0: none).
-    int PickedCount() const { return m_picked; }
 
     // Runs a press as the user's click does (through the dispatch boundary). Returns false
     // when it ended by an exception.

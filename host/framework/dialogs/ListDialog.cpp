@@ -380,12 +380,13 @@ QSet<QString> ListDialog::checkCodes(const QStringList &codes)
     // punctuation when the keys are digits (a CNPJ or CPF as printed), and with the leading
     // zeros a spreadsheet drops from a numeric code.
     const EditMask mask(m_key->EditMask());
-    const bool digits = digitKeys();
     QHash<QString, QString> variants; // key text -> the code as pasted
     for (const QString &code : codes) {
         QStringList forms{code, mask.stripLiterals(code)};
-        if (digits)
-            forms << PastedCodes::BareDigits(code);
+        // Only a code the mask did not already bare asks whether the keys are digits.
+        const QString bare = PastedCodes::BareDigits(code);
+        if (!bare.isEmpty() && !forms.contains(bare) && digitKeys())
+            forms << bare;
         for (const QString &form : QStringList(forms))
             if (PastedCodes::IsDigits(form) && form.size() < m_key->Size())
                 forms << Consiste::Ajusta(form, m_key->Size());

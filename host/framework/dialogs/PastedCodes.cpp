@@ -47,6 +47,10 @@ QList<Code> Split(const QString &pasted)
 
 bool IsList(const QString &pasted)
 {
+    // A spreadsheet's copy ends its cells with a tab or a line end, even a single cell's.
+    for (const QChar c : pasted)
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t'))
+            return true;
     int pieces = 0;
     for (const QString &piece : pasted.split(separators(), Qt::SkipEmptyParts))
         if (!piece.trimmed().isEmpty() && ++pieces > 1)

@@ -17,7 +17,8 @@ struct Code
 };
 
 VELMORA_FRAMEWORK_EXPORT QList<Code> Split(const QString &pasted);
-// Whether a text holds more than one code: a list to check rather than a filter to type.
+// Whether a text is a list of codes to check rather than a text to filter by: it holds a
+// line end or a tab (a spreadsheet's copy), or more than one code.
 VELMORA_FRAMEWORK_EXPORT bool IsList(const QString &pasted);
 // The code without its punctuation and blanks when that leaves digits only
 // ("12.204.179/0001-88" gives "12204179000188"); empty otherwise.
