@@ -49,13 +49,19 @@ WorkerConnection::WorkerConnection(const Velmora::Settings &settings, bool waits
 // before the connection closes.
 WorkerConnection::~WorkerConnection() = default;
 
-bool WorkerConnection::reopen(QString *failure)
+void WorkerConnection::close()
 {
     // Prepared on the old connection.
     m_sqliteStatements.clear();
     m_statements.clear();
     m_sqlite = nullptr;
     m_dataVersion.reset();
+    m_connection.Close();
+}
+
+bool WorkerConnection::reopen(QString *failure)
+{
+    close();
     try {
         m_connection.Reconnect();
     } catch (const EDatabaseLocked &e) {
@@ -75,14 +81,6 @@ bool WorkerConnection::reopen(QString *failure)
             qCWarning(lcServer) << "a conexão SQLite recusou query_only";
     }
     return true;
-}
-
-bool WorkerConnection::lockedOut() const
-{
-    if (!m_sqlite)
-        return false;
-    const int code = sqlite3_errcode(m_sqlite) & 0xff;
-    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
 }
 
 SqliteStatement *WorkerConnection::sqlitePrepared(const std::string &sql)
@@ -170,17 +168,32 @@ WorkerConnection &DatabaseAccess::connectionOfThisThread()
     return *connection;
 }
 
+// On a connections' loop only the plain case is answered: whatever fails there (a lock held by
+// another program, a lost connection) is done again by a worker, which waits, reconnects and
+// answers. The loop's connection is opened afresh at its next call.
+DataPacket DatabaseAccess::runWithoutWaiting(WorkerConnection &connection, const Job &job)
+{
+    try {
+        if (!connection.isOpen() && !connection.reopen(nullptr))
+            throw WouldWait{};
+        return job(connection);
+    } catch (const DatabaseFailure &) {
+        connection.close();
+        throw WouldWait{};
+    }
+}
+
 DataPacket DatabaseAccess::run(const Job &job)
 {
     WorkerConnection &connection = connectionOfThisThread();
+    if (!connection.waitsForLocks())
+        return runWithoutWaiting(connection, job);
     QString failure;
     if (!connection.isOpen() && !connection.reopen(&failure))
         throw RpcError(RpcCode::DatabaseUnavailable, unavailable, failure.toStdString());
     try {
         return job(connection);
     } catch (const DatabaseFailure &first) {
-        if (!connection.waitsForLocks() && connection.lockedOut())
-            throw WouldWait{};
         // The connection may have been lost under us (database restarted, network cut): reopen
         // it and repeat the job once. The jobs only read, so repeating one is harmless.
         if (!connection.reopen(&failure))

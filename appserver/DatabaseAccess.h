@@ -26,14 +26,16 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Raised by DatabaseAccess::run, in place of waiting for another connection's lock, on a thread
-// that must not wait (see NoLockWaits). Not an std::exception, so that the handlers turning
-// failures into answers let it pass: the caller hands the call to a thread that may wait.
+// Raised by DatabaseAccess::run on a thread that must not wait (see NoLockWaits), in place of
+// waiting for another connection's lock, reconnecting or failing. Not an std::exception, so
+// that the handlers turning failures into answers let it pass: the caller hands the call to a
+// worker, which may wait.
 struct WouldWait
 {
 };
 
-// While alive, the jobs run on this thread raise WouldWait instead of waiting for a lock.
+// While alive, the jobs run on this thread raise WouldWait instead of waiting for a lock or
+// failing.
 class NoLockWaits
 {
 public:
@@ -74,8 +76,7 @@ public:
     std::optional<bool> sqliteChangedSinceAsked();
 
     bool waitsForLocks() const { return m_waitsForLocks; }
-    // Whether the last failure was a lock held by another connection.
-    bool lockedOut() const;
+    void close();
 
 private:
     Velmora::DBConnection m_connection;
@@ -105,11 +106,13 @@ public:
     explicit DatabaseAccess(const Velmora::Settings &settings) : m_settings(settings) {}
 
     // Raises RpcError when the database is unavailable, when the job's statements fail even
-    // after a reconnect, or whatever RpcError the job raises.
+    // after a reconnect, or whatever RpcError the job raises; under NoLockWaits, WouldWait
+    // where the statements fail.
     DataPacket run(const Job &job);
 
 private:
     WorkerConnection &connectionOfThisThread();
+    static DataPacket runWithoutWaiting(WorkerConnection &connection, const Job &job);
 
     Velmora::Settings m_settings;
 };
