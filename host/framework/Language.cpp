@@ -47,7 +47,8 @@ Language::Installed Language::install(const QString &name)
         return result;
 
     for (const char *catalog : catalogs) {
-        auto *translator = new QTranslator;
+        // Owned by the application, so it goes with it.
+        auto *translator = new QTranslator(QCoreApplication::instance());
         if (translator->load(locale, QLatin1String(catalog), QStringLiteral("_"),
                              translationsPath())) {
             QCoreApplication::installTranslator(translator);
