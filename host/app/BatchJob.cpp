@@ -219,8 +219,9 @@ bool BatchJob::runStep(const QJsonObject &step, bool *fatal)
         m_services->queueRowPick(row);
         if (!click(target))
             return false;
-        return row.kind != Velmora::ScriptedServices::RowPick::Kind::Index ||
-               pickWithinRows(row.index, target->objectName());
+        if (row.kind == Velmora::ScriptedServices::RowPick::Kind::Index)
+            return pickWithinRows(row.index, target->objectName());
+        return pickMade(target->objectName());
     }
     if (kind == QLatin1String("list")) {
         const QJsonValue pick = step.value(QLatin1String("pick"));
@@ -231,7 +232,7 @@ bool BatchJob::runStep(const QJsonObject &step, bool *fatal)
                 list.keys << key.toVariant().toString();
         }
         m_services->queueListPick(list);
-        return click(target);
+        return click(target) && pickMade(target->objectName());
     }
     return false;
 }
@@ -260,6 +261,20 @@ bool BatchJob::pickWithinRows(int index, const QString &controlName)
         return false;
     }
     return true; // no search shown: whatever stopped it tells
+}
+
+// A pick by value the dialog could not honour cancels it; the step must not pass for done.
+bool BatchJob::pickMade(const QString &controlName)
+{
+    settle();
+    const QString problem = m_services->takePickProblem();
+    if (problem.isEmpty())
+        return true;
+    m_pending << QJsonObject{{QStringLiteral("event"), QStringLiteral("error")},
+                             {QStringLiteral("step"), m_step},
+                             {QStringLiteral("control"), controlName},
+                             {QStringLiteral("text"), problem}};
+    return false;
 }
 
 bool BatchJob::focus(QWidget *control)

@@ -59,6 +59,7 @@ private:
     int refuse(const QString &reason);
     bool runStep(const QJsonObject &step, bool *fatal);
     bool pickWithinRows(int index, const QString &controlName);
+    bool pickMade(const QString &controlName);
     bool enter(QWidget *control, const QString &text);
     bool focus(QWidget *control);
     bool click(QWidget *control);

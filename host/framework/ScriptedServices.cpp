@@ -14,6 +14,7 @@ namespace Velmora {
 void ScriptedServices::clear()
 {
     m_messages.clear();
+    m_pickProblem.clear();
     m_rowPicks.clear();
     m_listPicks.clear();
     m_texts.clear();
@@ -64,14 +65,19 @@ bool ScriptedServices::pickRow(TDataSet *dataSet, const QString &title)
         return true;
     case RowPick::Kind::Match: {
         const TField *field = dataSet->FindField(pick.field);
-        if (!field)
+        if (!field) {
+            m_pickProblem = QStringLiteral("O diálogo não tem a coluna '%1'.").arg(pick.field);
             return false;
+        }
         for (int r = 0; r < rows; ++r) {
             if (field->TextAt(r) == pick.value) {
                 dataSet->MoveTo(r);
                 return true;
             }
         }
+        m_pickProblem = QStringLiteral("Nenhuma das %1 linhas do diálogo tem %2 igual a '%3'.")
+                            .arg(rows)
+                            .arg(pick.field, pick.value);
         return false;
     }
     }
@@ -98,6 +104,16 @@ bool ScriptedServices::pickRows(TDataSet *dataSet, const QString &keyField, cons
         const QString k = key->TextAt(r);
         if (pick.keys.contains(k))
             chosen << k;
+    }
+    QStringList lacking;
+    for (const QString &k : pick.keys)
+        if (!chosen.contains(k) && !lacking.contains(k))
+            lacking << k;
+    if (!lacking.isEmpty()) {
+        // A clerk cannot check a row the list does not show: the dialog is left as cancelled.
+        m_pickProblem = QStringLiteral("A lista do diálogo não tem: %1.")
+                            .arg(lacking.join(QStringLiteral(", ")));
+        return false;
     }
     selection = SelectionString::Format(chosen);
     return true;

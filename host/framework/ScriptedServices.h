@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace Velmora {
 
@@ -40,6 +41,9 @@ public:
     // The user gives up the next call whose wait shows, afterMs after it shows (when the
     // call has not ended by then). With none queued, every call is waited for to its end.
     void queueServerCancel(int afterMs) { m_serverCancels << afterMs; }
+    // Why the last pick by value could not be made as written (no such column, no such row,
+    // codes the list lacks); empty when it was made. Cleared as it is read.
+    QString takePickProblem() { return std::exchange(m_pickProblem, {}); }
 
     // Every message shown, in order.
     const QStringList &messages() const { return m_messages; }
@@ -72,6 +76,7 @@ private:
     QStringList m_messages;
     QList<RowPick> m_rowPicks;
     QList<ListPick> m_listPicks;
+    QString m_pickProblem;
     QList<std::optional<QString>> m_texts;
     QStringList m_files;
     QList<int> m_serverCancels;

@@ -125,4 +125,29 @@ TEST(BatchPick, ARowBeyondTheDialogFailsItsStep)
     EXPECT_EQ(r.dialogs().size(), 3);
 }
 
+// A pick by value the dialog cannot honour (no such column, no such row, codes the list lacks)
+// cancels the dialog and fails its step, naming what is missing; the field keeps its value.
+TEST(BatchPick, AValueTheDialogLacksFailsItsStep)
+{
+    const JobRun r = RunJob(R"([
+        {"do":"lookup","control":"btpImposto","pick":{"CDIMPOSTONFE":"77"}},
+        {"do":"lookup","control":"btpImposto","pick":{"NADA":"01"}},
+        {"do":"lookup","control":"btpImposto","pick":{"CDIMPOSTONFE":"02"}},
+        {"do":"click","control":"rdbListaFor"},
+        {"do":"list","control":"btnPesqForne","pick":["04252011000110","00000000000000"]},
+        {"do":"list","control":"btnPesqForne","pick":["04252011000110"]},
+        {"do":"dump"}])");
+    EXPECT_EQ(r.status, 0) << "the last step went well";
+    for (int step : {1, 2, 5})
+        EXPECT_FALSE(r.ok(step)) << step;
+    for (int step : {3, 4, 6})
+        EXPECT_TRUE(r.ok(step)) << step;
+    const QStringList errors = r.errorTexts();
+    ASSERT_EQ(errors.size(), 3);
+    EXPECT_TRUE(errors[0].contains("CDIMPOSTONFE igual a '77'")) << qPrintable(errors[0]);
+    EXPECT_EQ(errors[1], "O diálogo não tem a coluna 'NADA'.");
+    EXPECT_EQ(errors[2], "A lista do diálogo não tem: 00000000000000.");
+    EXPECT_EQ(r.text("medCdImposto"), "02");
+}
+
 } // namespace
