@@ -16,6 +16,15 @@ const char *const unavailable = "Banco de dados indisponível no momento; tente 
 const char *const failed = "Falha ao consultar o banco de dados.";
 thread_local bool mayWaitForLocks = true;
 
+Velmora::ConnectionSettings connectionSettings(const Velmora::Settings &settings,
+                                               bool waitsForLocks)
+{
+    Velmora::ConnectionSettings connection = Velmora::ConnectionSettings::fromSettings(settings);
+    if (!waitsForLocks)
+        connection.lockWaitMs = 0;
+    return connection;
+}
+
 } // namespace
 
 NoLockWaits::NoLockWaits() : m_before(mayWaitForLocks)
@@ -27,19 +36,6 @@ NoLockWaits::~NoLockWaits()
 {
     mayWaitForLocks = m_before;
 }
-
-namespace {
-
-Velmora::ConnectionSettings connectionSettings(const Velmora::Settings &settings,
-                                               bool waitsForLocks)
-{
-    Velmora::ConnectionSettings connection = Velmora::ConnectionSettings::fromSettings(settings);
-    if (!waitsForLocks)
-        connection.lockWaitMs = 0;
-    return connection;
-}
-
-} // namespace
 
 WorkerConnection::WorkerConnection(const Velmora::Settings &settings, bool waitsForLocks)
     : m_connection(connectionSettings(settings, waitsForLocks)), m_waitsForLocks(waitsForLocks)
@@ -64,12 +60,6 @@ bool WorkerConnection::reopen(QString *failure)
     close();
     try {
         m_connection.Reconnect();
-    } catch (const EDatabaseLocked &e) {
-        if (!m_waitsForLocks)
-            throw WouldWait{};
-        if (failure)
-            *failure = e.Message();
-        return false;
     } catch (const EDatabaseError &e) {
         if (failure)
             *failure = e.Message();

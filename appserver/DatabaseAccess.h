@@ -54,13 +54,12 @@ class WorkerConnection
 {
 public:
     // A connection that does not wait for locks fails at once where another connection holds
-    // one, and raises WouldWait for it.
+    // one.
     WorkerConnection(const Velmora::Settings &settings, bool waitsForLocks);
     ~WorkerConnection();
 
     bool isOpen() const { return m_connection.Connected(); }
-    // Opens the connection afresh; false with the reason in *failure. Raises WouldWait where it
-    // does not wait for locks and the database is locked.
+    // Opens the connection afresh; false with the reason in *failure.
     bool reopen(QString *failure);
     Velmora::Engine engine() const { return m_connection.engine(); }
     // The statement prepared on this connection; raises DatabaseFailure when it does not prepare.
