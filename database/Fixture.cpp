@@ -50,6 +50,14 @@ private:
     QString m_source;
 };
 
+// A value as the fixture wrote it, for messages.
+QString jsonText(const QJsonValue &v)
+{
+    return QString::fromUtf8(QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact))
+        .mid(1)
+        .chopped(1);
+}
+
 QVariant valueOf(const ColumnDef &c, const QJsonValue &v, const QString &table, int number,
                  const Refusal &refuse)
 {
@@ -71,18 +79,26 @@ QVariant valueOf(const ColumnDef &c, const QJsonValue &v, const QString &table, 
                            .arg(c.size));
         return text;
     }
+    case ColumnType::LongText:
+        if (!v.isString())
+            refuse.row(table, number, QStringLiteral("a coluna %1 pede um texto").arg(c.name));
+        return v.toString();
+    case ColumnType::Timestamp: {
+        const QString text = v.toString();
+        const QDateTime moment = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (!v.isString() || !moment.isValid())
+            refuse.row(table, number,
+                       QStringLiteral("%1 não é um instante AAAA-MM-DD HH:MM:SS: %2")
+                           .arg(c.name, jsonText(v)));
+        return moment;
+    }
     case ColumnType::Date: {
         static const QRegularExpression shape(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
         const QString text = v.toString();
         const QDate date = QDate::fromString(text, Qt::ISODate);
         if (!v.isString() || !shape.match(text).hasMatch() || !date.isValid())
-            refuse.row(
-                table, number,
-                QStringLiteral("%1 não é uma data AAAA-MM-DD: %2")
-                    .arg(c.name, QString::fromUtf8(
-                                     QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact))
-                                     .mid(1)
-                                     .chopped(1)));
+            refuse.row(table, number,
+                       QStringLiteral("%1 não é uma data AAAA-MM-DD: %2").arg(c.name, jsonText(v)));
         return date;
     }
     case ColumnType::Money:
@@ -176,7 +192,9 @@ FixtureResult LoadFixture(DBConnection &db, const QJsonObject &fixture, const QS
                     refuse.row(row.table->name, row.number, q->lastError().text());
             }
             for (int i = 0; i < row.values.size(); ++i)
-                q->bindValue(i, ToEngineValue(row.values.at(i), db.engine()));
+                q->bindValue(i, row.table->column(row.columns.at(i))->type == ColumnType::Timestamp
+                                    ? TimestampValue(row.values.at(i).toDateTime(), db.engine())
+                                    : ToEngineValue(row.values.at(i), db.engine()));
             if (!q->exec())
                 refuse.row(row.table->name, row.number,
                            QStringLiteral("o banco de dados recusou a linha: %1")

@@ -16,7 +16,8 @@ ColumnDef text(const char *name, int size, bool notNull = false)
     return {QLatin1String(name), ColumnType::Text, size, notNull};
 }
 
-// The tables of the platform: companies, taxes, registrations, suppliers and branches.
+// The tables of the platform: companies, taxes, registrations, suppliers, branches and the
+// screens' saved parameter sets.
 QVector<TableDef> define()
 {
     QVector<TableDef> t;
@@ -57,12 +58,33 @@ QVector<TableDef> define()
                   {"CDFILIAL"},
                   {{"FK_FILIAL_EMPRESA", {"CDEMPRESA"}, "EMPRESA", {"CDEMPRESA"}}},
                   {{"IX_FILIAL_EMPRESA", {"CDEMPRESA"}, true}}};
+    // Os conjuntos de parâmetros salvos de cada tela ("V", com nome) e os últimos valores de
+    // cada usuário ("U", NMVARIANTE vazio); IDPADRAO "S" marca o padrão do dono naquela tela.
+    // DSVALORES guarda os valores como um objeto JSON.
+    t << TableDef{"VARIANTETELA",
+                  {text("CDTELA", 8, true),
+                   text("NMUSUARIO", 40, true),
+                   text("IDTIPO", 1, true),
+                   text("NMVARIANTE", 40, true),
+                   text("IDPADRAO", 1),
+                   {QStringLiteral("DSVALORES"), ColumnType::LongText},
+                   {QStringLiteral("DTCRIACAO"), ColumnType::Timestamp},
+                   {QStringLiteral("DTALTERACAO"), ColumnType::Timestamp},
+                   {QStringLiteral("DTULTIMOUSO"), ColumnType::Timestamp}},
+                  {"CDTELA", "NMUSUARIO", "IDTIPO", "NMVARIANTE"},
+                  {},
+                  {}};
     return t;
 }
 
-QString typeDdl(const ColumnDef &c)
+QString typeDdl(const ColumnDef &c, Engine engine)
 {
     switch (c.type) {
+    case ColumnType::LongText:
+        return engine == Engine::Firebird ? QStringLiteral("BLOB SUB_TYPE TEXT")
+                                          : QStringLiteral("TEXT");
+    case ColumnType::Timestamp:
+        return QStringLiteral("TIMESTAMP");
     case ColumnType::Text:
         return QStringLiteral("VARCHAR(%1)").arg(c.size);
     case ColumnType::Date:
@@ -79,15 +101,20 @@ QString tableDdl(const TableDef &t, Engine engine)
 {
     QStringList parts;
     for (const ColumnDef &c : t.columns) {
-        QString line = QStringLiteral("  %1 %2").arg(c.name, typeDdl(c));
+        QString line = QStringLiteral("  %1 %2").arg(c.name, typeDdl(c, engine));
         if (c.notNull)
             line += QStringLiteral(" NOT NULL");
         // SQLite takes any text in a DATE column: only a real "YYYY-MM-DD" may stay there
-        // (a day the month lacks comes back from julianday() as another date).
+        // (a day the month lacks comes back from julianday() as another date); likewise a
+        // timestamp, to the second.
         if (engine == Engine::SQLite && c.type == ColumnType::Date)
             line +=
                 QStringLiteral(" CHECK (%1 IS NULL OR %1 IS strftime('%Y-%m-%d', julianday(%1)))")
                     .arg(c.name);
+        if (engine == Engine::SQLite && c.type == ColumnType::Timestamp)
+            line += QStringLiteral(" CHECK (%1 IS NULL OR %1 IS strftime('%Y-%m-%d %H:%M:%S', "
+                                   "julianday(%1)))")
+                        .arg(c.name);
         parts << line;
     }
     parts << QStringLiteral("  CONSTRAINT PK_%1 PRIMARY KEY (%2)").arg(t.name, t.key.join(", "));
@@ -96,6 +123,44 @@ QString tableDdl(const TableDef &t, Engine engine)
                      .arg(r.name, r.columns.join(", "), r.table, r.referenced.join(", "));
     return QStringLiteral("CREATE TABLE %1 (\n%2\n)")
         .arg(t.name, parts.join(QStringLiteral(",\n")));
+}
+
+QStringList indexDdl(const TableDef &t, Engine engine)
+{
+    QStringList statements;
+    for (const IndexDef &i : t.indexes)
+        if (!(i.coversForeignKey && engine == Engine::Firebird))
+            statements << QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
+                              .arg(i.name, t.name, i.columns.join(", "));
+    return statements;
+}
+
+bool contains(const QStringList &names, const QString &name)
+{
+    return names.contains(name, Qt::CaseInsensitive);
+}
+
+// Firebird commits each definition by itself; the others run the statements as a whole.
+void runDefinitions(DBConnection &db, const QStringList &statements)
+{
+    const bool whole = db.engine() != Engine::Firebird;
+    if (whole)
+        db.StartTransaction();
+    try {
+        for (const QString &statement : statements)
+            db.Execute(statement);
+        if (whole)
+            db.Commit();
+    } catch (...) {
+        if (whole) {
+            try {
+                db.Rollback();
+            } catch (const EDatabaseError &) {
+                // The failed statement is the news; the rollback's own failure adds nothing.
+            }
+        }
+        throw;
+    }
 }
 
 } // namespace
@@ -129,10 +194,7 @@ QStringList CreateStatements(Engine engine)
     for (const TableDef &t : Tables())
         statements << tableDdl(t, engine);
     for (const TableDef &t : Tables())
-        for (const IndexDef &i : t.indexes)
-            if (!(i.coversForeignKey && engine == Engine::Firebird))
-                statements << QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
-                                  .arg(i.name, t.name, i.columns.join(", "));
+        statements << indexDdl(t, engine);
     statements << RoutineStatements(engine);
     return statements;
 }
@@ -150,31 +212,42 @@ void CreateSchema(DBConnection &db)
 {
     const QStringList existing = db.Database().tables(QSql::Tables);
     for (const TableDef &t : Tables())
-        for (const QString &e : existing)
-            if (e.compare(t.name, Qt::CaseInsensitive) == 0)
-                throw EDatabaseError(
-                    QStringLiteral("A tabela %1 já existe no banco de dados %2: o esquema não foi "
-                                   "criado.")
-                        .arg(t.name, db.Settings().describe()));
-    // Firebird commits each definition by itself; the others create the schema as a whole.
-    const bool whole = db.engine() != Engine::Firebird;
-    if (whole)
-        db.StartTransaction();
-    try {
-        for (const QString &statement : CreateStatements(db.engine()))
-            db.Execute(statement);
-        if (whole)
-            db.Commit();
-    } catch (...) {
-        if (whole) {
-            try {
-                db.Rollback();
-            } catch (const EDatabaseError &) {
-                // The failed statement is the news; the rollback's own failure adds nothing.
-            }
-        }
-        throw;
+        if (contains(existing, t.name))
+            throw EDatabaseError(
+                QStringLiteral("A tabela %1 já existe no banco de dados %2: o esquema não foi "
+                               "criado.")
+                    .arg(t.name, db.Settings().describe()));
+    runDefinitions(db, CreateStatements(db.engine()));
+}
+
+QStringList UpgradeSchema(DBConnection &db)
+{
+    if (!SchemaExists(db))
+        throw EDatabaseError(QStringLiteral("O banco de dados %1 não tem o esquema: use "
+                                            "velmora-db create.")
+                                 .arg(db.Settings().describe()));
+    const QStringList existing = db.Database().tables(QSql::Tables);
+    QStringList added, statements;
+    for (const TableDef &t : Tables()) {
+        if (contains(existing, t.name))
+            continue;
+        added << t.name;
+        statements << tableDdl(t, db.engine()) << indexDdl(t, db.engine());
     }
+    if (!statements.isEmpty())
+        runDefinitions(db, statements);
+    return added;
+}
+
+QVariant TimestampValue(const QDateTime &moment, Engine engine)
+{
+    if (!moment.isValid())
+        return QVariant(QMetaType::fromType<QString>());
+    // PostgreSQL's driver would send a QDateTime as UTC, which a TIMESTAMP column turns by the
+    // server's time zone: the text keeps the wall-clock time on every side.
+    if (engine != Engine::Firebird)
+        return moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return moment.addMSecs(-moment.time().msec());
 }
 
 } // namespace Velmora::Db

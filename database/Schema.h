@@ -2,8 +2,10 @@
 
 #include "data/DatabaseKind.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <QVector>
 
 namespace Velmora {
@@ -12,17 +14,18 @@ class DBConnection;
 
 // The tables of the platform and of the modules' schema parts (SchemaPart.h), and the
 // statements that create them on each engine. Text columns are VARCHAR (never padded
-// CHAR), money NUMERIC(15,2), rates NUMERIC(7,4), dates DATE (on SQLite "YYYY-MM-DD" text,
-// which a check keeps in that form).
+// CHAR), long texts TEXT (on Firebird BLOB SUB_TYPE TEXT), money NUMERIC(15,2), rates
+// NUMERIC(7,4), dates DATE and timestamps TIMESTAMP (on SQLite "YYYY-MM-DD" and
+// "YYYY-MM-DD HH:MM:SS" texts, which a check keeps in that form).
 namespace Velmora::Db {
 
-enum class ColumnType { Text, Date, Money, Rate };
+enum class ColumnType { Text, Date, Money, Rate, LongText, Timestamp };
 
 struct ColumnDef
 {
     QString name;
     ColumnType type = ColumnType::Text;
-    int size = 0; // characters of a text column
+    int size = 0; // characters of a text column (not of a long text)
     bool notNull = false;
 };
 
@@ -64,5 +67,12 @@ QStringList CreateStatements(Engine engine);
 bool SchemaExists(DBConnection &db);
 // Creates the schema; raises EDatabaseError when a table already exists or a statement fails.
 void CreateSchema(DBConnection &db);
+// Creates the tables of Tables() that the database lacks, with their indexes, and gives their
+// names (none when it is up to date). Tables that exist are left as they are, data and all.
+// Raises EDatabaseError when the database has no schema at all or a statement fails.
+QStringList UpgradeSchema(DBConnection &db);
+
+// A timestamp as bound for the engine, to the second (on SQLite the text its check wants).
+QVariant TimestampValue(const QDateTime &moment, Engine engine);
 
 } // namespace Velmora::Db

@@ -61,6 +61,10 @@ public:
             c.type = ColumnType::Money;
         else if (type == QLatin1String("rate"))
             c.type = ColumnType::Rate;
+        else if (type == QLatin1String("longtext"))
+            c.type = ColumnType::LongText;
+        else if (type == QLatin1String("timestamp"))
+            c.type = ColumnType::Timestamp;
         else
             fail(QStringLiteral("a coluna %1.%2 tem o tipo desconhecido \"%3\"")
                      .arg(table, c.name, type));

@@ -1,5 +1,5 @@
-// velmora-db: creates the schema, loads fixtures and generates demonstration data on the
-// database that the settings name (the same file the host and the application server read).
+// velmora-db: creates and upgrades the schema, loads fixtures and generates demonstration data on
+// the database that the settings name (the same file the host and the application server read).
 #include "Databases.h"
 #include "Demo.h"
 #include "Fixture.h"
@@ -33,6 +33,8 @@ const char usage[] =
     "\n"
     "Comandos:\n"
     "  create                  cria o banco de dados (se preciso) e o esquema\n"
+    "  upgrade                 cria as tabelas que faltam num banco já criado, sem tocar nos\n"
+    "                          dados das outras\n"
     "  load ARQUIVO.json       carrega uma carga de dados numa única transação\n"
     "  demo [opções]           gera dados de demonstração num banco vazio\n"
     "     --documents N        documentos de entrada (padrão 1000)\n"
@@ -118,6 +120,15 @@ int run(const QStringList &all)
         Velmora::DBConnection db(connection);
         Velmora::Db::CreateSchema(db);
         out() << QStringLiteral("Esquema criado em %1.\n").arg(connection.describe());
+    } else if (command == QLatin1String("upgrade")) {
+        if (args.size() != 1)
+            throw Exception(QStringLiteral("O comando upgrade não tem argumentos."));
+        Velmora::DBConnection db(connection);
+        const QStringList added = Velmora::Db::UpgradeSchema(db);
+        for (const QString &table : added)
+            out() << QStringLiteral("Tabela %1 criada.\n").arg(table);
+        if (added.isEmpty())
+            out() << QStringLiteral("O esquema já está atualizado.\n");
     } else if (command == QLatin1String("load")) {
         if (args.size() != 2)
             throw Exception(QStringLiteral("Uso: velmora-db load ARQUIVO.json"));

@@ -112,6 +112,14 @@ TEST(SqliteSchemaTest, DatesStayInTheYearMonthDayForm)
         EXPECT_THROW(c.Execute(map, {QString::fromUtf8(bad)}), EDatabaseError) << bad;
     EXPECT_EQ(Rows(c, QStringLiteral("SELECT DTINIPERIODO FROM MAPAAPURACAO")),
               QList<QStringList>{{"2024-01-01"}});
+
+    const QString variant = QStringLiteral("INSERT INTO VARIANTETELA (CDTELA, NMUSUARIO, IDTIPO, "
+                                           "NMVARIANTE, DTCRIACAO) VALUES ('T', 'u', 'V', ?, ?)");
+    c.Execute(variant, {QStringLiteral("a"), QStringLiteral("2024-01-31 23:59:59")});
+    for (const char *bad : {"2024-01-31", "2024-01-31T10:00:00", "2024-01-31 24:00:00"})
+        EXPECT_THROW(c.Execute(variant, {QString::fromUtf8(bad), QString::fromUtf8(bad)}),
+                     EDatabaseError)
+            << bad;
 }
 
 } // namespace
@@ -123,12 +131,23 @@ TEST(SchemaPartTest, TheModulesTablesFollowThePlatformsInTheirOrder)
     QStringList names;
     for (const Velmora::Db::TableDef &t : Velmora::Db::Tables())
         names << t.name;
-    EXPECT_EQ(names.indexOf("FILIAL") + 1, names.indexOf("MAPAAPURACAO"));
+    EXPECT_LT(names.indexOf("FILIAL"), names.indexOf("VARIANTETELA"));
+    EXPECT_EQ(names.indexOf("VARIANTETELA") + 1, names.indexOf("MAPAAPURACAO"));
     EXPECT_LT(names.indexOf("DOCENTRADA"), names.indexOf("DOCENTRADAIMP"));
     const Velmora::Db::TableDef *docs = Velmora::Db::FindTable("DOCENTRADAIMP");
     ASSERT_TRUE(docs);
     EXPECT_EQ(docs->column("PCALIQUOTA")->type, Velmora::Db::ColumnType::Rate);
     EXPECT_EQ(docs->references.first().columns.size(), 5);
+}
+
+TEST(SchemaPartTest, LongTextsAndTimestampsAreColumnTypes)
+{
+    const QVector<Velmora::Db::TableDef> part = Velmora::Db::ReadSchemaPart(
+        R"({"version":1,"tables":[{"name":"T","columns":[{"name":"A","type":"text","size":2},)"
+        R"({"name":"B","type":"longtext"},{"name":"C","type":"timestamp"}],"key":["A"]}]})",
+        "mod.json");
+    EXPECT_EQ(part.first().column("B")->type, Velmora::Db::ColumnType::LongText);
+    EXPECT_EQ(part.first().column("C")->type, Velmora::Db::ColumnType::Timestamp);
 }
 
 TEST(SchemaPartTest, APartThatCannotBeReadIsRefusedSayingWhy)

@@ -1,5 +1,6 @@
-// velmora-db as a user runs it: create, load and demo on the configured engine, and its
+// velmora-db as a user runs it: create, upgrade, load and demo on the configured engine, and its
 // answers to bad input.
+#include "Schema.h"
 #include "TestDatabases.h"
 
 #include <QProcess>
@@ -69,6 +70,54 @@ TEST_P(ToolTest, GeneratesDemoDataOnAnEmptyDatabase)
               QStringLiteral("20")});
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
     EXPECT_TRUE(r.out.contains(QStringLiteral("DOCENTRADA: 50 linhas"))) << qPrintable(r.out);
+}
+
+// A database made before VARIANTETELA existed: the fixture loaded, then that table dropped.
+TEST_P(ToolTest, UpgradeAddsTheMissingTableAndKeepsEveryRow)
+{
+    ScratchDatabase db(GetParam(), false);
+    const QString config = db.WriteSettingsFile();
+    const QStringList upgrade{QStringLiteral("--config"), config, QStringLiteral("upgrade")};
+
+    ToolRun r = tool(upgrade);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("não tem o esquema: use velmora-db create")))
+        << qPrintable(r.err);
+
+    ASSERT_EQ(tool({QStringLiteral("--config"), config, QStringLiteral("create")}).code, 0);
+    ASSERT_EQ(tool({QStringLiteral("--config"), config, QStringLiteral("load"),
+                    QStringLiteral(VELMORA_SHARED_FIXTURES "/fis01400.json")})
+                  .code,
+              0);
+    db.Connection().Execute(QStringLiteral("DROP TABLE VARIANTETELA"));
+    // "TABLE=rows" of every table but the one left out.
+    const auto counts = [&db](const QString &without) {
+        QStringList out;
+        for (const Velmora::Db::TableDef &t : Velmora::Db::Tables())
+            if (t.name != without)
+                out << t.name + QLatin1Char('=') +
+                           Rows(db.Connection(),
+                                QStringLiteral("SELECT COUNT(*) FROM %1").arg(t.name))
+                               .value(0)
+                               .value(0);
+        return out;
+    };
+    const QStringList before = counts(QStringLiteral("VARIANTETELA"));
+    ASSERT_TRUE(before.contains(QStringLiteral("FORNECEDOR=6.0000")))
+        << qPrintable(before.join(' '));
+    db.Connection().Close(); // Firebird's cached metadata would still lack the new table
+
+    r = tool(upgrade);
+    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
+    EXPECT_EQ(r.out, QStringLiteral("Tabela VARIANTETELA criada.\n"));
+    QStringList after = counts(QString());
+    EXPECT_TRUE(after.removeOne(QStringLiteral("VARIANTETELA=0.0000")))
+        << qPrintable(after.join(' '));
+    EXPECT_EQ(after, before);
+
+    r = tool(upgrade);
+    EXPECT_EQ(r.code, 0) << qPrintable(r.err);
+    EXPECT_EQ(r.out, QStringLiteral("O esquema já está atualizado.\n"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ToolTest, ::testing::ValuesIn(Velmora::Test::EngineNames()),
