@@ -102,6 +102,7 @@ Settings Settings::load(const QString &path)
     s.reportsDirectory = s.resolve(text(ini, "Reports/Directory", QStringLiteral("layouts")));
     s.shortDateFormat = text(ini, "Locale/ShortDateFormat", s.shortDateFormat);
     s.language = text(ini, "Locale/Language", s.language);
+    s.userName = text(ini, "User/Name");
 
     const QVariant load = ini.value(QStringLiteral("Packages/Load"));
     const QStringList names = load.userType() == QMetaType::QStringList

@@ -45,6 +45,8 @@ struct VELMORA_RTL_EXPORT Settings
     QString reportsDirectory; // resolved
     QString shortDateFormat = QStringLiteral("dd/MM/yyyy");
     QString language = QStringLiteral("pt_BR"); // Qt's dialogs' words and the numbers' comma
+    // Who owns what this workstation saves (parameter sets); empty: the system's user.
+    QString userName;
     QStringList packages;
 
     // Reads the file; raises Exception with a Portuguese message when it cannot be read.
