@@ -2,6 +2,7 @@
 
 #include "Schema.h"
 #include "data/DBConnection.h"
+#include "data/EngineTimestamp.h"
 #include "rtl/Exceptions.h"
 
 #include <QDate>
@@ -193,7 +194,7 @@ FixtureResult LoadFixture(DBConnection &db, const QJsonObject &fixture, const QS
             }
             for (int i = 0; i < row.values.size(); ++i)
                 q->bindValue(i, row.table->column(row.columns.at(i))->type == ColumnType::Timestamp
-                                    ? TimestampValue(row.values.at(i).toDateTime(), db.engine())
+                                    ? TimestampToEngine(row.values.at(i).toDateTime(), db.engine())
                                     : ToEngineValue(row.values.at(i), db.engine()));
             if (!q->exec())
                 refuse.row(row.table->name, row.number,

@@ -239,15 +239,4 @@ QStringList UpgradeSchema(DBConnection &db)
     return added;
 }
 
-QVariant TimestampValue(const QDateTime &moment, Engine engine)
-{
-    if (!moment.isValid())
-        return QVariant(QMetaType::fromType<QString>());
-    // PostgreSQL's driver would send a QDateTime as UTC, which a TIMESTAMP column turns by the
-    // server's time zone: the text keeps the wall-clock time on every side.
-    if (engine != Engine::Firebird)
-        return moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    return moment.addMSecs(-moment.time().msec());
-}
-
 } // namespace Velmora::Db

@@ -2,10 +2,8 @@
 
 #include "data/DatabaseKind.h"
 
-#include <QDateTime>
 #include <QString>
 #include <QStringList>
-#include <QVariant>
 #include <QVector>
 
 namespace Velmora {
@@ -71,8 +69,5 @@ void CreateSchema(DBConnection &db);
 // names (none when it is up to date). Tables that exist are left as they are, data and all.
 // Raises EDatabaseError when the database has no schema at all or a statement fails.
 QStringList UpgradeSchema(DBConnection &db);
-
-// A timestamp as bound for the engine, to the second (on SQLite the text its check wants).
-QVariant TimestampValue(const QDateTime &moment, Engine engine);
 
 } // namespace Velmora::Db

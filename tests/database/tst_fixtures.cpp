@@ -5,6 +5,7 @@
 #include "rtl/Exceptions.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -63,6 +64,34 @@ TEST_P(FixtureTest, TheModulesFixtureLoadsWhole)
     EXPECT_EQ(Rows(db->Connection(), QStringLiteral("SELECT COUNT(*) FROM MAPAAPURACAO WHERE "
                                                     "CDINSCRICAO = ''")),
               (Table{{"1.0000"}}));
+}
+
+TEST_P(FixtureTest, LongTextsAndTimestampsLoadAsWritten)
+{
+    const auto set = [](const char *stamp) {
+        return QJsonObject{{"CDTELA", "FIS01400"},
+                           {"NMUSUARIO", "ana"},
+                           {"IDTIPO", "V"},
+                           {"NMVARIANTE", stamp},
+                           {"DSVALORES", QStringLiteral("{\"obs\":\"Ação %1\"}").arg(stamp)},
+                           {"DTCRIACAO", stamp}};
+    };
+    // Midnight is no date: it keeps its time.
+    Velmora::Db::LoadFixture(
+        db->Connection(),
+        {{"VARIANTETELA", QJsonArray{set("2024-03-05 00:00:00"), set("2024-03-05 14:30:59")}}},
+        "variantes");
+    for (const QStringList &row :
+         Rows(db->Connection(), "SELECT NMVARIANTE, CAST(DTCRIACAO AS VARCHAR(24)), DSVALORES "
+                                "FROM VARIANTETELA")) {
+        EXPECT_EQ(row.at(1).left(19), row.at(0));
+        EXPECT_EQ(row.at(2), QStringLiteral("{\"obs\":\"Ação %1\"}").arg(row.at(0)));
+    }
+    for (const char *bad : {"2024-03-05T10:00:00", "2024-02-30 10:00:00", "2024-03-05"})
+        EXPECT_THROW(Velmora::Db::LoadFixture(db->Connection(),
+                                              {{"VARIANTETELA", QJsonArray{set(bad)}}}, "ruim"),
+                     EDatabaseError)
+            << bad;
 }
 
 struct BadFixture
