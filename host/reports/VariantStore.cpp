@@ -1,0 +1,399 @@
+#include "VariantStore.h"
+
+#include "data/DBConnection.h"
+#include "data/EngineTimestamp.h"
+#include "rtl/Exceptions.h"
+
+#include <QCollator>
+#include <QJsonDocument>
+#include <QLocale>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <algorithm>
+
+namespace Velmora::Reports {
+
+namespace {
+
+const QString table = QStringLiteral("VARIANTETELA");
+const QString named = QStringLiteral("V");   // IDTIPO of a named set
+const QString lastRun = QStringLiteral("U"); // IDTIPO of a user's last values
+const QString yes = QStringLiteral("S");     // IDPADRAO
+const QString no = QStringLiteral("N");
+const QString noName = QString::fromLatin1(""); // NMVARIANTE of the last values
+constexpr int maxName = 40;
+constexpr int maxScreen = 8;
+
+const QString columns = QStringLiteral("CDTELA, NMUSUARIO, NMVARIANTE, IDPADRAO, DSVALORES, ") +
+                        TimestampColumn(QStringLiteral("DTCRIACAO")) + QStringLiteral(", ") +
+                        TimestampColumn(QStringLiteral("DTALTERACAO")) + QStringLiteral(", ") +
+                        TimestampColumn(QStringLiteral("DTULTIMOUSO"));
+const QString rowKey =
+    QStringLiteral("CDTELA = ? AND NMUSUARIO = ? AND IDTIPO = ? AND NMVARIANTE = ?");
+
+QString checkedName(const QString &name)
+{
+    const QString n = name.trimmed();
+    if (n.isEmpty())
+        throw Exception(QStringLiteral("A variante precisa de um nome: o nome não pode ficar "
+                                       "vazio."));
+    if (n.size() > maxName)
+        throw Exception(QStringLiteral("O nome da variante '%1' tem %2 caracteres: o máximo é %3.")
+                            .arg(n)
+                            .arg(n.size())
+                            .arg(maxName));
+    return n;
+}
+
+void checkScreen(const QString &screen)
+{
+    if (screen.trimmed().isEmpty() || screen.size() > maxScreen)
+        throw Exception(
+            QStringLiteral("O código de tela '%1' não serve para variantes: deve ter de 1 a %2 "
+                           "caracteres.")
+                .arg(screen)
+                .arg(maxScreen));
+}
+
+void checkKey(const QString &screen, const QString &owner)
+{
+    checkScreen(screen);
+    if (owner.trimmed().isEmpty() || owner.size() > maxName)
+        throw Exception(
+            QStringLiteral("O usuário '%1' não serve como dono de variantes: o nome deve ter de 1 "
+                           "a %2 caracteres.")
+                .arg(owner)
+                .arg(maxName));
+}
+
+QString errorText(const QSqlError &error)
+{
+    const QString text = error.databaseText().trimmed();
+    return text.isEmpty() ? error.text().trimmed() : text;
+}
+
+bool tableExists(DBConnection &db)
+{
+    return db.Database().tables(QSql::Tables).contains(table, Qt::CaseInsensitive);
+}
+
+QString missingTable(const DBConnection &db)
+{
+    return QStringLiteral("A tabela de variantes (VARIANTETELA) não existe no banco de dados %1: "
+                          "execute velmora-db upgrade.")
+        .arg(db.Settings().describe());
+}
+
+// One statement of the store; its failure says what was being done, or that the table is
+// missing.
+class Statement
+{
+public:
+    Statement(DBConnection &db, const QString &what)
+        : m_db(db), m_what(what), m_query(db.Database())
+    {
+        m_query.setForwardOnly(true);
+    }
+
+    QSqlQuery &run(const QString &sql, const QVariantList &values)
+    {
+        if (!m_query.prepare(sql))
+            fail();
+        for (const QVariant &v : values)
+            m_query.addBindValue(v.metaType() == QMetaType::fromType<QDateTime>()
+                                     ? TimestampToEngine(v.toDateTime(), m_db.engine())
+                                     : ToEngineValue(v, m_db.engine()));
+        if (!m_query.exec())
+            fail();
+        return m_query;
+    }
+
+    int affected() const { return m_query.numRowsAffected(); }
+
+private:
+    [[noreturn]] void fail()
+    {
+        const QString detail = errorText(m_query.lastError());
+        m_query.clear();
+        // A failed PostgreSQL transaction answers nothing more, not even about its catalogue:
+        // whoever rolls it back asks.
+        const bool canAsk = !(m_db.InTransaction() && m_db.engine() == Engine::PostgreSQL);
+        if (canAsk && !tableExists(m_db))
+            throw EDatabaseError(missingTable(m_db));
+        throw EDatabaseError(QStringLiteral("Não foi possível %1 no banco de dados %2: %3")
+                                 .arg(m_what, m_db.Settings().describe(), detail));
+    }
+
+    DBConnection &m_db;
+    QString m_what;
+    QSqlQuery m_query;
+};
+
+// The stored text, which must be a JSON object; Firebird's driver may give a text BLOB as
+// bytes.
+std::optional<QJsonObject> parseValues(const QVariant &stored)
+{
+    if (stored.isNull())
+        return std::nullopt;
+    const QByteArray bytes = stored.metaType() == QMetaType::fromType<QByteArray>()
+                                 ? stored.toByteArray()
+                                 : stored.toString().toUtf8();
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    return document.object();
+}
+
+void rollback(DBConnection &db)
+{
+    try {
+        db.Rollback();
+    } catch (const EDatabaseError &) {
+        // What failed first is the news.
+    }
+}
+
+QString compact(const QJsonObject &values)
+{
+    return QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Compact));
+}
+
+QDateTime now()
+{
+    const QDateTime t = QDateTime::currentDateTime();
+    return t.addMSecs(-t.time().msec());
+}
+
+} // namespace
+
+VariantStore::VariantStore(DBConnection *db) : m_db(db) {}
+
+DBConnection &VariantStore::connection() const
+{
+    if (!m_db)
+        throw EDatabaseError(QStringLiteral("Não há conexão com o banco de dados: as variantes "
+                                            "não podem ser lidas nem gravadas."));
+    return *m_db;
+}
+
+QList<SavedVariant> VariantStore::select(const QString &where, const QVariantList &values) const
+{
+    Statement read(connection(), QStringLiteral("ler as variantes"));
+    QSqlQuery &q = read.run(
+        QStringLiteral("SELECT %1 FROM VARIANTETELA WHERE %2").arg(columns, where), values);
+    QList<SavedVariant> out;
+    while (q.next()) {
+        SavedVariant v;
+        v.screen = q.value(0).toString();
+        v.owner = q.value(1).toString();
+        v.name = q.value(2).toString();
+        v.isDefault = q.value(3).toString() == yes;
+        const std::optional<QJsonObject> parsed = parseValues(q.value(4));
+        if (!parsed)
+            throw EDatabaseError(
+                v.name.isEmpty()
+                    ? QStringLiteral("Os últimos valores de %1 na tela %2 estão corrompidos no "
+                                     "banco de dados.")
+                          .arg(v.owner, v.screen)
+                    : QStringLiteral("A variante '%1' está corrompida no banco de dados.")
+                          .arg(v.name));
+        v.values = *parsed;
+        v.created = TimestampFromEngine(q.value(5));
+        v.changed = TimestampFromEngine(q.value(6));
+        v.lastUsed = TimestampFromEngine(q.value(7));
+        out << v;
+    }
+    return out;
+}
+
+QList<SavedVariant> VariantStore::list(const QString &screen) const
+{
+    checkScreen(screen);
+    QList<SavedVariant> out = select(QStringLiteral("CDTELA = ? AND IDTIPO = ?"), {screen, named});
+    // The engines order texts each its own way: the clerk reads them in Portuguese order.
+    QCollator collator(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(out.begin(), out.end(), [&](const SavedVariant &a, const SavedVariant &b) {
+        if (const int byName = collator.compare(a.name, b.name))
+            return byName < 0;
+        if (const int byOwner = collator.compare(a.owner, b.owner))
+            return byOwner < 0;
+        return a.name + a.owner < b.name + b.owner;
+    });
+    return out;
+}
+
+std::optional<SavedVariant> VariantStore::find(const QString &screen, const QString &name,
+                                               const QString &owner) const
+{
+    checkKey(screen, owner);
+    const QList<SavedVariant> found =
+        select(QStringLiteral("CDTELA = ? AND IDTIPO = ? AND NMVARIANTE = ?"),
+               {screen, named, checkedName(name)});
+    for (const SavedVariant &v : found)
+        if (v.owner == owner)
+            return v;
+    if (found.size() == 1)
+        return found.first();
+    return std::nullopt;
+}
+
+void VariantStore::put(const QString &screen, const QString &owner, const QString &type,
+                       const QString &name, const QJsonObject &values)
+{
+    const QString what = type == named ? QStringLiteral("gravar a variante '%1'").arg(name)
+                                       : QStringLiteral("gravar os últimos valores");
+    const QString json = compact(values);
+    const QDateTime at = now();
+    inTransaction([&] {
+        Statement update(connection(), what);
+        update.run(QStringLiteral("UPDATE VARIANTETELA SET DSVALORES = ?, DTALTERACAO = ? WHERE ") +
+                       rowKey,
+                   {json, at, screen, owner, type, name});
+        if (update.affected() > 0)
+            return;
+        Statement(connection(), what)
+            .run(QStringLiteral("INSERT INTO VARIANTETELA (CDTELA, NMUSUARIO, IDTIPO, NMVARIANTE, "
+                                "IDPADRAO, DSVALORES, DTCRIACAO, DTALTERACAO) VALUES (?, ?, ?, ?, "
+                                "?, ?, ?, ?)"),
+                 {screen, owner, type, name, no, json, at, at});
+    });
+}
+
+void VariantStore::save(const QString &screen, const QString &owner, const QString &name,
+                        const QJsonObject &values)
+{
+    checkKey(screen, owner);
+    put(screen, owner, named, checkedName(name), values);
+}
+
+void VariantStore::rename(const QString &screen, const QString &owner, const QString &from,
+                          const QString &to)
+{
+    checkKey(screen, owner);
+    const QString oldName = checkedName(from);
+    const QString newName = checkedName(to);
+    const QString what = QStringLiteral("renomear a variante '%1'").arg(oldName);
+    inTransaction([&] {
+        if (newName != oldName) {
+            Statement taken(connection(), what);
+            if (taken
+                    .run(QStringLiteral("SELECT 1 FROM VARIANTETELA WHERE ") + rowKey,
+                         {screen, owner, named, newName})
+                    .next())
+                throw Exception(QStringLiteral("Já existe uma variante '%1' de %2 na tela %3: "
+                                               "escolha outro nome.")
+                                    .arg(newName, owner, screen));
+        }
+        Statement update(connection(), what);
+        update.run(
+            QStringLiteral("UPDATE VARIANTETELA SET NMVARIANTE = ?, DTALTERACAO = ? WHERE ") +
+                rowKey,
+            {newName, now(), screen, owner, named, oldName});
+        if (update.affected() == 0)
+            noSuchSet(screen, owner, oldName);
+    });
+}
+
+void VariantStore::remove(const QString &screen, const QString &owner, const QString &name)
+{
+    checkKey(screen, owner);
+    const QString n = checkedName(name);
+    Statement del(connection(), QStringLiteral("excluir a variante '%1'").arg(n));
+    del.run(QStringLiteral("DELETE FROM VARIANTETELA WHERE ") + rowKey, {screen, owner, named, n});
+    if (del.affected() == 0)
+        noSuchSet(screen, owner, n);
+}
+
+void VariantStore::setDefault(const QString &screen, const QString &owner, const QString &name)
+{
+    checkKey(screen, owner);
+    const QString n = name.trimmed().isEmpty() ? QString() : checkedName(name);
+    const QString what = QStringLiteral("marcar a variante padrão");
+    inTransaction([&] {
+        Statement(connection(), what)
+            .run(QStringLiteral("UPDATE VARIANTETELA SET IDPADRAO = ? WHERE CDTELA = ? AND "
+                                "NMUSUARIO = ? AND IDTIPO = ? AND IDPADRAO = ?"),
+                 {no, screen, owner, named, yes});
+        if (n.isEmpty())
+            return;
+        Statement mark(connection(), what);
+        mark.run(QStringLiteral("UPDATE VARIANTETELA SET IDPADRAO = ? WHERE ") + rowKey,
+                 {yes, screen, owner, named, n});
+        if (mark.affected() == 0)
+            noSuchSet(screen, owner, n);
+    });
+}
+
+std::optional<SavedVariant> VariantStore::defaultFor(const QString &screen,
+                                                     const QString &owner) const
+{
+    checkKey(screen, owner);
+    const QList<SavedVariant> found =
+        select(QStringLiteral("CDTELA = ? AND NMUSUARIO = ? AND IDTIPO = ? AND IDPADRAO = ?"),
+               {screen, owner, named, yes});
+    if (found.isEmpty())
+        return std::nullopt;
+    return found.first();
+}
+
+void VariantStore::markUsed(const QString &screen, const QString &setOwner, const QString &name)
+{
+    checkKey(screen, setOwner);
+    const QString n = checkedName(name);
+    Statement used(connection(), QStringLiteral("registrar o uso da variante '%1'").arg(n));
+    used.run(QStringLiteral("UPDATE VARIANTETELA SET DTULTIMOUSO = ? WHERE ") + rowKey,
+             {now(), screen, setOwner, named, n});
+    if (used.affected() == 0)
+        noSuchSet(screen, setOwner, n);
+}
+
+void VariantStore::saveLastValues(const QString &screen, const QString &owner,
+                                  const QJsonObject &values)
+{
+    checkKey(screen, owner);
+    put(screen, owner, lastRun, noName, values);
+}
+
+std::optional<QJsonObject> VariantStore::lastValues(const QString &screen,
+                                                    const QString &owner) const
+{
+    checkKey(screen, owner);
+    const QList<SavedVariant> found = select(rowKey, {screen, owner, lastRun, noName});
+    if (found.isEmpty())
+        return std::nullopt;
+    return found.first().values;
+}
+
+void VariantStore::inTransaction(const std::function<void()> &writes)
+{
+    DBConnection &db = connection();
+    if (db.InTransaction()) {
+        writes();
+        return;
+    }
+    db.StartTransaction();
+    try {
+        writes();
+        db.Commit();
+    } catch (const EDatabaseError &) {
+        rollback(db);
+        // PostgreSQL could not look at its catalogue inside the failed transaction.
+        if (db.engine() == Engine::PostgreSQL && !tableExists(db))
+            throw EDatabaseError(missingTable(db));
+        throw;
+    } catch (...) {
+        rollback(db);
+        throw;
+    }
+}
+
+void VariantStore::noSuchSet(const QString &screen, const QString &owner, const QString &name) const
+{
+    throw Exception(
+        QStringLiteral("A variante '%1' de %2 não existe na tela %3.").arg(name, owner, screen));
+}
+
+} // namespace Velmora::Reports

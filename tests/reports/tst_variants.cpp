@@ -1,0 +1,151 @@
+// The saved parameter sets on every engine: what a clerk saves comes back as saved, accents
+// and long values included; the default is one per owner; the wrong name, a missing table and
+// a damaged row are refused in words.
+#include "TestDatabases.h"
+#include "reports/VariantStore.h"
+#include "rtl/Exceptions.h"
+
+#include <QJsonArray>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using Velmora::Reports::SavedVariant;
+using Velmora::Reports::VariantStore;
+using Velmora::Test::ScratchDatabase;
+
+namespace {
+
+const QString screen = QStringLiteral("FIS01400");
+
+QString raised(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const Exception &e) {
+        return e.Message();
+    }
+    return QStringLiteral("<nada>");
+}
+
+class VariantStoreTest : public ::testing::TestWithParam<QString>
+{
+protected:
+    ScratchDatabase db{GetParam()};
+    VariantStore store{&db.Connection()};
+};
+
+TEST_P(VariantStoreTest, SavedSetsComeBackAsSaved)
+{
+    const QJsonObject accents{{"obs", QStringLiteral("Ação — São João, çé ü 日本")}};
+    const QJsonObject longValue{{"codigos", QString(60000, QLatin1Char('7'))}};
+    store.save(screen, "ana", "Mensal", accents);
+    store.save(screen, "bruno", "Mensal", {{"empresa", "02"}});
+    store.save(screen, "ana", "  Anual  ", longValue);
+
+    QStringList listed;
+    for (const SavedVariant &v : store.list(screen))
+        listed << v.name + '/' + v.owner;
+    EXPECT_EQ(listed, QStringList({"Anual/ana", "Mensal/ana", "Mensal/bruno"}));
+
+    const SavedVariant annual = store.find(screen, "Anual", "bruno").value();
+    EXPECT_EQ(annual.owner, "ana") << "the only other owner's";
+    EXPECT_EQ(annual.values, longValue);
+    EXPECT_FALSE(annual.lastUsed.isValid());
+    EXPECT_LT(qAbs(annual.created.secsTo(QDateTime::currentDateTime())), 120)
+        << qPrintable(annual.created.toString(Qt::ISODate)) << " (a time zone shift?)";
+    EXPECT_EQ(store.find(screen, "Mensal", "ana")->values, accents);
+    EXPECT_FALSE(store.find(screen, "Mensal", "carla")) << "two other owners: none";
+    EXPECT_FALSE(store.find(screen, "Trimestral", "ana"));
+
+    store.setDefault(screen, "ana", "Mensal");
+    store.setDefault(screen, "ana", "Anual");
+    store.save(screen, "ana", "Anual", accents);
+    const SavedVariant replaced = store.defaultFor(screen, "ana").value();
+    EXPECT_EQ(replaced.name, "Anual");
+    EXPECT_EQ(replaced.values, accents);
+    EXPECT_EQ(replaced.created, annual.created);
+    EXPECT_GE(replaced.changed, annual.changed);
+    EXPECT_FALSE(store.find(screen, "Mensal", "ana")->isDefault);
+    // A failed mark leaves the old one: both writes are one transaction.
+    EXPECT_TRUE(
+        raised([&] { store.setDefault(screen, "ana", "Trimestral"); }).contains("não existe"));
+    EXPECT_EQ(store.defaultFor(screen, "ana")->name, "Anual");
+    EXPECT_FALSE(store.defaultFor(screen, "bruno"));
+
+    store.markUsed(screen, "bruno", "Mensal");
+    EXPECT_TRUE(store.find(screen, "Mensal", "bruno")->lastUsed.isValid());
+    store.rename(screen, "ana", "Anual", " Anual 2024 ");
+    EXPECT_TRUE(store.defaultFor(screen, "ana")->name == "Anual 2024") << "keeps the mark";
+    EXPECT_TRUE(raised([&] {
+                    store.rename(screen, "ana", "Mensal", "Anual 2024");
+                }).contains("Já existe uma variante 'Anual 2024' de ana"));
+    store.rename(screen, "bruno", "Mensal", "Anual 2024"); // another owner's name is free
+    store.remove(screen, "ana", "Mensal");
+    EXPECT_FALSE(store.find(screen, "Mensal", "ana"));
+    EXPECT_TRUE(raised([&] {
+                    store.remove(screen, "ana", "Mensal");
+                }).contains("A variante 'Mensal' de ana não existe na tela FIS01400"));
+    store.setDefault(screen, "ana", "");
+    EXPECT_FALSE(store.defaultFor(screen, "ana"));
+
+    EXPECT_FALSE(store.lastValues(screen, "ana"));
+    store.saveLastValues(screen, "ana", longValue);
+    store.saveLastValues(screen, "ana", accents);
+    EXPECT_EQ(store.lastValues(screen, "ana"), accents);
+    EXPECT_EQ(store.list(screen).size(), 2) << "last values are no named set";
+}
+
+TEST_P(VariantStoreTest, WrongNamesAndMissingSetsAreRefusedInWords)
+{
+    store.save(screen, "ana", "Mensal", {});
+    const struct
+    {
+        std::function<void()> call;
+        const char *message;
+    } cases[] = {
+        {[&] { store.save(screen, "ana", "   ", {}); }, "não pode ficar vazio"},
+        {[&] { store.save(screen, "ana", QString(41, 'x'), {}); }, "41 caracteres: o máximo é 40"},
+        {[&] { store.rename(screen, "ana", "Mensal", ""); }, "não pode ficar vazio"},
+        {[&] { store.rename(screen, "bruno", "Mensal", "Outra"); }, "'Mensal' de bruno não existe"},
+        {[&] { store.markUsed(screen, "bruno", "Mensal"); }, "'Mensal' de bruno não existe"},
+        {[&] { store.list(""); }, "código de tela ''"},
+        {[&] { store.save(screen, "", "Mensal", {}); }, "usuário ''"},
+    };
+    for (const auto &c : cases)
+        EXPECT_TRUE(raised(c.call).contains(QString::fromUtf8(c.message)))
+            << c.message << ": " << qPrintable(raised(c.call));
+}
+
+TEST_P(VariantStoreTest, AMissingTableSaysToUpgrade)
+{
+    db.Connection().Execute("DROP TABLE VARIANTETELA");
+    const std::function<void()> calls[] = {
+        [&] { store.list(screen); },
+        [&] { store.save(screen, "ana", "Mensal", {}); },
+        [&] { store.setDefault(screen, "ana", "Mensal"); },
+        [&] { store.lastValues(screen, "ana"); },
+    };
+    for (const auto &call : calls)
+        EXPECT_TRUE(raised(call).startsWith(
+            "A tabela de variantes (VARIANTETELA) não existe no banco de dados '"))
+            << qPrintable(raised(call));
+    EXPECT_TRUE(raised(calls[0]).endsWith(": execute velmora-db upgrade."));
+}
+
+TEST_P(VariantStoreTest, ADamagedRowIsAnErrorNamingTheSet)
+{
+    const QString insert = "INSERT INTO VARIANTETELA (CDTELA, NMUSUARIO, IDTIPO, NMVARIANTE, "
+                           "IDPADRAO, DSVALORES) VALUES ('FIS01400', 'ana', 'V', ?, 'N', ?)";
+    db.Connection().Execute(insert, {"Lista", "[1, 2]"});
+    db.Connection().Execute(insert, {"Cortada", "{\"empresa\": \"0"});
+    for (const char *name : {"Lista", "Cortada"})
+        EXPECT_EQ(raised([&] { store.find(screen, name, "ana"); }),
+                  QStringLiteral("A variante '%1' está corrompida no banco de dados.").arg(name));
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, VariantStoreTest,
+                         ::testing::ValuesIn(Velmora::Test::EngineNames()),
+                         [](const auto &info) { return Velmora::Test::EngineLabel(info.param); });
+
+} // namespace
