@@ -116,6 +116,10 @@ DemoResult GenerateDemo(DBConnection &db, const DemoOptions &o,
     if (!SchemaExists(db)) {
         CreateSchema(db);
         say(QStringLiteral("Esquema criado."));
+    } else {
+        // An empty database of an older version would otherwise stop at the table it lacks.
+        for (const QString &table : UpgradeSchema(db))
+            say(QStringLiteral("Tabela %1 criada.").arg(table));
     }
     requireEmpty(db);
 

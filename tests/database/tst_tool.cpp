@@ -120,6 +120,19 @@ TEST_P(ToolTest, UpgradeAddsTheMissingTableAndKeepsEveryRow)
     EXPECT_EQ(r.out, QStringLiteral("O esquema já está atualizado.\n"));
 }
 
+TEST_P(ToolTest, DemoOnAnOlderEmptyDatabaseAddsTheTableItLacks)
+{
+    ScratchDatabase db(GetParam());
+    db.Connection().Execute(QStringLiteral("DROP TABLE VARIANTETELA"));
+    db.Connection().Close();
+    const ToolRun r =
+        tool({QStringLiteral("--config"), db.WriteSettingsFile(), QStringLiteral("demo"),
+              QStringLiteral("--documents"), QStringLiteral("10")});
+    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Tabela VARIANTETELA criada.\n")))
+        << qPrintable(r.out);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, ToolTest, ::testing::ValuesIn(Velmora::Test::EngineNames()),
                          [](const auto &info) { return Velmora::Test::EngineLabel(info.param); });
 
