@@ -3,15 +3,18 @@
 namespace Velmora {
 
 namespace {
-const QString textForm = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+QString textForm()
+{
+    return QStringLiteral("yyyy-MM-dd HH:mm:ss");
 }
+} // namespace
 
 QVariant TimestampToEngine(const QDateTime &moment, Engine engine)
 {
     if (!moment.isValid())
         return QVariant(QMetaType::fromType<QString>());
     if (engine != Engine::Firebird)
-        return moment.toString(textForm);
+        return moment.toString(textForm());
     return moment.addMSecs(-moment.time().msec());
 }
 
@@ -27,7 +30,7 @@ QDateTime TimestampFromEngine(const QVariant &value)
         return {};
     if (value.metaType() == QMetaType::fromType<QDateTime>())
         return value.toDateTime();
-    return QDateTime::fromString(value.toString().left(19), textForm);
+    return QDateTime::fromString(value.toString().left(19), textForm());
 }
 
 } // namespace Velmora

@@ -25,10 +25,14 @@ const QString noName = QString::fromLatin1(""); // NMVARIANTE of the last values
 constexpr int maxName = 40;
 constexpr int maxScreen = 8;
 
-const QString columns = QStringLiteral("CDTELA, NMUSUARIO, NMVARIANTE, IDPADRAO, DSVALORES, ") +
-                        TimestampColumn(QStringLiteral("DTCRIACAO")) + QStringLiteral(", ") +
-                        TimestampColumn(QStringLiteral("DTALTERACAO")) + QStringLiteral(", ") +
-                        TimestampColumn(QStringLiteral("DTULTIMOUSO"));
+QString selectedColumns()
+{
+    return QStringLiteral("CDTELA, NMUSUARIO, NMVARIANTE, IDPADRAO, DSVALORES, %1, %2, %3")
+        .arg(TimestampColumn(QStringLiteral("DTCRIACAO")),
+             TimestampColumn(QStringLiteral("DTALTERACAO")),
+             TimestampColumn(QStringLiteral("DTULTIMOUSO")));
+}
+
 const QString rowKey =
     QStringLiteral("CDTELA = ? AND NMUSUARIO = ? AND IDTIPO = ? AND NMVARIANTE = ?");
 
@@ -182,7 +186,8 @@ QList<SavedVariant> VariantStore::select(const QString &where, const QVariantLis
 {
     Statement read(connection(), QStringLiteral("ler as variantes"));
     QSqlQuery &q = read.run(
-        QStringLiteral("SELECT %1 FROM VARIANTETELA WHERE %2").arg(columns, where), values);
+        QStringLiteral("SELECT %1 FROM VARIANTETELA WHERE %2").arg(selectedColumns(), where),
+        values);
     QList<SavedVariant> out;
     while (q.next()) {
         SavedVariant v;

@@ -54,7 +54,7 @@ TEST_P(VariantStoreTest, SavedSetsComeBackAsSaved)
     EXPECT_FALSE(annual.lastUsed.isValid());
     EXPECT_LT(qAbs(annual.created.secsTo(QDateTime::currentDateTime())), 120)
         << qPrintable(annual.created.toString(Qt::ISODate)) << " (a time zone shift?)";
-    EXPECT_EQ(store.find(screen, "Mensal", "ana")->values, accents);
+    EXPECT_EQ(store.find(screen, "Mensal", "ana").value().values, accents);
     EXPECT_FALSE(store.find(screen, "Mensal", "carla")) << "two other owners: none";
     EXPECT_FALSE(store.find(screen, "Trimestral", "ana"));
 
@@ -66,17 +66,22 @@ TEST_P(VariantStoreTest, SavedSetsComeBackAsSaved)
     EXPECT_EQ(replaced.values, accents);
     EXPECT_EQ(replaced.created, annual.created);
     EXPECT_GE(replaced.changed, annual.changed);
-    EXPECT_FALSE(store.find(screen, "Mensal", "ana")->isDefault);
+    EXPECT_FALSE(store.find(screen, "Mensal", "ana").value().isDefault);
     // A failed mark leaves the old one: both writes are one transaction.
     EXPECT_TRUE(
         raised([&] { store.setDefault(screen, "ana", "Trimestral"); }).contains("não existe"));
-    EXPECT_EQ(store.defaultFor(screen, "ana")->name, "Anual");
+    EXPECT_EQ(store.defaultFor(screen, "ana").value().name, "Anual");
+    EXPECT_FALSE(store.defaultFor(screen, "bruno"));
+    // Inside the caller's transaction the writes are the caller's to keep or undo.
+    db.Connection().StartTransaction();
+    store.setDefault(screen, "bruno", "Mensal");
+    db.Connection().Rollback();
     EXPECT_FALSE(store.defaultFor(screen, "bruno"));
 
     store.markUsed(screen, "bruno", "Mensal");
-    EXPECT_TRUE(store.find(screen, "Mensal", "bruno")->lastUsed.isValid());
+    EXPECT_TRUE(store.find(screen, "Mensal", "bruno").value().lastUsed.isValid());
     store.rename(screen, "ana", "Anual", " Anual 2024 ");
-    EXPECT_TRUE(store.defaultFor(screen, "ana")->name == "Anual 2024") << "keeps the mark";
+    EXPECT_EQ(store.defaultFor(screen, "ana").value().name, "Anual 2024") << "keeps the mark";
     EXPECT_TRUE(raised([&] {
                     store.rename(screen, "ana", "Mensal", "Anual 2024");
                 }).contains("Já existe uma variante 'Anual 2024' de ana"));
