@@ -1,7 +1,7 @@
 // The batch runner's mouse and keyboard reach widgets as a person's do: a click moves the focus
 // as the widgets' policies say before its press arrives (the exit checks rely on that order),
 // and a key is offered to the shortcuts before the focus widget sees it.
-#include "app/BatchInput.h"
+#include "framework/UserInput.h"
 #include "support/TestPrinting.h"
 
 #include <QApplication>
@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-namespace Input = Velmora::BatchInput;
+namespace Input = Velmora::UserInput;
 
 namespace {
 

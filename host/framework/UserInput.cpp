@@ -1,4 +1,4 @@
-#include "BatchInput.h"
+#include "UserInput.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -12,7 +12,7 @@
 #include <iterator>
 #include <limits>
 
-namespace Velmora::BatchInput {
+namespace Velmora::UserInput {
 
 namespace {
 
@@ -127,4 +127,4 @@ bool waitForActive(QWidget *widget, int timeout)
     return true;
 }
 
-} // namespace Velmora::BatchInput
+} // namespace Velmora::UserInput
