@@ -544,3 +544,9 @@ bool TfrmDocForne::ReportPeriod(QDate &from, QDate &to) const
     }
     return from.isValid() && to.isValid();
 }
+
+QMap<QString, QString> TfrmDocForne::ListSelections() const
+{
+    return {{QStringLiteral("btnPesqForne"), stFornecedor},
+            {QStringLiteral("btnFilial"), stFilial}};
+}

@@ -70,6 +70,7 @@ public:
     Q_INVOKABLE void sbtReportEditClick(QObject *sender);
     Q_INVOKABLE void rpddPadraoBeforeGetQueryParams(TParams *params, bool &flag);
     bool ReportPeriod(QDate &from, QDate &to) const override;
+    QMap<QString, QString> ListSelections() const override;
 
 protected:
     void Loaded() override;

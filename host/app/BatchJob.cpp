@@ -1,12 +1,14 @@
 #include "BatchJob.h"
 
-#include "BatchInput.h"
 #include "BatchJobCheck.h"
 #include "framework/ControlState.h"
 #include "framework/Dispatch.h"
 #include "framework/ScriptedServices.h"
 #include "framework/TApplication.h"
 #include "framework/TForm.h"
+#include "framework/UserInput.h"
+#include "reports/ScreenVariants.h"
+#include "reports/TfrmDadosGerRel.h"
 #include "rtl/JsonErrorText.h"
 
 #include <QAbstractButton>
@@ -20,7 +22,7 @@
 
 namespace {
 
-namespace Input = Velmora::BatchInput;
+namespace Input = Velmora::UserInput;
 namespace Check = Velmora::BatchJobCheck;
 
 void typeCharacter(QChar ch)
@@ -183,6 +185,8 @@ bool BatchJob::runStep(const QJsonObject &step, bool *fatal)
         dump();
         return true;
     }
+    if (kind == QLatin1String("variant"))
+        return variant(step);
     if (kind == QLatin1String("action")) {
         const QString file = step.value(QLatin1String("file")).toString();
         m_services->queueFile(file);
@@ -309,7 +313,48 @@ bool BatchJob::click(QWidget *control)
     return Input::click(control);
 }
 
-void BatchJob::dump()
+// A report screen's saved parameter sets, as the clerk reaches them from its tool bar.
+bool BatchJob::variant(const QJsonObject &step)
+{
+    auto *report = qobject_cast<TfrmDadosGerRel *>(screen());
+    if (!report) {
+        m_pending << QJsonObject{
+            {QStringLiteral("event"), QStringLiteral("error")},
+            {QStringLiteral("step"), m_step},
+            {QStringLiteral("text"), QStringLiteral("A tela %1 não tem variantes.").arg(m_code)}};
+        return false;
+    }
+    Velmora::Reports::ScreenVariants &variants = report->Variants();
+    const auto text = [&step](const char *key) {
+        return step.value(QLatin1String(key)).toString();
+    };
+    QString loaded;
+    bool checked = true;
+    const bool ran = Velmora::Dispatch([&] {
+        if (step.contains(QLatin1String("save"))) {
+            Velmora::Reports::RelativePeriod period = Velmora::Reports::RelativePeriod::Fixed;
+            Velmora::Reports::RelativePeriodFromKey(text("period"), period);
+            variants.Save(text("save"), period);
+            if (step.value(QLatin1String("default")).toBool())
+                variants.SetDefault(text("save"));
+        } else if (step.contains(QLatin1String("delete"))) {
+            variants.Remove(text("delete"));
+        } else if (step.contains(QLatin1String("load"))) {
+            loaded = text("load");
+            checked = variants.Load(loaded);
+        } else {
+            loaded = QStringLiteral("últimos valores");
+            checked = variants.LoadLast();
+        }
+    });
+    if (ran && !loaded.isEmpty()) {
+        settle();
+        dump(loaded);
+    }
+    return ran && checked;
+}
+
+void BatchJob::dump(const QString &variant)
 {
     QJsonObject controls;
     const QList<QWidget *> widgets = screen()->findChildren<QWidget *>();
@@ -322,8 +367,11 @@ void BatchJob::dump()
             c.insert(QStringLiteral("checked"), button->isChecked());
         controls.insert(w->objectName(), c);
     }
-    emitLine({{QStringLiteral("event"), QStringLiteral("state")},
-              {QStringLiteral("controls"), controls}});
+    QJsonObject state{{QStringLiteral("event"), QStringLiteral("state")},
+                      {QStringLiteral("controls"), controls}};
+    if (!variant.isEmpty())
+        state.insert(QStringLiteral("variant"), variant);
+    m_pending << state;
 }
 
 TForm *BatchJob::screen() const

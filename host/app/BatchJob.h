@@ -20,7 +20,9 @@ class ScriptedServices;
 // reaches, answering the dialogs from the job, and writes the trace: one JSON object a line.
 // The job's format is fixed; other tools rely on it:
 //   {"screen": CODE, "steps": [STEP, ...]}
-// Steps: enter, focus, click, lookup, list, action, close, open, unload, dump. Any step may
+// Steps: enter, focus, click, lookup, list, action, close, open, unload, dump, variant. A
+// variant step saves, loads or deletes a saved parameter set of a report screen, or loads the
+// clerk's last values; after a load the trace has a "state" event. Any step may
 // carry "cancelWait": N, the user giving up a call to the application server N ms after its
 // wait shows. Step numbers in the trace count from 1.
 // A job is checked whole once its screen is open and before its first step: a step the screen
@@ -63,7 +65,8 @@ private:
     bool enter(QWidget *control, const QString &text);
     bool focus(QWidget *control);
     bool click(QWidget *control);
-    void dump();
+    void dump(const QString &variant = {});
+    bool variant(const QJsonObject &step);
     TForm *screen() const;
     QWidget *control(const QString &name) const;
     QString focusName() const;

@@ -2,6 +2,7 @@
 
 #include "framework/Events.h"
 #include "framework/controls/TBtnPesquisa.h"
+#include "reports/RelativePeriod.h"
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
@@ -12,6 +13,7 @@
 #include <QTextEdit>
 
 #include <cmath>
+
 #include <limits>
 
 namespace Velmora::BatchJobCheck {
@@ -20,11 +22,11 @@ namespace {
 
 const QStringList &stepKinds()
 {
-    static const QStringList kinds{QStringLiteral("enter"),  QStringLiteral("focus"),
-                                   QStringLiteral("click"),  QStringLiteral("lookup"),
-                                   QStringLiteral("list"),   QStringLiteral("action"),
-                                   QStringLiteral("close"),  QStringLiteral("open"),
-                                   QStringLiteral("unload"), QStringLiteral("dump")};
+    static const QStringList kinds{
+        QStringLiteral("enter"),  QStringLiteral("focus"),  QStringLiteral("click"),
+        QStringLiteral("lookup"), QStringLiteral("list"),   QStringLiteral("action"),
+        QStringLiteral("close"),  QStringLiteral("open"),   QStringLiteral("unload"),
+        QStringLiteral("dump"),   QStringLiteral("variant")};
     return kinds;
 }
 
@@ -144,6 +146,8 @@ public:
             add(QStringLiteral("falta o texto (\"text\")."));
         if (kind == QLatin1String("action"))
             action();
+        if (kind == QLatin1String("variant"))
+            variant();
         const QJsonValue pick = m_step.value(QLatin1String("pick"));
         const bool noPick = pick.isNull() || pick.isUndefined();
         if (kind == QLatin1String("lookup") && !noPick && !isRowNumber(pick) &&
@@ -178,6 +182,47 @@ public:
     }
 
 private:
+    // Exactly one of save, load, delete (each a name) or last; period and default go with save.
+    void variant()
+    {
+        int verbs = 0;
+        for (const char *verb : {"save", "load", "delete"}) {
+            const QJsonValue name = m_step.value(QLatin1String(verb));
+            if (name.isUndefined())
+                continue;
+            ++verbs;
+            if (!name.isString() || name.toString().trimmed().isEmpty())
+                add(QStringLiteral("o nome da variante (\"%1\") deve ser um texto não vazio.")
+                        .arg(QLatin1String(verb)));
+        }
+        if (const QJsonValue last = m_step.value(QLatin1String("last")); !last.isUndefined()) {
+            ++verbs;
+            if (last != QJsonValue(true))
+                add(QStringLiteral("\"last\" só pode ser true."));
+        }
+        if (verbs != 1)
+            add(QStringLiteral("o passo variant pede um e só um de \"save\", \"load\", "
+                               "\"delete\" ou \"last\"."));
+        const bool saving = m_step.contains(QLatin1String("save"));
+        if (const QJsonValue period = m_step.value(QLatin1String("period"));
+            !period.isUndefined()) {
+            Velmora::Reports::RelativePeriod known;
+            QStringList keys;
+            for (const auto p : Velmora::Reports::RelativePeriods())
+                if (p != Velmora::Reports::RelativePeriod::Fixed)
+                    keys << Velmora::Reports::RelativePeriodKey(p);
+            if (!saving)
+                add(QStringLiteral("\"period\" só vale com \"save\"."));
+            else if (!period.isString() ||
+                     !Velmora::Reports::RelativePeriodFromKey(period.toString(), known))
+                add(QStringLiteral("período desconhecido: use %1.")
+                        .arg(keys.join(QStringLiteral(", "))));
+        }
+        if (const QJsonValue isDefault = m_step.value(QLatin1String("default"));
+            !isDefault.isUndefined() && (!saving || !isDefault.isBool()))
+            add(QStringLiteral("\"default\" é true ou false, e só com \"save\"."));
+    }
+
     void action()
     {
         const QString name = m_step.value(QLatin1String("name")).toString();

@@ -3,7 +3,10 @@
 #include "Services.h"
 #include "rtl/Exceptions.h"
 
+#include <QCoreApplication>
 #include <QLoggingCategory>
+
+#include <vector>
 
 Q_LOGGING_CATEGORY(lcDispatch, "velmora.dispatch")
 
@@ -13,6 +16,7 @@ namespace {
 int depth = 0;
 int failures = 0;
 int refusing = 0;
+std::vector<std::function<void()>> deferred;
 
 void show(const QString &text)
 {
@@ -70,7 +74,25 @@ RefuseScope::RefuseScope()
 
 RefuseScope::~RefuseScope()
 {
-    --refusing;
+    if (--refusing > 0)
+        return;
+    for (auto &code : std::exchange(deferred, {}))
+        DispatchWhenAccepted(std::move(code));
+}
+
+// Through the event loop, as the event it stands for; a call pending by then (the loop turns
+// while it waits) holds it back again.
+void DispatchWhenAccepted(std::function<void()> code)
+{
+    QMetaObject::invokeMethod(
+        qApp,
+        [code = std::move(code)]() mutable {
+            if (refusing > 0)
+                deferred.push_back(std::move(code));
+            else
+                Dispatch(code);
+        },
+        Qt::QueuedConnection);
 }
 
 bool RefusingEvents()

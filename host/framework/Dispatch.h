@@ -50,6 +50,10 @@ public:
     RefuseScope &operator=(const RefuseScope &) = delete;
 };
 
+// Runs code through Dispatch from the event loop, once no RefuseScope is held: work a screen
+// starts by itself (not the user's event), which must not be lost to a pending call.
+VELMORA_FRAMEWORK_EXPORT void DispatchWhenAccepted(std::function<void()> code);
+
 // True while a RefuseScope is held.
 VELMORA_FRAMEWORK_EXPORT bool RefusingEvents();
 

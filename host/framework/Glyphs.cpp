@@ -61,9 +61,10 @@ QPixmap CalendarDropDown()
 
 QStringList IconNames()
 {
-    return {QStringLiteral("print"),  QStringLiteral("preview"), QStringLiteral("save"),
-            QStringLiteral("export"), QStringLiteral("edit"),    QStringLiteral("close"),
-            QStringLiteral("help"),   QStringLiteral("search"),  QStringLiteral("velmora")};
+    return {QStringLiteral("print"),    QStringLiteral("preview"), QStringLiteral("save"),
+            QStringLiteral("export"),   QStringLiteral("edit"),    QStringLiteral("close"),
+            QStringLiteral("help"),     QStringLiteral("search"),  QStringLiteral("velmora"),
+            QStringLiteral("variants"), QStringLiteral("history")};
 }
 
 QIcon Icon(const QString &name)

@@ -4,9 +4,11 @@
 #include "ReportPreview.h"
 #include "ReportProgressDialog.h"
 #include "SavedFileNotice.h"
+#include "ScreenVariants.h"
 #include "TPopupMenu.h"
 #include "TReportDesignerDialog.h"
 #include "TSaveDialog.h"
+#include "VariantDialog.h"
 
 #include "data/TParams.h"
 #include "framework/Dispatch.h"
@@ -18,6 +20,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -56,7 +59,8 @@ QString formatted(QString text, const QStringList &args)
 }
 } // namespace
 
-TfrmDadosGerRel::TfrmDadosGerRel(TApplication *owner) : TForm(owner)
+TfrmDadosGerRel::TfrmDadosGerRel(TApplication *owner)
+    : TForm(owner), m_variants(std::make_unique<ScreenVariants>(this))
 {
     installShortcuts();
 }
@@ -83,7 +87,9 @@ void TfrmDadosGerRel::installShortcuts()
     const QList<QPair<QKeySequence, QString>> keys{
         {QKeySequence(Qt::Key_F5), QStringLiteral("sbtPreview")},
         {QKeySequence(Qt::CTRL | Qt::Key_P), QStringLiteral("sbtPrint")},
-        {QKeySequence(Qt::CTRL | Qt::Key_S), QStringLiteral("sbtSalvarComo")}};
+        {QKeySequence(Qt::CTRL | Qt::Key_S), QStringLiteral("sbtSalvarComo")},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), QStringLiteral("sbtVariantes")},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U), QStringLiteral("sbtUltimosValores")}};
     for (const auto &[sequence, button] : keys) {
         auto *shortcut = new QShortcut(sequence, this);
         shortcut->setContext(Qt::WidgetWithChildrenShortcut);
@@ -112,10 +118,13 @@ void TfrmDadosGerRel::attachMenus()
     auto *save = findChild<QToolButton *>(QStringLiteral("sbtSalvarComo"));
     auto *print = findChild<QToolButton *>(QStringLiteral("sbtPrint"));
     auto *preview = findChild<QToolButton *>(QStringLiteral("sbtPreview"));
-    const QList<QPair<QToolButton *, QString>> icons{{print, QStringLiteral("print")},
-                                                     {preview, QStringLiteral("preview")},
-                                                     {save, QStringLiteral("save")},
-                                                     {edit, QStringLiteral("edit")}};
+    const QList<QPair<QToolButton *, QString>> icons{
+        {print, QStringLiteral("print")},
+        {preview, QStringLiteral("preview")},
+        {save, QStringLiteral("save")},
+        {edit, QStringLiteral("edit")},
+        {findChild<QToolButton *>(QStringLiteral("sbtVariantes")), QStringLiteral("variants")},
+        {findChild<QToolButton *>(QStringLiteral("sbtUltimosValores")), QStringLiteral("history")}};
     for (const auto &[button, picture] : icons)
         if (button && button->icon().isNull() && button->text().isEmpty())
             button->setIcon(Glyphs::Icon(picture));
@@ -241,6 +250,18 @@ void TfrmDadosGerRel::FormCreate(QObject *)
 {
     attachMenus();
     RefreshReportNames();
+    loadDefaultVariant();
+}
+
+// The clerk's default set loads once the screen stands, after the derived screen's own
+// creation and any call to the server it waits for: its fields are typed and checked as the
+// clerk would.
+void TfrmDadosGerRel::loadDefaultVariant()
+{
+    Velmora::DispatchWhenAccepted([screen = QPointer<TfrmDadosGerRel>(this)] {
+        if (screen)
+            screen->m_variants->LoadDefault();
+    });
 }
 
 void TfrmDadosGerRel::FormActivate(QObject *)
@@ -333,6 +354,26 @@ void TfrmDadosGerRel::sbtSalvarComoClick(QObject *)
     startRun(std::move(request));
 }
 
+void TfrmDadosGerRel::sbtVariantesClick(QObject *)
+{
+    if (Velmora::Services::current().headless())
+        throw Exception(QStringLiteral("Sem uma pessoa à tela, as variantes se usam pelos passos "
+                                       "\"variant\" do job."));
+    VariantDialog dialog(*m_variants, this);
+    int answer = 0;
+    {
+        Velmora::ModalScope modal;
+        answer = dialog.exec();
+    }
+    if (answer == QDialog::Accepted && !dialog.ChosenName().isEmpty())
+        m_variants->Load(dialog.ChosenName());
+}
+
+void TfrmDadosGerRel::sbtUltimosValoresClick(QObject *)
+{
+    m_variants->LoadLast();
+}
+
 bool TfrmDadosGerRel::ReportPeriod(QDate &from, QDate &to) const
 {
     Q_UNUSED(from);
@@ -358,6 +399,13 @@ void TfrmDadosGerRel::setReportActionsEnabled(bool on)
 void TfrmDadosGerRel::startRun(ReportRun::Request request)
 {
     request.context = PageContextOf(request.layout);
+    // The values the report runs with become the clerk's last values once it is made.
+    QJsonObject values;
+    try {
+        values = m_variants->Capture(RelativePeriod::Fixed);
+    } catch (const Exception &) {
+        // A screen without a parameter group has nothing to remember.
+    }
     ReportRun *run = Designer()->CreateRun(std::move(request), this);
     if (!run)
         return;
@@ -382,7 +430,7 @@ void TfrmDadosGerRel::startRun(ReportRun::Request request)
             m_progress->refresh();
     });
     connect(run, &ReportRun::documentReady, this, [this, run] { showPreview(run); });
-    connect(run, &ReportRun::finished, this, [this, run] { runFinished(run); });
+    connect(run, &ReportRun::finished, this, [this, run, values] { runFinished(run, values); });
     ticker->start();
     run->start();
     if (headless) {
@@ -406,7 +454,7 @@ void TfrmDadosGerRel::showPreview(ReportRun *run)
     m_preview = window;
 }
 
-void TfrmDadosGerRel::runFinished(ReportRun *run)
+void TfrmDadosGerRel::runFinished(ReportRun *run, const QJsonObject &values)
 {
     if (m_progress)
         m_progress->close();
@@ -416,6 +464,8 @@ void TfrmDadosGerRel::runFinished(ReportRun *run)
     const bool ownedByPreview = run->parent() != this;
     if (!run->cancelled() && !run->failed()) {
         const QString file = request.output == ReportRun::Output::File ? request.path : QString();
+        if (!values.isEmpty())
+            m_variants->RememberLast(values);
         done(request.action, file, run->result());
         if (!Velmora::Services::current().headless() && !file.isEmpty())
             ShowSavedFile(this, file, run->result());

@@ -8,8 +8,12 @@
 #include "framework/TForm.h"
 
 #include <QDate>
+#include <QJsonObject>
 #include <QList>
+#include <QMap>
 #include <QPointer>
+
+#include <memory>
 
 class TReportDesignerDialog;
 
@@ -19,6 +23,7 @@ namespace Velmora::Reports {
 class LayoutEditor;
 class ReportPreview;
 class ReportProgressDialog;
+class ScreenVariants;
 } // namespace Velmora::Reports
 
 // The shared report screen. A report screen derives from it, adds its parameter controls to
@@ -45,6 +50,9 @@ public:
     Q_INVOKABLE virtual void sbtPreviewClick(QObject *sender);
     Q_INVOKABLE virtual void sbtSalvarComoClick(QObject *sender);
     Q_INVOKABLE virtual void sbtReportEditClick(QObject *sender);
+    // The saved parameter sets, and the values of the last report that ran.
+    Q_INVOKABLE virtual void sbtVariantesClick(QObject *sender);
+    Q_INVOKABLE virtual void sbtUltimosValoresClick(QObject *sender);
 
     QString ReportCode() const;
     QString ReportsDirectory() const;
@@ -67,6 +75,10 @@ public:
     // The period the report covers, named in the file a save proposes; false when the screen
     // has none or its dates are not filled in.
     virtual bool ReportPeriod(QDate &from, QDate &to) const;
+    // The selection strings of the screen's list buttons, by button name: what a saved
+    // parameter set keeps of the lists. None by default.
+    virtual QMap<QString, QString> ListSelections() const { return {}; }
+    Velmora::Reports::ScreenVariants &Variants() const { return *m_variants; }
 
 protected:
     // The chosen layout, read and checked; raises the screen's Arq_Rel_Err when the code has
@@ -77,13 +89,14 @@ protected:
 
 private:
     void installShortcuts();
+    void loadDefaultVariant();
     void clickButton(const QString &name);
     void attachMenus();
     QString chooseOutput(const QString &title, const QString &suggested) const;
     void done(const QString &action, const QString &file, const Velmora::Reports::OutputResult &r);
     void startRun(Velmora::Reports::ReportRun::Request request);
     void showPreview(Velmora::Reports::ReportRun *run);
-    void runFinished(Velmora::Reports::ReportRun *run);
+    void runFinished(Velmora::Reports::ReportRun *run, const QJsonObject &values);
     void setReportActionsEnabled(bool on);
 
     QList<Velmora::Reports::LayoutEntry> m_layouts;
@@ -91,5 +104,6 @@ private:
     QPointer<Velmora::Reports::ReportPreview> m_preview;
     QPointer<Velmora::Reports::ReportRun> m_run;
     QPointer<Velmora::Reports::ReportProgressDialog> m_progress;
+    std::unique_ptr<Velmora::Reports::ScreenVariants> m_variants;
     bool m_menusAttached = false;
 };

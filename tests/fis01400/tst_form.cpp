@@ -262,10 +262,11 @@ const QStringList declarationOrder{"dtsEmpresa",
 
 // The base report screen's components.
 const QStringList baseComponents{
-    "lblCodTela",     "grbDadosRel",   "bvlSeparator",  "panRelat",           "lblRelat",
-    "cbbReportNames", "panMenu",       "lblCodRel",     "msgPadrao",          "msgMensagens",
-    "rpddPadrao",     "svdSaveReport", "ppmEditReport", "ppmSalvarRelatorio", "netQRDesign",
-    "sbtPrint",       "sbtPreview",    "sbtSalvarComo", "sbtReportEdit"};
+    "lblCodTela",       "grbDadosRel",   "bvlSeparator",  "panRelat",           "lblRelat",
+    "cbbReportNames",   "panMenu",       "lblCodRel",     "msgPadrao",          "msgMensagens",
+    "rpddPadrao",       "svdSaveReport", "ppmEditReport", "ppmSalvarRelatorio", "netQRDesign",
+    "sbtPrint",         "sbtPreview",    "sbtSalvarComo", "sbtReportEdit",      "sbtVariantes",
+    "sbtUltimosValores"};
 
 class FormTest : public ScreenTest
 {

@@ -443,6 +443,87 @@ TEST_P(Road, ASupplierListAndABranchList)
                    {"Filiais", "2 selecionadas – 10, 3"}});
 }
 
+// A saved set brings back what was typed: the fields, the lists and the report's parameters;
+// the default set loads as the screen opens. Run last: it takes its sets away again.
+TEST_P(Road, ASavedSetLoadsAsTheTypedRun)
+{
+    const QByteArray typed = R"([
+        {"do":"enter","control":"medCdImposto","text":"01"},
+        {"do":"enter","control":"medCdEmpresa","text":"01"},
+        {"do":"enter","control":"edtInscricao","text":"110042490114"},
+        {"do":"enter","control":"depDtInicial","text":"01012024"},
+        {"do":"enter","control":"depDtFinal","text":"29022024"},
+        {"do":"click","control":"rdbListaFor"},
+        {"do":"list","control":"btnPesqForne","pick":["33000167000101","04252011000110"]},
+        {"do":"click","control":"rdbListaFil"},
+        {"do":"list","control":"btnFilial","pick":["3","10"]},
+        {"do":"action","name":"save","file":"$DIR/digitado.csv"},
+        {"do":"variant","save":"Mensal","default":true},
+        {"do":"variant","save":"Falha"},
+        {"do":"dump"},
+        {"do":"close"},
+        {"do":"open"},
+        {"do":"dump"}])";
+    const JobRun first = RunJob(*env, typed);
+    ASSERT_EQ(first.status, 0) << qPrintable(first.errors + first.messages().join('\n'));
+    const QJsonObject wanted = first.state(0);
+    for (const char *field : {"medCdImposto", "medCdEmpresa", "edtNmEmpresa", "edtInscricao",
+                              "depDtInicial", "depDtFinal", "rdbListaFor", "rdbListaFil"})
+        EXPECT_EQ(first.state(1).value(QLatin1String(field)).toObject(),
+                  wanted.value(QLatin1String(field)).toObject())
+            << field << ": the default set, loaded as the screen opened";
+
+    // In another session, over other values: loaded by name, then the clerk's last values.
+    const JobRun second = RunJob(*env, R"([
+        {"do":"enter","control":"medCdEmpresa","text":"02"},
+        {"do":"click","control":"rdbTodosFor"},
+        {"do":"variant","load":"Mensal"},
+        {"do":"action","name":"save","file":"$DIR/variante.csv"},
+        {"do":"click","control":"rdbTodosFil"},
+        {"do":"variant","last":true}])");
+    ASSERT_EQ(second.status, 0) << qPrintable(second.errors + second.messages().join('\n'));
+    EXPECT_EQ(second.events(QStringLiteral("state")).at(0).value("variant"), "Mensal");
+    // Every field and choice as typed, after the set and after the last values.
+    for (int n = 0; n < 2; ++n) {
+        for (auto it = wanted.begin(); it != wanted.end(); ++it) {
+            const bool value =
+                it.value().toObject().contains(QLatin1String("checked")) ||
+                QRegularExpression(QStringLiteral("^(med|edt|dep)")).match(it.key()).hasMatch();
+            if (value) {
+                EXPECT_EQ(second.state(n).value(it.key()).toObject(), it.value().toObject())
+                    << qPrintable(it.key());
+            }
+        }
+    }
+    EXPECT_EQ(second.params(0), first.params(0));
+    EXPECT_EQ(ReadText(file(QStringLiteral("variante.csv"))),
+              ReadText(file(QStringLiteral("digitado.csv"))));
+
+    // A set naming a company and a supplier that are gone: the company's check fails where
+    // leaving the field would, naming the set; the values after it are still written, and the
+    // supplier leaves the list with one message.
+    env->connection().Execute(
+        QStringLiteral("UPDATE VARIANTETELA SET DSVALORES = REPLACE(REPLACE(DSVALORES, "
+                       "'\"medCdEmpresa\":\"01\"', '\"medCdEmpresa\":\"99\"'), "
+                       "'\"btnPesqForne\":[\"', '\"btnPesqForne\":[\"99999999000191\",\"') "
+                       "WHERE NMVARIANTE = 'Falha'"));
+    const JobRun broken = RunJob(*env, R"([
+        {"do":"variant","load":"Falha"},
+        {"do":"variant","delete":"Falha"},
+        {"do":"variant","delete":"Mensal"},
+        {"do":"variant","load":"Mensal"}])");
+    EXPECT_FALSE(broken.ok(1));
+    EXPECT_EQ(broken.messages().mid(0, 2),
+              (QStringList{At(QStringLiteral("Empresa não cadastrada.\n\n(variante \"Falha\")"),
+                              "medCdEmpresa"),
+                           At(QStringLiteral("Não estão mais cadastrados e saíram da lista: "
+                                             "99999999000191.\n\n(variante \"Falha\")"),
+                              "medCdEmpresa")}));
+    EXPECT_EQ(broken.text("depDtFinal"), "29/02/2024");
+    EXPECT_TRUE(broken.ok(2) && broken.ok(3));
+    EXPECT_FALSE(broken.ok(4)) << "a deleted set no longer loads";
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, Road, ::testing::ValuesIn(EngineNames()),
                          [](const auto &info) { return EngineLabel(info.param); });
 

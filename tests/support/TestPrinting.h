@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QString>
 
 #include <ostream>
@@ -8,4 +10,9 @@
 inline void PrintTo(const QString &text, std::ostream *os)
 {
     *os << '"' << text.toStdString() << '"';
+}
+
+inline void PrintTo(const QJsonObject &object, std::ostream *os)
+{
+    *os << QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
 }

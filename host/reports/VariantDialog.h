@@ -1,0 +1,42 @@
+#pragma once
+
+#include "reports_global.h"
+
+#include <QDialog>
+
+class QPushButton;
+class QTreeWidget;
+
+namespace Velmora::Reports {
+
+class ScreenVariants;
+
+// The clerk's saved parameter sets of a screen: every owner's, by name, with owner, last use
+// and the owner's default. The clerk loads any of them, and saves, renames, deletes and marks
+// as default their own. Accepted when a set was chosen to load (ChosenName).
+class VELMORA_REPORTS_EXPORT VariantDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    VariantDialog(ScreenVariants &variants, QWidget *parent);
+
+    QString ChosenName() const { return m_chosen; }
+
+private:
+    void refresh(const QString &select = {});
+    QString selectedName() const;
+    bool selectedIsOwn() const;
+    void updateButtons();
+    void load();
+    void saveCurrent();
+    void renameSelected();
+    void removeSelected();
+    void toggleDefault();
+
+    ScreenVariants &m_variants;
+    QTreeWidget *m_list;
+    QPushButton *m_load, *m_rename, *m_remove, *m_default;
+    QString m_chosen;
+};
+
+} // namespace Velmora::Reports
