@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -65,7 +66,10 @@ bool askSaveChoice(QWidget *parent, SaveChoice &choice)
 } // namespace
 
 VariantDialog::VariantDialog(ScreenVariants &variants, QWidget *parent)
-    : QDialog(parent), m_variants(variants), m_list(new QTreeWidget(this))
+    : QDialog(parent), m_variants(variants), m_list(new QTreeWidget(this)),
+      m_none(new QLabel(QStringLiteral("Nenhuma variante desta tela ainda: \"Salvar atual\" guarda "
+                                       "os valores da tela com um nome."),
+                        this))
 {
     setWindowTitle(QStringLiteral("Variantes da tela %1").arg(variants.ScreenCode()));
     m_list->setHeaderLabels({QStringLiteral("Nome"), QStringLiteral("Dono"),
@@ -96,8 +100,12 @@ VariantDialog::VariantDialog(ScreenVariants &variants, QWidget *parent)
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     buttons->addWidget(close);
 
+    m_none->setWordWrap(true);
+    auto *listColumn = new QVBoxLayout;
+    listColumn->addWidget(m_list);
+    listColumn->addWidget(m_none);
     auto *layout = new QHBoxLayout(this);
-    layout->addWidget(m_list);
+    layout->addLayout(listColumn);
     layout->addLayout(buttons);
     connect(m_list, &QTreeWidget::currentItemChanged, this, [this] { updateButtons(); });
     connect(m_list, &QTreeWidget::itemActivated, this,
@@ -124,6 +132,7 @@ void VariantDialog::refresh(const QString &select)
         if (v.name == keep && (v.owner == owner || !m_list->currentItem()))
             m_list->setCurrentItem(item);
     }
+    m_none->setVisible(m_list->topLevelItemCount() == 0);
     if (!m_list->currentItem() && m_list->topLevelItemCount() > 0)
         m_list->setCurrentItem(m_list->topLevelItem(0));
     for (int c = OwnerColumn; c <= DefaultColumn; ++c)

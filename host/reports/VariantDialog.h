@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QLabel;
 class QPushButton;
 class QTreeWidget;
 
@@ -35,6 +36,7 @@ private:
 
     ScreenVariants &m_variants;
     QTreeWidget *m_list;
+    QLabel *m_none;
     QPushButton *m_load, *m_rename, *m_remove, *m_default;
     QString m_chosen;
 };
