@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -110,6 +111,16 @@ VariantDialog::VariantDialog(ScreenVariants &variants, QWidget *parent)
     connect(m_list, &QTreeWidget::currentItemChanged, this, [this] { updateButtons(); });
     connect(m_list, &QTreeWidget::itemActivated, this,
             [this] { Velmora::Dispatch([this] { load(); }); });
+    // The list's own keys, as in a file manager: Delete deletes, F2 renames.
+    const QList<QPair<QKeySequence, QPushButton *>> keys{{QKeySequence::Delete, m_remove},
+                                                         {QKeySequence(Qt::Key_F2), m_rename}};
+    for (const auto &[key, button] : keys) {
+        auto *shortcut = new QShortcut(key, m_list, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, button, [button] {
+            if (button->isEnabled())
+                button->click();
+        });
+    }
     Velmora::Dispatch([this] { refresh(); });
     updateButtons();
     m_list->setFocus();
