@@ -20,19 +20,19 @@ struct ReportJob
     // The report query's parameters by name: a text (QString), a date (QDate) or null
     // (invalid QVariant), as the screen's parameter handler gave them.
     QVariantMap params;
-    QString format;        // pdf, csv, xlsx or html
-    QString scheduleId;    // the schedule that queued it, else empty
-    QDateTime occurrence;  // the schedule's occurrence it stands for, else invalid
+    QString format;       // pdf, csv, xlsx or html
+    QString scheduleId;   // the schedule that queued it, else empty
+    QDateTime occurrence; // the schedule's occurrence it stands for, else invalid
 
     State state = State::Queued;
     int percent = 0;
-    QString error;         // why it failed, in the clerk's words
+    QString error; // why it failed, in the clerk's words
     QDateTime requested, started, finished;
-    QString archivePath;   // the output in the archive, once done
+    QString archivePath; // the output in the archive, once done
     QString sha256;
     qint64 bytes = 0;
     int pages = 0;
-    qint64 documents = 0;  // rows the report read
+    qint64 documents = 0; // rows the report read
 };
 
 } // namespace AppServer::Jobs
