@@ -100,6 +100,7 @@ Settings Settings::load(const QString &path)
                                     .contains(text(ini, "AppServer/AllowWithoutToken").toLower());
 
     s.reportsDirectory = s.resolve(text(ini, "Reports/Directory", QStringLiteral("layouts")));
+    s.archiveDirectory = s.resolve(text(ini, "Archive/Directory", QStringLiteral("archive")));
     s.shortDateFormat = text(ini, "Locale/ShortDateFormat", s.shortDateFormat);
     s.language = text(ini, "Locale/Language", s.language);
     s.userName = text(ini, "User/Name");

@@ -43,6 +43,8 @@ struct VELMORA_RTL_EXPORT Settings
     bool serverAllowWithoutToken = false;
 
     QString reportsDirectory; // resolved
+    // Where the server keeps the reports it issued in the background; resolved.
+    QString archiveDirectory;
     QString shortDateFormat = QStringLiteral("dd/MM/yyyy");
     QString language = QStringLiteral("pt_BR"); // Qt's dialogs' words and the numbers' comma
     // Who owns what this workstation saves (parameter sets); empty: the system's user.
