@@ -1,0 +1,260 @@
+#include "RecordingServices.h"
+#include "ReportJobRunner.h"
+#include "ReportTestSupport.h"
+#include "TestReportScreen.h"
+
+#include "framework/TApplication.h"
+
+#include <QAbstractButton>
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+using AppServer::Jobs::ReportJob;
+using AppServer::Jobs::ReportJobRunner;
+
+namespace {
+
+QString sha256(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLatin1(
+        QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex());
+}
+
+// The screen's message table, key to text.
+QString screenMessage(const QString &key)
+{
+    QFile file(QStringLiteral(FIS01400_FORM));
+    file.open(QIODevice::ReadOnly);
+    const QString json = QString::fromUtf8(file.readAll());
+    const QRegularExpression line(QStringLiteral("\"%1\\|([^\"]*)\"").arg(key));
+    return line.match(json).captured(1);
+}
+
+QStringList filesUnder(const QString &dir)
+{
+    QStringList files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next().mid(dir.size() + 1);
+    return files;
+}
+
+QString withoutIssueTime(QString text)
+{
+    return text.remove(
+        QRegularExpression(QStringLiteral("Emitido em \\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d")));
+}
+
+// The FIS014 job as the screen would queue it, checked against the database's maps and
+// registrations before it runs, on every engine.
+class JobRunnerTest : public ::testing::TestWithParam<QString>
+{
+protected:
+    void SetUp() override
+    {
+        db.loadFixture();
+        auto &c = db.connection();
+        c.Execute(QStringLiteral("INSERT INTO IMPOSTO VALUES (?, ?, ?)"),
+                  {QStringLiteral("0001"), QStringLiteral("ICMS"), QStringLiteral("01")});
+        c.Execute(QStringLiteral("INSERT INTO INSCRESTAD VALUES (?, ?)"),
+                  {QStringLiteral("01"), QStringLiteral("123456789")});
+        c.Execute(QStringLiteral("INSERT INTO MAPAAPURACAO VALUES (?, ?, ?, ?, ?)"),
+                  {QStringLiteral("01"), QStringLiteral("01"), QStringLiteral("123456789"),
+                   QDate(2024, 1, 1), QDate(2024, 1, 31)});
+        job.id = QStringLiteral("job-17");
+        job.screen = QStringLiteral("FIS01400");
+        job.reportCode = QStringLiteral("FIS014");
+        job.layoutFile = QStringLiteral("FIS014.json");
+        job.layoutVersion = sha256(layouts.file(QStringLiteral("FIS014.json")));
+        job.format = QStringLiteral("pdf");
+        job.params = {{QStringLiteral("P_CDEMPRESA"), QStringLiteral("01")},
+                      {QStringLiteral("P_CDFILIAL"), QString(QLatin1String(""))},
+                      {QStringLiteral("P_TCDFILIAL"), QStringLiteral("T")},
+                      {QStringLiteral("P_CDFORNECED"), QString(QLatin1String(""))},
+                      {QStringLiteral("P_TCDFORNECED"), QStringLiteral("T")},
+                      {QStringLiteral("P_DTINICIAL"), QDate(2024, 1, 1)},
+                      {QStringLiteral("P_DTFINAL"), QDate(2024, 1, 31)},
+                      {QStringLiteral("P_CDINSCRICAO"), QStringLiteral("123456789")},
+                      {QStringLiteral("P_CDIMPOSTO"), QStringLiteral("01")}};
+    }
+
+    // The same report saved from the screen with the same values.
+    QString interactiveSave(const QString &name)
+    {
+        TestReportScreen screen(&Application());
+        screen.Create();
+        screen.inscricao = QStringLiteral("123456789");
+        const QString path = out.filePath(name);
+        services.queueFile(path);
+        screen.findChild<QAbstractButton *>(QStringLiteral("sbtSalvarComo"))->click();
+        return path;
+    }
+
+    TestDatabase db{GetParam()};
+    LayoutDirectory layouts;
+    RecordingServices services;
+    QTemporaryDir out, archive;
+    ReportJob job;
+    ReportJobRunner runner{db.connection().Settings(), layouts.path(), archive.path()};
+};
+
+TEST_P(JobRunnerTest, ArchivesWhatAnInteractiveSaveWrites)
+{
+    for (const QString &format : {QStringLiteral("pdf"), QStringLiteral("csv")}) {
+        SCOPED_TRACE(format.toStdString());
+        job.format = format;
+        ASSERT_TRUE(runner.run(job)) << job.error.toStdString();
+        const QString saved = interactiveSave(QStringLiteral("fis014.") + format);
+        const QString expectedName =
+            QStringLiteral("%1/FIS014-job-17.%2")
+                .arg(job.started.toString(QStringLiteral("yyyy/MM")), format);
+        EXPECT_EQ(job.archivePath, expectedName);
+        const QString file = runner.archivedFile(job);
+        EXPECT_EQ(file, archive.filePath(expectedName));
+        EXPECT_EQ(job.state, ReportJob::State::Done);
+        EXPECT_EQ(job.percent, 100);
+        EXPECT_EQ(job.sha256, sha256(file));
+        EXPECT_EQ(job.bytes, QFileInfo(file).size());
+        EXPECT_EQ(job.documents,
+                  db.expectedTotals(QStringLiteral("AND D.CDINSCRICAO = '123456789'"))
+                      .value(0)
+                      .toLongLong());
+        if (format == QLatin1String("pdf")) {
+            EXPECT_EQ(job.pages, PdfPages(file));
+            const QString text = withoutIssueTime(PdfText(file));
+            EXPECT_TRUE(text.contains(QStringLiteral("Documentos por Fornecedor")));
+            EXPECT_EQ(text, withoutIssueTime(PdfText(saved)));
+        } else {
+            EXPECT_EQ(ReadText(file), ReadText(saved));
+        }
+        EXPECT_EQ(filesUnder(archive.path()).filter(QStringLiteral(".parcial.")), QStringList());
+    }
+}
+
+// Every refusal leaves the archive empty and says why in the clerk's words.
+TEST_P(JobRunnerTest, RefusesAStaleJobWithTheScreensMessage)
+{
+    const auto param = [this](const char *name, const QVariant &value) {
+        return [this, name, value] { job.params.insert(QLatin1String(name), value); };
+    };
+    const struct
+    {
+        const char *name;
+        std::function<void()> change;
+        QString error;
+    } cases[] = {
+        {"layout edited since",
+         [this] {
+             layouts.write(QStringLiteral("FIS014.json"),
+                           ReadText(layouts.file(QStringLiteral("FIS014.json"))).toUtf8() + ' ');
+         },
+         QStringLiteral(
+             "O layout do relatório FIS014 mudou desde o pedido: peça o relatório de novo.")},
+        {"final date without a map", param("P_DTFINAL", QDate(2024, 2, 29)),
+         QStringLiteral("Não existe mapa de apuração para a data informada (29/02/2024).")},
+        {"initial date without a map", param("P_DTINICIAL", QDate(2023, 12, 31)),
+         QStringLiteral("Não existe mapa de apuração para a data informada (31/12/2023).")},
+        {"company gone", param("P_CDEMPRESA", QStringLiteral("09")),
+         screenMessage("medCdEmpresa_Cad")},
+        {"company code longer than its column", param("P_CDEMPRESA", QStringLiteral("ABC")),
+         screenMessage("medCdEmpresa_Cad")},
+        {"no company", param("P_CDEMPRESA", QString()), screenMessage("medCdEmpresa_Inf")},
+        {"tax without tax codes", param("P_CDIMPOSTO", QStringLiteral("02")),
+         screenMessage("CDIMP_INV")},
+        {"no tax", param("P_CDIMPOSTO", QVariant()), screenMessage("CDIMP_INF")},
+        {"registration of another company", param("P_CDINSCRICAO", QStringLiteral("555")),
+         screenMessage("InscEsta_Cad")},
+        {"no registration", param("P_CDINSCRICAO", QString()), screenMessage("inscEst_Inf")},
+        {"no final date", param("P_DTFINAL", QVariant()), screenMessage("DtFin_inf")},
+        {"dates reversed", param("P_DTINICIAL", QDate(2024, 2, 1)), screenMessage("DtIni_inv")},
+        {"layout outside the folder", [this] { job.layoutFile = QStringLiteral("../FIS014.json"); },
+         QStringLiteral(
+             "O pedido do relatório FIS014 nomeia o layout '../FIS014.json', que não é um "
+             "arquivo da pasta de layouts.")},
+        {"job id that climbs folders", [this] { job.id = QStringLiteral("../x"); },
+         QStringLiteral("O pedido do relatório 'FIS014' (../x) não tem um código e uma "
+                        "identificação que sirvam de nome de arquivo.")},
+        {"unknown format", [this] { job.format = QStringLiteral("doc"); },
+         QStringLiteral("O formato 'doc' pedido para o relatório FIS014 não é conhecido: use PDF, "
+                        "CSV, XLSX ou HTML.")},
+    };
+    const ReportJob original = job;
+    const QByteArray layout = ReadText(layouts.file(QStringLiteral("FIS014.json"))).toUtf8();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        job = original;
+        layouts.write(QStringLiteral("FIS014.json"), layout);
+        c.change();
+        ASSERT_FALSE(c.error.isEmpty());
+        EXPECT_FALSE(runner.run(job));
+        EXPECT_EQ(job.state, ReportJob::State::Failed);
+        EXPECT_EQ(job.error, c.error);
+        EXPECT_TRUE(job.archivePath.isEmpty());
+        EXPECT_TRUE(job.sha256.isEmpty());
+        EXPECT_EQ(filesUnder(archive.path()), QStringList());
+    }
+}
+
+// Whenever the stop comes, before the report, as it starts or once it is written, nothing of
+// it stays in the archive.
+TEST_P(JobRunnerTest, AStopAtAnyPollLeavesNoFile)
+{
+    QList<int> told;
+    ASSERT_TRUE(runner.run(job, [&told](int percent) {
+        told << percent;
+        return true;
+    }));
+    // Before the checks, after them, as the run starts, once written (more while it reads).
+    ASSERT_GE(told.size(), 5);
+    EXPECT_EQ(told.first(), 0);
+    EXPECT_EQ(told.last(), 100);
+    EXPECT_TRUE(std::is_sorted(told.cbegin(), told.cend()));
+    QFile::remove(runner.archivedFile(job));
+    for (int stopAt = 1; stopAt <= 4; ++stopAt) {
+        SCOPED_TRACE(stopAt);
+        int n = 0;
+        EXPECT_FALSE(runner.run(job, [&n, stopAt](int) { return ++n < stopAt; }));
+        EXPECT_EQ(job.state, ReportJob::State::Cancelled);
+        EXPECT_TRUE(job.error.isEmpty());
+        EXPECT_TRUE(job.archivePath.isEmpty());
+        EXPECT_EQ(filesUnder(archive.path()), QStringList());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, JobRunnerTest, ::testing::ValuesIn(TestDatabase::Engines()),
+                         [](const auto &info) { return info.param.toStdString(); });
+
+TEST(JobRunnerSettings, ArchiveSitsBesideTheSettingsUnlessNamed)
+{
+    QTemporaryDir dir;
+    const auto settingsWith = [&dir](const QByteArray &ini) {
+        QFile file(dir.filePath(QStringLiteral("velmora.ini")));
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        file.write(ini);
+        file.close();
+        return Velmora::Settings::load(file.fileName());
+    };
+    EXPECT_EQ(ReportJobRunner(settingsWith("[Reports]\nDirectory=layouts\n")).archiveDirectory(),
+              dir.filePath(QStringLiteral("archive")));
+    EXPECT_EQ(
+        ReportJobRunner(settingsWith("[Archive]\nDirectory=emitidos/2024\n")).archiveDirectory(),
+        dir.filePath(QStringLiteral("emitidos/2024")));
+    EXPECT_EQ(
+        ReportJobRunner(settingsWith("[Archive]\nDirectory=/srv/arquivo\n")).archiveDirectory(),
+        QStringLiteral("/srv/arquivo"));
+}
+
+} // namespace
