@@ -1,3 +1,4 @@
+#include "Fis014Job.h"
 #include "RecordingServices.h"
 #include "ReportJobRunner.h"
 #include "ReportTestSupport.h"
@@ -6,12 +7,8 @@
 #include "framework/TApplication.h"
 
 #include <QAbstractButton>
-#include <QCryptographicHash>
 #include <QDirIterator>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -23,15 +20,6 @@ using AppServer::Jobs::ReportJob;
 using AppServer::Jobs::ReportJobRunner;
 
 namespace {
-
-QString sha256(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromLatin1(
-        QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex());
-}
 
 // The screen's message table, key to text.
 QString screenMessage(const QString &key)
@@ -66,29 +54,8 @@ protected:
     void SetUp() override
     {
         db.loadFixture();
-        auto &c = db.connection();
-        c.Execute(QStringLiteral("INSERT INTO IMPOSTO VALUES (?, ?, ?)"),
-                  {QStringLiteral("0001"), QStringLiteral("ICMS"), QStringLiteral("01")});
-        c.Execute(QStringLiteral("INSERT INTO INSCRESTAD VALUES (?, ?)"),
-                  {QStringLiteral("01"), QStringLiteral("123456789")});
-        c.Execute(QStringLiteral("INSERT INTO MAPAAPURACAO VALUES (?, ?, ?, ?, ?)"),
-                  {QStringLiteral("01"), QStringLiteral("01"), QStringLiteral("123456789"),
-                   QDate(2024, 1, 1), QDate(2024, 1, 31)});
-        job.id = QStringLiteral("job-17");
-        job.screen = QStringLiteral("FIS01400");
-        job.reportCode = QStringLiteral("FIS014");
-        job.layoutFile = QStringLiteral("FIS014.json");
-        job.layoutVersion = sha256(layouts.file(QStringLiteral("FIS014.json")));
-        job.format = QStringLiteral("pdf");
-        job.params = {{QStringLiteral("P_CDEMPRESA"), QStringLiteral("01")},
-                      {QStringLiteral("P_CDFILIAL"), QString(QLatin1String(""))},
-                      {QStringLiteral("P_TCDFILIAL"), QStringLiteral("T")},
-                      {QStringLiteral("P_CDFORNECED"), QString(QLatin1String(""))},
-                      {QStringLiteral("P_TCDFORNECED"), QStringLiteral("T")},
-                      {QStringLiteral("P_DTINICIAL"), QDate(2024, 1, 1)},
-                      {QStringLiteral("P_DTFINAL"), QDate(2024, 1, 31)},
-                      {QStringLiteral("P_CDINSCRICAO"), QStringLiteral("123456789")},
-                      {QStringLiteral("P_CDIMPOSTO"), QStringLiteral("01")}};
+        AddFis014Registrations(db);
+        job = Fis014Job(layouts.file(QStringLiteral("FIS014.json")), QStringLiteral("pdf"));
     }
 
     // The same report saved from the screen with the same values.
@@ -126,7 +93,7 @@ TEST_P(JobRunnerTest, ArchivesWhatAnInteractiveSaveWrites)
         EXPECT_EQ(file, archive.filePath(expectedName));
         EXPECT_EQ(job.state, ReportJob::State::Done);
         EXPECT_EQ(job.percent, 100);
-        EXPECT_EQ(job.sha256, sha256(file));
+        EXPECT_EQ(job.sha256, Sha256Of(file));
         EXPECT_EQ(job.bytes, QFileInfo(file).size());
         EXPECT_EQ(job.documents,
                   db.expectedTotals(QStringLiteral("AND D.CDINSCRICAO = '123456789'"))
