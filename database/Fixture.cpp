@@ -111,6 +111,13 @@ QVariant valueOf(const ColumnDef &c, const QJsonValue &v, const QString &table, 
                            .arg(c.name, QString::number(limit, 'g', 15)));
         return v.toDouble();
     }
+    case ColumnType::Integer: {
+        const double n = v.toDouble();
+        if (!v.isDouble() || n != std::trunc(n) || std::fabs(n) >= 9e15)
+            refuse.row(table, number,
+                       QStringLiteral("a coluna %1 pede um número inteiro").arg(c.name));
+        return static_cast<qint64>(n);
+    }
     }
     return {};
 }

@@ -17,7 +17,7 @@ ColumnDef text(const char *name, int size, bool notNull = false)
 }
 
 // The tables of the platform: companies, taxes, registrations, suppliers, branches and the
-// screens' saved parameter sets.
+// screens' saved parameter sets, the reports sent to the background and their schedules.
 QVector<TableDef> define()
 {
     QVector<TableDef> t;
@@ -74,6 +74,58 @@ QVector<TableDef> define()
                   {"CDTELA", "NMUSUARIO", "IDTIPO", "NMVARIANTE"},
                   {},
                   {}};
+    // Os relatórios mandados para segundo plano (AppServer::Jobs::JobQueue). IDSITUACAO: F
+    // fila, G gerando, P pronto, E falhou, C cancelado. NMSERVIDOR o detém até DTLEASE;
+    // IDCANCELAR "S" pede ao servidor que pare. A ocorrência de uma agenda entra uma vez só
+    // (índice único; várias linhas sem agenda, com nulos, são aceitas nos três bancos).
+    const auto timestamp = [](const char *name) {
+        return ColumnDef{QLatin1String(name), ColumnType::Timestamp};
+    };
+    const auto count = [](const char *name) {
+        return ColumnDef{QLatin1String(name), ColumnType::Integer};
+    };
+    t << TableDef{"RELATJOB",
+                  {text("IDRELATJOB", 36, true),
+                   text("CDTELA", 8, true),
+                   text("CDRELATORIO", 20),
+                   text("NMLAYOUT", 120),
+                   text("DSVERSAOLAYOUT", 64),
+                   text("NMUSUARIO", 40, true),
+                   {QStringLiteral("DSPARAMETROS"), ColumnType::LongText},
+                   text("IDFORMATO", 4, true),
+                   text("CDAGENDA", 36),
+                   timestamp("DTOCORRENCIA"),
+                   text("IDSITUACAO", 1, true),
+                   count("NRPERCENTUAL"),
+                   {QStringLiteral("DSERRO"), ColumnType::LongText},
+                   timestamp("DTSOLICITACAO"),
+                   timestamp("DTINICIO"),
+                   timestamp("DTFIM"),
+                   text("NMARQUIVO", 1000),
+                   text("DSSHA256", 64),
+                   count("NRBYTES"),
+                   count("NRPAGINAS"),
+                   count("NRDOCUMENTOS"),
+                   text("NMSERVIDOR", 100),
+                   timestamp("DTLEASE"),
+                   count("NRTENTATIVAS"),
+                   text("IDCANCELAR", 1)},
+                  {"IDRELATJOB"},
+                  {},
+                  {{"UX_RELATJOB_OCORRENCIA", {"CDAGENDA", "DTOCORRENCIA"}, false, true},
+                   {"IX_RELATJOB_SITUACAO", {"IDSITUACAO", "DTSOLICITACAO"}},
+                   {"IX_RELATJOB_USUARIO", {"NMUSUARIO"}}}};
+    // IDFREQUENCIA: "M" todo mês no dia NRDIA (o último dia do mês quando ele é mais curto),
+    // "S" toda semana no dia NRDIA (1 segunda … 7 domingo), "D" todo dia; HRHORARIO "hh:mm"
+    // no relógio local. DTULTIMA é a última ocorrência já posta na fila.
+    t << TableDef{"RELATAGENDA",
+                  {text("IDRELATAGENDA", 36, true), text("CDTELA", 8, true),
+                   text("NMUSUARIO", 40, true), text("NMVARIANTE", 40, true),
+                   text("IDFORMATO", 4, true), text("IDFREQUENCIA", 1, true), count("NRDIA"),
+                   text("HRHORARIO", 5, true), timestamp("DTCRIACAO"), timestamp("DTULTIMA")},
+                  {"IDRELATAGENDA"},
+                  {},
+                  {}};
     return t;
 }
 
@@ -93,6 +145,8 @@ QString typeDdl(const ColumnDef &c, Engine engine)
         return QStringLiteral("NUMERIC(15,2)");
     case ColumnType::Rate:
         return QStringLiteral("NUMERIC(7,4)");
+    case ColumnType::Integer:
+        return engine == Engine::SQLite ? QStringLiteral("INTEGER") : QStringLiteral("BIGINT");
     }
     return {};
 }
@@ -130,8 +184,9 @@ QStringList indexDdl(const TableDef &t, Engine engine)
     QStringList statements;
     for (const IndexDef &i : t.indexes)
         if (!(i.coversForeignKey && engine == Engine::Firebird))
-            statements << QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
-                              .arg(i.name, t.name, i.columns.join(", "));
+            statements << QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
+                              .arg(i.unique ? QStringLiteral("UNIQUE ") : QString(), i.name, t.name,
+                                   i.columns.join(", "));
     return statements;
 }
 

@@ -13,11 +13,11 @@ class DBConnection;
 // The tables of the platform and of the modules' schema parts (SchemaPart.h), and the
 // statements that create them on each engine. Text columns are VARCHAR (never padded
 // CHAR), long texts TEXT (on Firebird BLOB SUB_TYPE TEXT), money NUMERIC(15,2), rates
-// NUMERIC(7,4), dates DATE and timestamps TIMESTAMP (on SQLite "YYYY-MM-DD" and
-// "YYYY-MM-DD HH:MM:SS" texts, which a check keeps in that form).
+// NUMERIC(7,4), counts BIGINT (INTEGER on SQLite), dates DATE and timestamps TIMESTAMP (on SQLite
+// "YYYY-MM-DD" and "YYYY-MM-DD HH:MM:SS" texts, which a check keeps in that form).
 namespace Velmora::Db {
 
-enum class ColumnType { Text, Date, Money, Rate, LongText, Timestamp };
+enum class ColumnType { Text, Date, Money, Rate, LongText, Timestamp, Integer };
 
 struct ColumnDef
 {
@@ -34,6 +34,7 @@ struct IndexDef
     // Firebird indexes the columns of every foreign key by itself: such an index is skipped
     // there.
     bool coversForeignKey = false;
+    bool unique = false;
 };
 
 struct ReferenceDef

@@ -114,6 +114,8 @@ TEST_P(FixtureTest, BadFixturesAreRefusedWholeNamingTheRow)
          "tabela EMPRESA, linha 3: o texto de CDEMPRESA tem 3 caracteres"},
         {"invalid-money-as-text.json",
          "tabela DOCENTRADA, linha 1: a coluna VLCONTABIL pede um número"},
+        {"invalid-count-fraction.json",
+         "tabela RELATAGENDA, linha 2: a coluna NRDIA pede um número inteiro"},
         // Only the database knows these two: a key it already holds, a parent it lacks.
         {"existing-company.json", "tabela EMPRESA, linha 2: o banco de dados recusou a linha"},
         {"invalid-missing-supplier.json",

@@ -132,7 +132,8 @@ TEST(SchemaPartTest, TheModulesTablesFollowThePlatformsInTheirOrder)
     for (const Velmora::Db::TableDef &t : Velmora::Db::Tables())
         names << t.name;
     EXPECT_LT(names.indexOf("FILIAL"), names.indexOf("VARIANTETELA"));
-    EXPECT_EQ(names.indexOf("VARIANTETELA") + 1, names.indexOf("MAPAAPURACAO"));
+    EXPECT_LT(names.indexOf("VARIANTETELA"), names.indexOf("RELATAGENDA"));
+    EXPECT_EQ(names.indexOf("RELATAGENDA") + 1, names.indexOf("MAPAAPURACAO"));
     EXPECT_LT(names.indexOf("DOCENTRADA"), names.indexOf("DOCENTRADAIMP"));
     const Velmora::Db::TableDef *docs = Velmora::Db::FindTable("DOCENTRADAIMP");
     ASSERT_TRUE(docs);
