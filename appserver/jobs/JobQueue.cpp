@@ -10,6 +10,8 @@
 #include <QSqlQuery>
 #include <QThread>
 
+#include <algorithm>
+
 namespace AppServer::Jobs {
 
 namespace {

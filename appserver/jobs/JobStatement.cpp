@@ -29,6 +29,7 @@ bool isConflict(const QSqlError &error)
     return text.contains(QLatin1String("update conflicts with concurrent update"),
                          Qt::CaseInsensitive) ||
            text.contains(QLatin1String("deadlock"), Qt::CaseInsensitive) ||
+           error.nativeErrorCode() == QLatin1String("-913") ||
            error.nativeErrorCode() == QLatin1String("40P01");
 }
 

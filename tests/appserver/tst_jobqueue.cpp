@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QSet>
+#include <QThread>
 
 #include <barrier>
 #include <functional>
@@ -222,6 +223,25 @@ TEST_P(JobQueueTest, CancelsOfQueuedAndRunningJobs)
     EXPECT_FALSE(queue.find(queued));
     EXPECT_EQ(queue.list(QStringLiteral("ana")).size(), 1);
     EXPECT_EQ(queue.find(waiting)->state, State::Queued);
+}
+
+// The runner's renew meets the clerk's cancel still being written: it waits for it (on Firebird
+// it retries after the update conflict), sees the cancel, and fails nothing.
+TEST_P(JobQueueTest, ARenewRacingACancelSeesIt)
+{
+    const QString id = queue.enqueue(job());
+    const QString server = QStringLiteral("servidor");
+    queue.claim(server, 30);
+    db.Connection().StartTransaction();
+    db.Connection().Execute(
+        QStringLiteral("UPDATE RELATJOB SET IDCANCELAR = 'S' WHERE IDRELATJOB = ?"), {id});
+    std::optional<bool> renewed;
+    std::thread runner(
+        [&] { onServers(1, [&](JobQueue &q, int) { renewed = q.renew(id, server, 30); }); });
+    QThread::msleep(300);
+    db.Connection().Commit();
+    runner.join();
+    EXPECT_EQ(renewed, false);
 }
 
 TEST_P(JobQueueTest, WhatTheQueueCannotKeepIsRefusedInWords)
