@@ -45,7 +45,9 @@ QString paramsToJson(const QVariantMap &params)
         else if (v.metaType() == QMetaType::fromType<QString>())
             o.insert(it.key(), v.toString());
         else if (v.metaType() == QMetaType::fromType<QDate>() && v.toDate().isValid())
-            o.insert(it.key(), v.toDate().toString(Qt::ISODate));
+            // A date is an object of its own: a text that reads like a date stays a text.
+            o.insert(it.key(),
+                     QJsonObject{{QStringLiteral("data"), v.toDate().toString(Qt::ISODate)}});
         else
             throw Exception(QStringLiteral("O parâmetro %1 tem um valor do tipo %2, que a fila "
                                            "de relatórios não guarda: só textos, datas e nulos.")
@@ -71,14 +73,15 @@ std::optional<QVariantMap> paramsFromJson(const QVariant &stored)
             params.insert(it.key(), QVariant());
             continue;
         }
-        if (!it.value().isString())
-            return std::nullopt;
-        const QString text = it.value().toString();
+        if (it.value().isString()) {
+            params.insert(it.key(), it.value().toString());
+            continue;
+        }
+        const QString text = it.value().toObject().value(QLatin1String("data")).toString();
         const QDate date = QDate::fromString(text, Qt::ISODate);
-        if (dateShape.match(text).hasMatch() && date.isValid())
-            params.insert(it.key(), date);
-        else
-            params.insert(it.key(), text);
+        if (!it.value().isObject() || !dateShape.match(text).hasMatch() || !date.isValid())
+            return std::nullopt;
+        params.insert(it.key(), date);
     }
     return params;
 }

@@ -15,11 +15,12 @@ namespace AppServer::Jobs {
 QString stateLetter(ReportJob::State state);
 std::optional<ReportJob::State> stateOfLetter(const QString &letter);
 
-// The parameters as a JSON object: a text as a string, a date as "YYYY-MM-DD", null as null.
+// The parameters as a JSON object: a text as a string, a date as {"data": "YYYY-MM-DD"}, null
+// as null.
 // Raises Exception for a value of any other kind, naming the parameter.
 QString paramsToJson(const QVariantMap &params);
-// Back from the stored text (Firebird's driver may give a text BLOB as bytes): a string of the
-// "YYYY-MM-DD" form that is a real day comes back as a QDate. Empty when it is no JSON object.
+// Back from the stored text (Firebird's driver may give a text BLOB as bytes). Empty when it is
+// no JSON object of those kinds.
 std::optional<QVariantMap> paramsFromJson(const QVariant &stored);
 
 // Each raises Exception in the clerk's words.
