@@ -70,6 +70,8 @@ ServerOptions ServerOptions::parse(const QStringList &arguments)
         valued("max-headers", "Número máximo de cabeçalhos.", "n"),
         valued("max-connections", "Conexões abertas ao mesmo tempo.", "n"),
         valued("max-connections-per-client", "Conexões abertas por endereço de cliente.", "n"),
+        {QStringLiteral("jobs-only"),
+         QStringLiteral("Não atende chamadas: só gera os relatórios da fila.")},
     });
     if (!parser.parse(arguments))
         throw Exception(parser.errorText());
@@ -110,6 +112,7 @@ ServerOptions ServerOptions::parse(const QStringList &arguments)
     o.maxConnectionsPerClient = n.value("max-connections-per-client", "MaxConnectionsPerClient",
                                         s.serverMaxConnectionsPerClient, 1, 1000000);
     o.allowWithoutToken = s.serverAllowWithoutToken;
+    o.jobsOnly = parser.isSet(QStringLiteral("jobs-only"));
     return o;
 }
 

@@ -46,6 +46,8 @@ struct ServerOptions
     int maxConnections = 10000;
     int maxConnectionsPerClient = 1000;
     bool allowWithoutToken = false;
+    // Serves no calls: only works the report queue.
+    bool jobsOnly = false;
 
     // Reads the command line and the settings file; raises Exception with a Portuguese message.
     static ServerOptions parse(const QStringList &arguments);

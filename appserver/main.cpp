@@ -1,23 +1,47 @@
 // velmora-appserver: serves the data modules over JSON-RPC. Once it listens it prints the
 // line "porta: N" on standard output (N is the chosen port when started with --port 0); the
-// log goes to standard error. SIGINT and SIGTERM stop it cleanly.
+// log goes to standard error. SIGINT and SIGTERM stop it cleanly. With --jobs-only it serves no
+// calls and works the report queue instead (the line is then "fila de relatórios").
 #include "DataModuleRegistry.h"
 #include "DatabaseAccess.h"
 #include "HttpListener.h"
 #include "RequestLog.h"
 #include "RpcServer.h"
 #include "ServerOptions.h"
+#include "jobs/JobWorker.h"
 
 #include "rtl/Exceptions.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <pthread.h>
 #include <thread>
 
 using namespace AppServer;
+
+namespace {
+
+int workJobsOnly(const ServerOptions &options, const sigset_t &stopSignals)
+{
+    Jobs::JobWorker worker(options.settings);
+    worker.start();
+    std::printf("fila de relatórios\n");
+    std::fflush(stdout);
+    qCInfo(lcServer).noquote() << QStringLiteral("gerando os relatórios da fila como %1 (%2)")
+                                      .arg(worker.name(), options.settings.dbDriver);
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    worker.stop();
+    qCInfo(lcServer) << "encerrado";
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -28,7 +52,15 @@ int main(int argc, char *argv[])
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    QCoreApplication app(argc, argv);
+    // A report's PDF paints with the system's fonts, which need a graphical application; no
+    // display is ever opened.
+    bool jobsOnly = false;
+    for (int i = 1; i < argc; ++i)
+        jobsOnly = jobsOnly || std::strcmp(argv[i], "--jobs-only") == 0;
+    if (jobsOnly && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app(jobsOnly ? new QGuiApplication(argc, argv)
+                                                         : new QCoreApplication(argc, argv));
     qSetMessagePattern(QStringLiteral("%{time yyyy-MM-dd hh:mm:ss.zzz} %{type} %{message}"));
 
     ServerOptions options;
@@ -42,6 +74,9 @@ int main(int argc, char *argv[])
     if (!applyLogLevel(options.settings.serverLogLevel))
         qCWarning(lcServer).noquote()
             << "LogLevel desconhecido:" << options.settings.serverLogLevel << "- usando info";
+
+    if (options.jobsOnly)
+        return workJobsOnly(options, stopSignals);
 
     DataModuleRegistry modules;
     registerDataModules(modules);

@@ -1,4 +1,5 @@
 #include "Fis014Job.h"
+#include "JobQueue.h"
 #include "RecordingServices.h"
 #include "ReportJobRunner.h"
 #include "ReportTestSupport.h"
@@ -9,13 +10,17 @@
 #include <QAbstractButton>
 #include <QDirIterator>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
 
+using AppServer::Jobs::JobQueue;
 using AppServer::Jobs::ReportJob;
 using AppServer::Jobs::ReportJobRunner;
 
@@ -199,6 +204,53 @@ TEST_P(JobRunnerTest, AStopAtAnyPollLeavesNoFile)
         EXPECT_TRUE(job.archivePath.isEmpty());
         EXPECT_EQ(filesUnder(archive.path()), QStringList());
     }
+}
+
+// A server that only works the queue makes every queued job once, as the runner would, and
+// stops cleanly when told.
+TEST_P(JobRunnerTest, AJobsOnlyServerWorksTheQueue)
+{
+    const Velmora::ConnectionSettings &c = db.connection().Settings();
+    const QString config = out.filePath(QStringLiteral("velmora.ini"));
+    {
+        QFile file(config);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        QTextStream(&file) << "[Database]\nDriver=" << c.driver << "\nDatabase=" << c.database
+                           << "\nHost=" << c.host
+                           << "\nPort=" << (c.port ? QString::number(c.port) : QString())
+                           << "\nUser=" << c.user << "\nPassword=" << c.password
+                           << "\n[Reports]\nDirectory=" << layouts.path()
+                           << "\n[Archive]\nDirectory=" << archive.path() << '\n';
+    }
+    JobQueue queue(&db.connection());
+    job.owner = QStringLiteral("clerk");
+    QStringList ids;
+    for (const char *format : {"pdf", "csv", "pdf", "xlsx"}) {
+        job.format = QLatin1String(format);
+        ids << queue.enqueue(job);
+    }
+    QProcess server;
+    server.start(QStringLiteral(VELMORA_APPSERVER),
+                 {QStringLiteral("--config"), config, QStringLiteral("--jobs-only")});
+    ASSERT_TRUE(server.waitForReadyRead(20000)) << server.readAllStandardError().toStdString();
+    EXPECT_EQ(server.readLine().trimmed(), QByteArray("fila de relatórios"));
+    QList<ReportJob> done;
+    for (int waited = 0; done.size() < ids.size() && waited < 120000; waited += 200) {
+        QThread::msleep(200);
+        done.clear();
+        for (const QString &id : ids)
+            if (const auto j = queue.find(id); j && j->state == ReportJob::State::Done)
+                done << *j;
+    }
+    server.terminate();
+    EXPECT_TRUE(server.waitForFinished(20000));
+    EXPECT_EQ(server.exitCode(), 0) << server.readAllStandardError().toStdString();
+    ASSERT_EQ(done.size(), ids.size()) << server.readAllStandardError().toStdString();
+    for (const ReportJob &j : done) {
+        EXPECT_EQ(j.sha256, Sha256Of(runner.archivedFile(j))) << j.archivePath.toStdString();
+        EXPECT_GT(j.documents, 0);
+    }
+    EXPECT_EQ(filesUnder(archive.path()).size(), ids.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, JobRunnerTest, ::testing::ValuesIn(TestDatabase::Engines()),

@@ -1,0 +1,121 @@
+#include "JobWorker.h"
+
+#include "JobQueue.h"
+#include "ReportJobRunner.h"
+
+#include "data/DBConnection.h"
+#include "rtl/Exceptions.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QSysInfo>
+
+Q_LOGGING_CATEGORY(lcJobs, "velmora.jobs")
+
+namespace AppServer::Jobs {
+
+namespace {
+
+// How often an idle worker looks at the queue, and how long it waits after the database
+// failed it.
+constexpr int idleMs = 1000;
+constexpr int troubleMs = 10000;
+
+} // namespace
+
+JobWorker::JobWorker(const Velmora::Settings &settings, QString name)
+    : m_settings(settings), m_name(name.isEmpty() ? QStringLiteral("%1:%2")
+                                                        .arg(QSysInfo::machineHostName())
+                                                        .arg(QCoreApplication::applicationPid())
+                                                  : std::move(name))
+{}
+
+JobWorker::~JobWorker()
+{
+    stop();
+}
+
+void JobWorker::start()
+{
+    m_stopping = false;
+    m_thread = std::thread([this] { work(); });
+}
+
+void JobWorker::stop()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+bool JobWorker::pause(int ms)
+{
+    std::unique_lock lock(m_mutex);
+    return !m_wake.wait_for(lock, std::chrono::milliseconds(ms),
+                            [this] { return m_stopping.load(); });
+}
+
+void JobWorker::work()
+{
+    Velmora::DBConnection db(Velmora::ConnectionSettings::fromSettings(m_settings));
+    JobQueue queue(&db);
+    const ReportJobRunner runner(m_settings);
+    QString lastTrouble;
+    while (!m_stopping) {
+        std::optional<ReportJob> claimed;
+        try {
+            claimed = queue.claim(m_name, leaseSeconds);
+            lastTrouble.clear();
+        } catch (const Exception &e) {
+            // Said once until it changes: a database that is away stays away for a while.
+            if (e.Message() != lastTrouble)
+                qCWarning(lcJobs).noquote() << "fila de relatórios:" << e.Message();
+            lastTrouble = e.Message();
+            pause(troubleMs);
+            continue;
+        }
+        if (!claimed) {
+            pause(idleMs);
+            continue;
+        }
+        ReportJob job = *claimed;
+        qCInfo(lcJobs).noquote() << "relatório" << job.reportCode << job.id << "de" << job.owner;
+        // Each progress renews the hold; a lost hold or a cancel stops the run.
+        bool held = true;
+        const bool made = runner.run(job, [&](int percent) {
+            if (m_stopping)
+                return false;
+            try {
+                held = queue.progress(job.id, m_name, percent) &&
+                       queue.renew(job.id, m_name, leaseSeconds);
+            } catch (const Exception &e) {
+                qCWarning(lcJobs).noquote() << "relatório" << job.id << e.Message();
+                held = false;
+            }
+            return held;
+        });
+        try {
+            if (made && !queue.complete(
+                            job.id, m_name,
+                            {job.archivePath, job.sha256, job.bytes, job.pages, job.documents})) {
+                // Taken over or cancelled at the last moment: the other end is the record.
+                QFile::remove(runner.archivedFile(job));
+            } else if (!made && queue.cancelAsked(job.id)) {
+                queue.cancelled(job.id, m_name);
+            } else if (!made && !m_stopping && held) {
+                queue.fail(job.id, m_name, job.error);
+            }
+        } catch (const Exception &e) {
+            qCWarning(lcJobs).noquote() << "relatório" << job.id << e.Message();
+        }
+        qCInfo(lcJobs).noquote() << "relatório" << job.id
+                                 << (made ? QStringLiteral("pronto") : job.error);
+    }
+}
+
+} // namespace AppServer::Jobs
