@@ -7,7 +7,6 @@
 #include "rtl/Exceptions.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QLoggingCategory>
 #include <QSysInfo>
 
@@ -69,7 +68,7 @@ void JobWorker::work()
     while (!m_stopping) {
         std::optional<ReportJob> claimed;
         try {
-            claimed = queue.claim(m_name, leaseSeconds);
+            claimed = queue.claim(m_name, m_settings.jobLeaseSeconds);
             lastTrouble.clear();
         } catch (const Exception &e) {
             // Said once until it changes: a database that is away stays away for a while.
@@ -92,7 +91,7 @@ void JobWorker::work()
                 return false;
             try {
                 held = queue.progress(job.id, m_name, percent) &&
-                       queue.renew(job.id, m_name, leaseSeconds);
+                       queue.renew(job.id, m_name, m_settings.jobLeaseSeconds);
             } catch (const Exception &e) {
                 qCWarning(lcJobs).noquote() << "relatório" << job.id << e.Message();
                 held = false;
@@ -100,11 +99,11 @@ void JobWorker::work()
             return held;
         });
         try {
-            if (made && !queue.complete(
-                            job.id, m_name,
-                            {job.archivePath, job.sha256, job.bytes, job.pages, job.documents})) {
-                // Taken over or cancelled at the last moment: the other end is the record.
-                QFile::remove(runner.archivedFile(job));
+            // A job taken over at the last moment is the other server's to record; its file has
+            // the same name, so this one's is left where it is.
+            if (made) {
+                queue.complete(job.id, m_name,
+                               {job.archivePath, job.sha256, job.bytes, job.pages, job.documents});
             } else if (!made && queue.cancelAsked(job.id)) {
                 queue.cancelled(job.id, m_name);
             } else if (!made && !m_stopping && held) {

@@ -18,9 +18,6 @@ namespace AppServer::Jobs {
 class JobWorker
 {
 public:
-    // How long a claimed job stays this server's without a renewal.
-    static constexpr int leaseSeconds = 30;
-
     // name: this server among those sharing the queue (host and process by default).
     JobWorker(const Velmora::Settings &settings, QString name = {});
     // Stops and waits for the thread.

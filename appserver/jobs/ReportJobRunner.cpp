@@ -21,6 +21,7 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTimer>
+#include <QUuid>
 
 #include <cerrno>
 #include <cstdio>
@@ -235,9 +236,11 @@ bool ReportJobRunner::run(ReportJob &job, const Progress &progress) const
             throw Exception(QStringLiteral("A pasta '%1' do arquivo de relatórios não pôde ser "
                                            "criada.")
                                 .arg(QDir::toNativeSeparators(folder)));
-        // Hidden, and named with the format's extension, which tells the engine what to write.
-        partial =
-            QDir(folder).filePath(QStringLiteral(".%1-%2.parcial.%3").arg(code, job.id, format));
+        // Hidden, and named with the format's extension, which tells the engine what to write;
+        // this writer's own, as a server that lost its hold may still be writing the job.
+        partial = QDir(folder).filePath(
+            QStringLiteral(".%1-%2.%3.parcial.%4")
+                .arg(code, job.id, QUuid::createUuid().toString(QUuid::Id128).left(8), format));
 
         ReportRun::Request request;
         request.output = ReportRun::Output::File;

@@ -45,6 +45,9 @@ struct VELMORA_RTL_EXPORT Settings
     QString reportsDirectory; // resolved
     // Where the server keeps the reports it issued in the background; resolved.
     QString archiveDirectory;
+    // How long a server holds a report job without renewing it: a server that died leaves its
+    // job to another after this many seconds.
+    int jobLeaseSeconds = 30;
     QString shortDateFormat = QStringLiteral("dd/MM/yyyy");
     QString language = QStringLiteral("pt_BR"); // Qt's dialogs' words and the numbers' comma
     // Who owns what this workstation saves (parameter sets); empty: the system's user.

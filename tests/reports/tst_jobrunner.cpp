@@ -206,51 +206,90 @@ TEST_P(JobRunnerTest, AStopAtAnyPollLeavesNoFile)
     }
 }
 
-// A server that only works the queue makes every queued job once, as the runner would, and
-// stops cleanly when told.
-TEST_P(JobRunnerTest, AJobsOnlyServerWorksTheQueue)
+// Servers that only work the queue, as processes of their own over the test's database.
+class JobServers
 {
-    const Velmora::ConnectionSettings &c = db.connection().Settings();
-    const QString config = out.filePath(QStringLiteral("velmora.ini"));
+public:
+    JobServers(const Velmora::ConnectionSettings &c, const QString &folder, const QString &layouts,
+               const QString &archive)
+        : m_config(folder + QStringLiteral("/velmora.ini"))
     {
-        QFile file(config);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        QFile file(m_config);
+        if (!file.open(QIODevice::WriteOnly))
+            ADD_FAILURE() << "settings not written";
         QTextStream(&file) << "[Database]\nDriver=" << c.driver << "\nDatabase=" << c.database
                            << "\nHost=" << c.host
                            << "\nPort=" << (c.port ? QString::number(c.port) : QString())
                            << "\nUser=" << c.user << "\nPassword=" << c.password
-                           << "\n[Reports]\nDirectory=" << layouts.path()
-                           << "\n[Archive]\nDirectory=" << archive.path() << '\n';
+                           << "\n[Reports]\nDirectory=" << layouts
+                           << "\n[Archive]\nDirectory=" << archive << "\nLeaseSeconds=2\n";
     }
+    ~JobServers() { qDeleteAll(m_servers); }
+
+    QProcess *start()
+    {
+        auto *server = new QProcess;
+        m_servers << server;
+        server->start(QStringLiteral(VELMORA_APPSERVER),
+                      {QStringLiteral("--config"), m_config, QStringLiteral("--jobs-only")});
+        if (!server->waitForReadyRead(20000) ||
+            server->readLine().trimmed() != QByteArray("fila de relatórios"))
+            ADD_FAILURE() << server->readAllStandardError().toStdString();
+        return server;
+    }
+
+private:
+    QString m_config;
+    QList<QProcess *> m_servers;
+};
+
+// Two servers share fifty jobs; one is killed in the middle of its work. Each job is made
+// once, its file the same as the screen's save, and the survivor stops cleanly when told.
+TEST_P(JobRunnerTest, JobServersShareTheQueueAndSurviveAKill)
+{
+    JobServers servers(db.connection().Settings(), out.path(), layouts.path(), archive.path());
     JobQueue queue(&db.connection());
     job.owner = QStringLiteral("clerk");
     QStringList ids;
-    for (const char *format : {"pdf", "csv", "pdf", "xlsx"}) {
-        job.format = QLatin1String(format);
+    for (int i = 0; i < 50; ++i) {
+        job.format = i % 10 == 0 ? QStringLiteral("pdf") : QStringLiteral("csv");
         ids << queue.enqueue(job);
     }
-    QProcess server;
-    server.start(QStringLiteral(VELMORA_APPSERVER),
-                 {QStringLiteral("--config"), config, QStringLiteral("--jobs-only")});
-    ASSERT_TRUE(server.waitForReadyRead(20000)) << server.readAllStandardError().toStdString();
-    EXPECT_EQ(server.readLine().trimmed(), QByteArray("fila de relatórios"));
+    QProcess *doomed = servers.start();
+    QProcess *survivor = servers.start();
     QList<ReportJob> done;
-    for (int waited = 0; done.size() < ids.size() && waited < 120000; waited += 200) {
-        QThread::msleep(200);
+    bool killed = false;
+    for (int waited = 0; done.size() < ids.size() && waited < 180000; waited += 100) {
+        QThread::msleep(100);
         done.clear();
         for (const QString &id : ids)
             if (const auto j = queue.find(id); j && j->state == ReportJob::State::Done)
                 done << *j;
+        if (!killed && done.size() >= 10) {
+            doomed->kill();
+            killed = doomed->waitForFinished(10000);
+        }
     }
-    server.terminate();
-    EXPECT_TRUE(server.waitForFinished(20000));
-    EXPECT_EQ(server.exitCode(), 0) << server.readAllStandardError().toStdString();
-    ASSERT_EQ(done.size(), ids.size()) << server.readAllStandardError().toStdString();
+    EXPECT_TRUE(killed);
+    survivor->terminate();
+    EXPECT_TRUE(survivor->waitForFinished(20000));
+    EXPECT_EQ(survivor->exitCode(), 0) << survivor->readAllStandardError().toStdString();
+    ASSERT_EQ(done.size(), ids.size());
+    // One file a job; the killed server may have left a partial one behind.
+    const QStringList files = filesUnder(archive.path());
+    EXPECT_EQ(files.size() - files.filter(QStringLiteral(".parcial.")).size(), ids.size());
+
+    job.format = QStringLiteral("csv");
+    const QString csv = ReadText(interactiveSave(QStringLiteral("fis014.csv")));
+    const QString pdf = withoutIssueTime(PdfText(interactiveSave(QStringLiteral("fis014.pdf"))));
     for (const ReportJob &j : done) {
-        EXPECT_EQ(j.sha256, Sha256Of(runner.archivedFile(j))) << j.archivePath.toStdString();
-        EXPECT_GT(j.documents, 0);
+        const QString file = runner.archivedFile(j);
+        EXPECT_EQ(j.sha256, Sha256Of(file)) << j.archivePath.toStdString();
+        if (j.format == QLatin1String("csv"))
+            EXPECT_EQ(ReadText(file), csv) << j.archivePath.toStdString();
+        else
+            EXPECT_EQ(withoutIssueTime(PdfText(file)), pdf) << j.archivePath.toStdString();
     }
-    EXPECT_EQ(filesUnder(archive.path()).size(), ids.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, JobRunnerTest, ::testing::ValuesIn(TestDatabase::Engines()),
