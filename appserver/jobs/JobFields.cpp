@@ -1,5 +1,6 @@
 #include "JobFields.h"
 
+#include "data/JsonColumn.h"
 #include "rtl/Exceptions.h"
 
 #include <QDate>
@@ -56,18 +57,14 @@ QString paramsToJson(const QVariantMap &params)
     return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
 }
 
-std::optional<QVariantMap> paramsFromJson(const QVariant &stored)
+std::optional<QVariantMap> paramsFromJson(const QVariant &column)
 {
-    const QByteArray bytes = stored.metaType() == QMetaType::fromType<QByteArray>()
-                                 ? stored.toByteArray()
-                                 : stored.toString().toUtf8();
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
+    const std::optional<QJsonObject> stored = Velmora::JsonObjectOfColumn(column);
+    if (!stored)
         return std::nullopt;
     static const QRegularExpression dateShape(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
     QVariantMap params;
-    const QJsonObject o = document.object();
+    const QJsonObject o = *stored;
     for (auto it = o.begin(); it != o.end(); ++it) {
         if (it.value().isNull()) {
             params.insert(it.key(), QVariant());

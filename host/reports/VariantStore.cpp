@@ -2,6 +2,7 @@
 
 #include "data/DBConnection.h"
 #include "data/EngineTimestamp.h"
+#include "data/JsonColumn.h"
 #include "rtl/Exceptions.h"
 
 #include <QCollator>
@@ -134,22 +135,6 @@ private:
     QSqlQuery m_query;
 };
 
-// The stored text, which must be a JSON object; Firebird's driver may give a text BLOB as
-// bytes.
-std::optional<QJsonObject> parseValues(const QVariant &stored)
-{
-    if (stored.isNull())
-        return std::nullopt;
-    const QByteArray bytes = stored.metaType() == QMetaType::fromType<QByteArray>()
-                                 ? stored.toByteArray()
-                                 : stored.toString().toUtf8();
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return std::nullopt;
-    return document.object();
-}
-
 void rollback(DBConnection &db)
 {
     try {
@@ -195,7 +180,7 @@ QList<SavedVariant> VariantStore::select(const QString &where, const QVariantLis
         v.owner = q.value(1).toString();
         v.name = q.value(2).toString();
         v.isDefault = q.value(3).toString() == yes;
-        const std::optional<QJsonObject> parsed = parseValues(q.value(4));
+        const std::optional<QJsonObject> parsed = Velmora::JsonObjectOfColumn(q.value(4));
         if (!parsed)
             throw EDatabaseError(
                 v.name.isEmpty()

@@ -342,6 +342,18 @@ const QByteArray saveAll = R"(
     {"do":"action","name":"save","file":"$DIR/NAME.csv"},
     {"do":"action","name":"save","file":"$DIR/NAME.xlsx"}])";
 
+// Every field typed, and a list of suppliers and of branches picked.
+const QByteArray typedLists = R"(
+        {"do":"enter","control":"medCdImposto","text":"01"},
+        {"do":"enter","control":"medCdEmpresa","text":"01"},
+        {"do":"enter","control":"edtInscricao","text":"110042490114"},
+        {"do":"enter","control":"depDtInicial","text":"01012024"},
+        {"do":"enter","control":"depDtFinal","text":"29022024"},
+        {"do":"click","control":"rdbListaFor"},
+        {"do":"list","control":"btnPesqForne","pick":["33000167000101","04252011000110"]},
+        {"do":"click","control":"rdbListaFil"},
+        {"do":"list","control":"btnFilial","pick":["3","10"]},)";
+
 class Road : public ::testing::TestWithParam<QString>
 {
 protected:
@@ -419,17 +431,7 @@ TEST_P(Road, FromTheTaxCodeToTheSavedFilesWithEverySupplierAndBranch)
 
 TEST_P(Road, ASupplierListAndABranchList)
 {
-    const JobRun r = road(R"(
-        {"do":"enter","control":"medCdImposto","text":"01"},
-        {"do":"enter","control":"medCdEmpresa","text":"01"},
-        {"do":"enter","control":"edtInscricao","text":"110042490114"},
-        {"do":"enter","control":"depDtInicial","text":"01012024"},
-        {"do":"enter","control":"depDtFinal","text":"29022024"},
-        {"do":"click","control":"rdbListaFor"},
-        {"do":"list","control":"btnPesqForne","pick":["33000167000101","04252011000110"]},
-        {"do":"click","control":"rdbListaFil"},
-        {"do":"list","control":"btnFilial","pick":["3","10"]},)",
-                          "listas");
+    const JobRun r = road(typedLists, "listas");
     const Expected expected =
         ExpectedTotals(*env, QStringLiteral("AND D.NRINSJURFORN IN ('33000167000101', "
                                             "'04252011000110') AND D.CDFILIAL IN ('3', '10')"));
@@ -447,16 +449,7 @@ TEST_P(Road, ASupplierListAndABranchList)
 // the default set loads as the screen opens. Run last: it takes its sets away again.
 TEST_P(Road, ASavedSetLoadsAsTheTypedRun)
 {
-    const QByteArray typed = R"([
-        {"do":"enter","control":"medCdImposto","text":"01"},
-        {"do":"enter","control":"medCdEmpresa","text":"01"},
-        {"do":"enter","control":"edtInscricao","text":"110042490114"},
-        {"do":"enter","control":"depDtInicial","text":"01012024"},
-        {"do":"enter","control":"depDtFinal","text":"29022024"},
-        {"do":"click","control":"rdbListaFor"},
-        {"do":"list","control":"btnPesqForne","pick":["33000167000101","04252011000110"]},
-        {"do":"click","control":"rdbListaFil"},
-        {"do":"list","control":"btnFilial","pick":["3","10"]},
+    const QByteArray typed = "[" + typedLists + R"(
         {"do":"action","name":"save","file":"$DIR/digitado.csv"},
         {"do":"variant","save":"Mensal","default":true},
         {"do":"variant","save":"Falha"},
