@@ -114,8 +114,9 @@ VariantDialog::VariantDialog(ScreenVariants &variants, QWidget *parent)
     // The list's own keys, as in a file manager: Delete deletes, F2 renames.
     const QList<QPair<QKeySequence, QPushButton *>> keys{{QKeySequence::Delete, m_remove},
                                                          {QKeySequence(Qt::Key_F2), m_rename}};
-    for (const auto &[key, button] : keys) {
-        auto *shortcut = new QShortcut(key, m_list, nullptr, nullptr, Qt::WidgetShortcut);
+    for (const auto &binding : keys) {
+        QPushButton *button = binding.second;
+        auto *shortcut = new QShortcut(binding.first, m_list, nullptr, nullptr, Qt::WidgetShortcut);
         connect(shortcut, &QShortcut::activated, button, [button] {
             if (button->isEnabled())
                 button->click();
