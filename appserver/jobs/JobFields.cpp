@@ -1,6 +1,6 @@
 #include "JobFields.h"
 
-#include "data/JsonColumn.h"
+#include "data/LongTextColumn.h"
 #include "rtl/Exceptions.h"
 
 #include <QDate>

@@ -5,6 +5,7 @@
 #include "JobStatement.h"
 #include "data/DBConnection.h"
 #include "data/EngineTimestamp.h"
+#include "data/LongTextColumn.h"
 #include "rtl/Exceptions.h"
 
 #include <QSqlQuery>
@@ -38,13 +39,6 @@ QString selectedColumns()
              TimestampColumn(QStringLiteral("DTINICIO")), TimestampColumn(QStringLiteral("DTFIM")));
 }
 
-// Firebird's driver may give a text BLOB as bytes.
-QString longText(const QVariant &v)
-{
-    return v.metaType() == QMetaType::fromType<QByteArray>() ? QString::fromUtf8(v.toByteArray())
-                                                             : v.toString();
-}
-
 ReportJob jobOfRow(const QSqlQuery &q)
 {
     ReportJob job;
@@ -66,7 +60,7 @@ ReportJob jobOfRow(const QSqlQuery &q)
     job.occurrence = TimestampFromEngine(q.value(9));
     job.state = *state;
     job.percent = q.value(11).toInt();
-    job.error = longText(q.value(12));
+    job.error = Velmora::LongTextOfColumn(q.value(12));
     job.requested = TimestampFromEngine(q.value(13));
     job.started = TimestampFromEngine(q.value(14));
     job.finished = TimestampFromEngine(q.value(15));

@@ -52,11 +52,10 @@ void JobWorker::stop()
         m_thread.join();
 }
 
-bool JobWorker::pause(int ms)
+void JobWorker::pause(int ms)
 {
     std::unique_lock lock(m_mutex);
-    return !m_wake.wait_for(lock, std::chrono::milliseconds(ms),
-                            [this] { return m_stopping.load(); });
+    m_wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_stopping.load(); });
 }
 
 void JobWorker::work()

@@ -32,8 +32,8 @@ public:
 
 private:
     void work();
-    // Waits up to ms, less when stopped; false once stopped.
-    bool pause(int ms);
+    // Waits up to ms, less when stopped.
+    void pause(int ms);
 
     Velmora::Settings m_settings;
     QString m_name;

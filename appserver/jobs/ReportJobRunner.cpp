@@ -114,17 +114,6 @@ TParams paramsOf(const ReportJob &job, const ReportLayout &layout, DatabaseKind 
 }
 
 // The same words and time an interactive save prints on every page.
-PageContext contextOf(const ReportLayout &layout, const QString &code)
-{
-    PageContext context;
-    context.title = layout.title;
-    context.reportCode = code;
-    context.issued =
-        QStringLiteral("Emitido em %1")
-            .arg(QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm")));
-    return context;
-}
-
 QString sha256Of(const QString &path, qint64 &bytes)
 {
     QFile file(path);
@@ -247,7 +236,7 @@ bool ReportJobRunner::run(ReportJob &job, const Progress &progress) const
         request.action = QStringLiteral("save");
         request.layout = layout;
         request.params = params;
-        request.context = contextOf(layout, code);
+        request.context = PageContext::issuedNow(layout, code);
         request.path = partial;
         ReportRun run(std::move(request), database);
         bool stopAsked = false;

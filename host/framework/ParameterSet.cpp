@@ -4,6 +4,7 @@
 #include "Events.h"
 #include "FieldCheck.h"
 #include "Services.h"
+#include "TypedValues.h"
 #include "UserInput.h"
 #include "controls/TMaskEdit.h"
 #include "data/TDataSet.h"
@@ -36,12 +37,6 @@ bool isChoice(const QWidget *w)
 {
     const auto *button = qobject_cast<const QAbstractButton *>(w);
     return button && button->isCheckable();
-}
-
-QString textOf(const QWidget *w)
-{
-    const QMetaProperty value = w->metaObject()->userProperty();
-    return value.isValid() ? value.read(w).toString() : w->property("text").toString();
 }
 
 void writeText(QWidget *w, const QString &text)
@@ -82,7 +77,7 @@ void typeInto(QWidget *field, const QString &value, bool typing)
         for (const QChar ch : keystrokes(field, value))
             UserInput::typeCharacter(field, ch);
     }
-    if (textOf(field) != value)
+    if (ValueText(field) != value)
         writeText(field, value);
 }
 
@@ -278,7 +273,7 @@ ParameterValues CaptureParameters(QWidget *area, const QMap<QString, QString> &s
         if (!w->isEnabled())
             continue;
         if (isField(w))
-            values.fields.insert(w->objectName(), textOf(w));
+            values.fields.insert(w->objectName(), ValueText(w));
         else if (isChoice(w))
             values.choices.insert(w->objectName(), static_cast<QAbstractButton *>(w)->isChecked());
     }

@@ -10,14 +10,13 @@ namespace Velmora {
 
 namespace {
 const char *const typedMark = "velmoraTyped";
-
-// The value a control publishes (its USER property), as text.
-QString valueOf(const QWidget *widget)
-{
-    const QMetaProperty value = widget->metaObject()->userProperty();
-    return value.isValid() ? value.read(widget).toString() : widget->property("text").toString();
-}
 } // namespace
+
+QString ValueText(const QWidget *control)
+{
+    const QMetaProperty value = control->metaObject()->userProperty();
+    return value.isValid() ? value.read(control).toString() : control->property("text").toString();
+}
 
 void TrackTypedValues(QWidget *screen)
 {
@@ -35,7 +34,7 @@ void TrackTypedValues(QWidget *screen)
 bool HoldsTypedValues(const QWidget *screen)
 {
     for (const QLineEdit *edit : screen->findChildren<QLineEdit *>())
-        if (edit->property(typedMark).toBool() && !Consiste::EmptyString(valueOf(edit)))
+        if (edit->property(typedMark).toBool() && !Consiste::EmptyString(ValueText(edit)))
             return true;
     for (const QAbstractButton *button : screen->findChildren<QAbstractButton *>())
         if (button->property(typedMark).toBool())

@@ -4,7 +4,12 @@
 
 class QWidget;
 
+#include <QString>
+
 namespace Velmora {
+
+// The value a control publishes (its USER property: an edit's Text), as text.
+VELMORA_FRAMEWORK_EXPORT QString ValueText(const QWidget *control);
 
 // Notes what the clerk types or chooses on a screen: an edit whose text they edited, a check
 // or choice they clicked. Code writing a value does not count.

@@ -2,6 +2,8 @@
 
 #include "PageSurface.h"
 
+#include <QDateTime>
+
 #include <cmath>
 
 namespace Velmora::Reports {
@@ -14,6 +16,17 @@ const QString family = QStringLiteral("DejaVu Sans");
 constexpr double padding = 1.5 * U;
 const QString ellipsis = QStringLiteral("…");
 } // namespace
+
+PageContext PageContext::issuedNow(const ReportLayout &layout, const QString &reportCode)
+{
+    PageContext context;
+    context.title = layout.title;
+    context.reportCode = reportCode;
+    context.issued =
+        QStringLiteral("Emitido em %1")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm")));
+    return context;
+}
 
 ReportPainter::ReportPainter(const ReportLayout &layout, const PageContext &context)
     : m_layout(layout), m_context(context), m_summary(SummaryLine(context.heading))

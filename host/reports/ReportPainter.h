@@ -27,6 +27,9 @@ struct VELMORA_REPORTS_EXPORT PageContext
     QString reportCode;
     QString issued;  // "Emitido em ...", in every page's footer
     Heading heading; // the values the report ran with, in the clerk's words
+
+    // A layout's report issued now, on a screen or in the background alike.
+    static PageContext issuedNow(const ReportLayout &layout, const QString &reportCode);
 };
 
 // A band as a page shows it: its values already turned into text by the columns' formats.

@@ -226,13 +226,7 @@ ReportLayout TfrmDadosGerRel::CurrentLayout() const
 
 PageContext TfrmDadosGerRel::PageContextOf(const ReportLayout &layout) const
 {
-    PageContext context;
-    context.title = layout.title;
-    context.reportCode = ReportCode();
-    context.issued =
-        QStringLiteral("Emitido em %1")
-            .arg(QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm")));
-    return context;
+    return PageContext::issuedNow(layout, ReportCode());
 }
 
 QString TfrmDadosGerRel::chooseOutput(const QString &title, const QString &suggested) const

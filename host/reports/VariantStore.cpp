@@ -2,13 +2,13 @@
 
 #include "data/DBConnection.h"
 #include "data/EngineTimestamp.h"
-#include "data/JsonColumn.h"
+#include "data/LongTextColumn.h"
+#include "data/StoreStatement.h"
 #include "rtl/Exceptions.h"
 
 #include <QCollator>
 #include <QJsonDocument>
 #include <QLocale>
-#include <QSqlError>
 #include <QSqlQuery>
 
 #include <algorithm>
@@ -17,7 +17,6 @@ namespace Velmora::Reports {
 
 namespace {
 
-const QString table = QStringLiteral("VARIANTETELA");
 const QString named = QStringLiteral("V");   // IDTIPO of a named set
 const QString lastRun = QStringLiteral("U"); // IDTIPO of a user's last values
 const QString yes = QStringLiteral("S");     // IDPADRAO
@@ -72,67 +71,16 @@ void checkKey(const QString &screen, const QString &owner)
                 .arg(maxName));
 }
 
-QString errorText(const QSqlError &error)
-{
-    const QString text = error.databaseText().trimmed();
-    return text.isEmpty() ? error.text().trimmed() : text;
-}
+const StoreTables variantTables{
+    {QStringLiteral("VARIANTETELA")},
+    QStringLiteral("A tabela de variantes (VARIANTETELA) não existe no banco de dados %1: execute "
+                   "velmora-db upgrade.")};
 
-bool tableExists(DBConnection &db)
-{
-    return db.Database().tables(QSql::Tables).contains(table, Qt::CaseInsensitive);
-}
-
-QString missingTable(const DBConnection &db)
-{
-    return QStringLiteral("A tabela de variantes (VARIANTETELA) não existe no banco de dados %1: "
-                          "execute velmora-db upgrade.")
-        .arg(db.Settings().describe());
-}
-
-// One statement of the store; its failure says what was being done, or that the table is
-// missing.
-class Statement
+// One statement of the store (see StoreStatement).
+class Statement : public StoreStatement
 {
 public:
-    Statement(DBConnection &db, const QString &what)
-        : m_db(db), m_what(what), m_query(db.Database())
-    {
-        m_query.setForwardOnly(true);
-    }
-
-    QSqlQuery &run(const QString &sql, const QVariantList &values)
-    {
-        if (!m_query.prepare(sql))
-            fail();
-        for (const QVariant &v : values)
-            m_query.addBindValue(v.metaType() == QMetaType::fromType<QDateTime>()
-                                     ? TimestampToEngine(v.toDateTime(), m_db.engine())
-                                     : ToEngineValue(v, m_db.engine()));
-        if (!m_query.exec())
-            fail();
-        return m_query;
-    }
-
-    int affected() const { return m_query.numRowsAffected(); }
-
-private:
-    [[noreturn]] void fail()
-    {
-        const QString detail = errorText(m_query.lastError());
-        m_query.clear();
-        // A failed PostgreSQL transaction answers nothing more, not even about its catalogue:
-        // whoever rolls it back asks.
-        const bool canAsk = !(m_db.InTransaction() && m_db.engine() == Engine::PostgreSQL);
-        if (canAsk && !tableExists(m_db))
-            throw EDatabaseError(missingTable(m_db));
-        throw EDatabaseError(QStringLiteral("Não foi possível %1 no banco de dados %2: %3")
-                                 .arg(m_what, m_db.Settings().describe(), detail));
-    }
-
-    DBConnection &m_db;
-    QString m_what;
-    QSqlQuery m_query;
+    Statement(DBConnection &db, const QString &what) : StoreStatement(db, variantTables, what) {}
 };
 
 void rollback(DBConnection &db)
@@ -371,8 +319,8 @@ void VariantStore::inTransaction(const std::function<void()> &writes)
     } catch (const EDatabaseError &) {
         rollback(db);
         // PostgreSQL could not look at its catalogue inside the failed transaction.
-        if (db.engine() == Engine::PostgreSQL && !tableExists(db))
-            throw EDatabaseError(missingTable(db));
+        if (db.engine() == Engine::PostgreSQL && !variantTables.presentIn(db))
+            throw EDatabaseError(variantTables.missingIn(db));
         throw;
     } catch (...) {
         rollback(db);

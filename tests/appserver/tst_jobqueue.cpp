@@ -20,21 +20,12 @@ using AppServer::Jobs::JobOutput;
 using AppServer::Jobs::JobQueue;
 using AppServer::Jobs::ReportJob;
 using AppServer::Jobs::Schedule;
+using Velmora::Test::Raised;
 using Velmora::Test::ScratchDatabase;
 
 namespace {
 
 using State = ReportJob::State;
-
-QString raised(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const Exception &e) {
-        return e.Message();
-    }
-    return QStringLiteral("<nada>");
-}
 
 ReportJob job(const QString &owner = QStringLiteral("ana"))
 {
@@ -192,7 +183,7 @@ TEST_P(JobQueueTest, CancelsOfQueuedAndRunningJobs)
     EXPECT_EQ(queue.cancel(queued, QStringLiteral("ana")), JobQueue::Cancellation::Cancelled);
     EXPECT_EQ(queue.find(queued)->state, State::Cancelled);
     EXPECT_EQ(queue.claim(server, 30).value().id, running) << "the cancelled one is skipped";
-    EXPECT_TRUE(raised([&] {
+    EXPECT_TRUE(Raised([&] {
                     queue.cancel(running, QStringLiteral("bruno"));
                 }).contains(QStringLiteral("não está na fila de bruno")));
     EXPECT_FALSE(queue.cancelAsked(running));
@@ -214,7 +205,7 @@ TEST_P(JobQueueTest, CancelsOfQueuedAndRunningJobs)
     const QString done = queue.enqueue(job());
     queue.claim(server, 30);
     queue.complete(done, server, archived(QStringLiteral("/pronto.pdf")));
-    EXPECT_TRUE(raised([&] {
+    EXPECT_TRUE(Raised([&] {
                     queue.cancel(done, QStringLiteral("ana"));
                 }).contains(QStringLiteral("já está pronto")));
 
@@ -263,15 +254,15 @@ TEST_P(JobQueueTest, WhatTheQueueCannotKeepIsRefusedInWords)
     for (const Case &c : cases) {
         ReportJob j = job();
         c.spoil(j);
-        EXPECT_TRUE(raised([&] { queue.enqueue(j); }).contains(QString::fromUtf8(c.message)))
+        EXPECT_TRUE(Raised([&] { queue.enqueue(j); }).contains(QString::fromUtf8(c.message)))
             << c.message;
     }
     EXPECT_TRUE(queue.list(QStringLiteral("ana")).isEmpty());
-    EXPECT_TRUE(raised([&] {
+    EXPECT_TRUE(Raised([&] {
                     queue.removeSchedule(QStringLiteral("nenhuma"));
                 }).contains(QStringLiteral("não existe")));
     db.Connection().Execute(QStringLiteral("DROP TABLE RELATJOB"));
-    EXPECT_TRUE(raised([&] {
+    EXPECT_TRUE(Raised([&] {
                     queue.enqueue(job());
                 }).contains(QStringLiteral("execute velmora-db upgrade")));
 }

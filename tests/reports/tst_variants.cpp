@@ -12,21 +12,12 @@
 
 using Velmora::Reports::SavedVariant;
 using Velmora::Reports::VariantStore;
+using Velmora::Test::Raised;
 using Velmora::Test::ScratchDatabase;
 
 namespace {
 
 const QString screen = QStringLiteral("FIS01400");
-
-QString raised(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const Exception &e) {
-        return e.Message();
-    }
-    return QStringLiteral("<nada>");
-}
 
 class VariantStoreTest : public ::testing::TestWithParam<QString>
 {
@@ -69,7 +60,7 @@ TEST_P(VariantStoreTest, SavedSetsComeBackAsSaved)
     EXPECT_FALSE(store.find(screen, "Mensal", "ana").value().isDefault);
     // A failed mark leaves the old one: both writes are one transaction.
     EXPECT_TRUE(
-        raised([&] { store.setDefault(screen, "ana", "Trimestral"); }).contains("não existe"));
+        Raised([&] { store.setDefault(screen, "ana", "Trimestral"); }).contains("não existe"));
     EXPECT_EQ(store.defaultFor(screen, "ana").value().name, "Anual");
     EXPECT_FALSE(store.defaultFor(screen, "bruno"));
     // Inside the caller's transaction the writes are the caller's to keep or undo.
@@ -117,8 +108,8 @@ TEST_P(VariantStoreTest, WrongNamesAndMissingSetsAreRefusedInWords)
         {[&] { store.save(screen, "", "Mensal", {}); }, "usuário ''"},
     };
     for (const auto &c : cases)
-        EXPECT_TRUE(raised(c.call).contains(QString::fromUtf8(c.message)))
-            << c.message << ": " << qPrintable(raised(c.call));
+        EXPECT_TRUE(Raised(c.call).contains(QString::fromUtf8(c.message)))
+            << c.message << ": " << qPrintable(Raised(c.call));
 }
 
 TEST_P(VariantStoreTest, AMissingTableSaysToUpgrade)
@@ -131,10 +122,10 @@ TEST_P(VariantStoreTest, AMissingTableSaysToUpgrade)
         [&] { store.lastValues(screen, "ana"); },
     };
     for (const auto &call : calls)
-        EXPECT_TRUE(raised(call).startsWith(
+        EXPECT_TRUE(Raised(call).startsWith(
             "A tabela de variantes (VARIANTETELA) não existe no banco de dados '"))
-            << qPrintable(raised(call));
-    EXPECT_TRUE(raised(calls[0]).endsWith(": execute velmora-db upgrade."));
+            << qPrintable(Raised(call));
+    EXPECT_TRUE(Raised(calls[0]).endsWith(": execute velmora-db upgrade."));
 }
 
 TEST_P(VariantStoreTest, ADamagedRowIsAnErrorNamingTheSet)
@@ -144,7 +135,7 @@ TEST_P(VariantStoreTest, ADamagedRowIsAnErrorNamingTheSet)
     db.Connection().Execute(insert, {"Lista", "[1, 2]"});
     db.Connection().Execute(insert, {"Cortada", "{\"empresa\": \"0"});
     for (const char *name : {"Lista", "Cortada"})
-        EXPECT_EQ(raised([&] { store.find(screen, name, "ana"); }),
+        EXPECT_EQ(Raised([&] { store.find(screen, name, "ana"); }),
                   QStringLiteral("A variante '%1' está corrompida no banco de dados.").arg(name));
 }
 

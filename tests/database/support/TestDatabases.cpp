@@ -173,6 +173,16 @@ QString ScratchDatabase::WriteSettingsFile() const
     return path;
 }
 
+QString Raised(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const Exception &e) {
+        return e.Message();
+    }
+    return QStringLiteral("<nada>");
+}
+
 QList<QStringList> Rows(DBConnection &db, const QString &sql)
 {
     QSqlQuery q(db.Database());

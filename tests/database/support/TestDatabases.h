@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 // The databases the database tests run on. Every database test runs on every engine:
@@ -41,6 +42,9 @@ private:
     ConnectionSettings m_settings;
     std::unique_ptr<DBConnection> m_connection;
 };
+
+// The message of the Exception a call raised, or "<nada>" when it raised none.
+QString Raised(const std::function<void()> &call);
 
 // Runs a statement and gives the rows as texts (null as "<null>"), for comparisons.
 QList<QStringList> Rows(DBConnection &db, const QString &sql);
