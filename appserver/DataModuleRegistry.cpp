@@ -1,6 +1,7 @@
 #include "DataModuleRegistry.h"
 
 #include "ServerModule.h"
+#include "jobs/ReportJobsModule.h"
 
 namespace AppServer {
 
@@ -41,6 +42,7 @@ DataModuleRegistration::DataModuleRegistration(DataModuleFactory factory)
 void registerDataModules(DataModuleRegistry &registry)
 {
     registry.add(std::make_unique<ServerModule>());
+    registry.add(std::make_unique<ReportJobsModule>());
     for (const DataModuleFactory factory : factories())
         registry.add(factory());
 }

@@ -69,6 +69,8 @@ void DataPacket::addRow(std::initializer_list<PacketValue> values)
         first = false;
         if (const auto *text = std::get_if<std::string_view>(&v))
             appendJsonText(m_rows, *text);
+        else if (std::holds_alternative<std::monostate>(v))
+            m_rows += "null";
         else
             appendJsonNumber(m_rows, std::get<double>(v));
     }

@@ -33,7 +33,8 @@ private:
     std::string m_fieldsJson;
 };
 
-using PacketValue = std::variant<std::string_view, double>;
+// A text, a number (a date as TDateTime), or null (std::monostate).
+using PacketValue = std::variant<std::string_view, double, std::monostate>;
 
 // The answer of every data-module method: {"fields":[...],"message":"","rows":[[...]],"status":0}
 // (keys in that order). Failures never travel as packets (they are JSON-RPC errors), so status

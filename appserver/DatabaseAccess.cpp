@@ -148,6 +148,19 @@ QSqlQuery &WorkerConnection::prepared(const QString &sql)
     return *statement;
 }
 
+WorkerConnection::Writing::Writing(WorkerConnection &connection) : m_sqlite(connection.m_sqlite)
+{
+    if (m_sqlite &&
+        sqlite3_exec(m_sqlite, "PRAGMA query_only = OFF", nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw DatabaseFailure(sqlite3_errmsg(m_sqlite));
+}
+
+WorkerConnection::Writing::~Writing()
+{
+    if (m_sqlite && !tuneForReading(m_sqlite))
+        qCWarning(lcServer) << "a conexão SQLite recusou query_only";
+}
+
 WorkerConnection &DatabaseAccess::connectionOfThisThread()
 {
     // Each thread keeps its connection until it ends. A thread either never waits for locks (a
@@ -195,6 +208,23 @@ DataPacket DatabaseAccess::run(const Job &job)
         } catch (const DatabaseFailure &again) {
             throw RpcError(RpcCode::DatabaseFailure, failed, again.what());
         }
+    }
+}
+
+DataPacket DatabaseAccess::runWriting(const Job &job)
+{
+    if (!mayWaitForLocks)
+        throw WouldWait{};
+    WorkerConnection &connection = connectionOfThisThread();
+    QString failure;
+    if (!connection.isOpen() && !connection.reopen(&failure))
+        throw RpcError(RpcCode::DatabaseUnavailable, unavailable, failure.toStdString());
+    try {
+        const WorkerConnection::Writing writing(connection);
+        return job(connection);
+    } catch (const DatabaseFailure &e) {
+        connection.close();
+        throw RpcError(RpcCode::DatabaseFailure, failed, e.what());
     }
 }
 

@@ -77,6 +77,23 @@ public:
     bool waitsForLocks() const { return m_waitsForLocks; }
     void close();
 
+    // The framework's connection under this one, for the stores that go through it (the report
+    // queue). On SQLite it refuses writes unless a Writing is alive.
+    Velmora::DBConnection &database() { return m_connection; }
+
+    // While alive, the connection may write: SQLite's query_only is lifted, and set again after.
+    class Writing
+    {
+    public:
+        explicit Writing(WorkerConnection &connection);
+        ~Writing();
+        Writing(const Writing &) = delete;
+        Writing &operator=(const Writing &) = delete;
+
+    private:
+        sqlite3 *m_sqlite;
+    };
+
 private:
     Velmora::DBConnection m_connection;
     sqlite3 *m_sqlite = nullptr; // the handle under m_connection while it is open on SQLite
@@ -108,6 +125,11 @@ public:
     // after a reconnect, or whatever RpcError the job raises; under NoLockWaits, WouldWait
     // where the statements fail.
     DataPacket run(const Job &job);
+    // Runs a job that writes. Never on a connections' loop: there it raises WouldWait at once,
+    // so the call goes to a worker. Not repeated after a failure, as the write may have been
+    // made: the connection is closed instead, and opened afresh at the next job. A failure the
+    // job does not turn into an RpcError itself is DatabaseFailure's answer.
+    DataPacket runWriting(const Job &job);
 
 private:
     WorkerConnection &connectionOfThisThread();

@@ -227,6 +227,8 @@ void HttpSession::write(HttpReply reply, bool close)
     if (m_phase == Phase::Closed)
         return;
     m_phase = Phase::Writing;
+    if (reply.file)
+        return writeFile(*reply.file, reply.status, close);
     m_response = {};
     m_response.version(11);
     m_response.result(static_cast<unsigned>(reply.status));
@@ -241,10 +243,48 @@ void HttpSession::write(HttpReply reply, bool close)
                       [self = shared_from_this(), close](error_code ec, std::size_t) {
                           if (ec)
                               return self->closeNow();
-                          if (close)
-                              return self->linger();
-                          self->awaitRequest();
+                          self->written(close);
                       });
+}
+
+void HttpSession::written(bool close)
+{
+    if (close)
+        return linger();
+    awaitRequest();
+}
+
+void HttpSession::writeFile(HttpFile &file, int status, bool close)
+{
+    m_fileResponse.emplace();
+    auto &response = *m_fileResponse;
+    response.version(11);
+    response.result(static_cast<unsigned>(status));
+    response.set(http::field::content_type, file.contentType);
+    for (const auto &[name, value] : file.headers)
+        response.set(name, value);
+    response.keep_alive(!close);
+    response.body() = std::move(file.body);
+    response.prepare_payload();
+    m_fileWriter.emplace(response);
+    writeFileChunk(close);
+}
+
+// A large file takes a slow client long to read: the time limit holds for each chunk, so a
+// client is dropped only when it takes nothing for that long.
+void HttpSession::writeFileChunk(bool close)
+{
+    arm(m_limits.requestTimeout);
+    http::async_write_some(m_socket, *m_fileWriter,
+                           [self = shared_from_this(), close](error_code ec, std::size_t) {
+                               if (ec)
+                                   return self->closeNow();
+                               if (!self->m_fileWriter->is_done())
+                                   return self->writeFileChunk(close);
+                               self->m_fileWriter.reset();
+                               self->m_fileResponse.reset();
+                               self->written(close);
+                           });
 }
 
 void HttpSession::linger()

@@ -6,7 +6,9 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/http/file_body.hpp>
 #include <boost/beast/http/parser.hpp>
+#include <boost/beast/http/serializer.hpp>
 #include <boost/beast/http/string_body.hpp>
 
 #include <array>
@@ -15,6 +17,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace AppServer {
 
@@ -35,10 +39,25 @@ struct HttpRequest
     std::string body;
 };
 
+// A file sent as a reply's body, opened by whoever answers: read in chunks as the client takes
+// them, never whole in memory.
+struct HttpFile
+{
+    boost::beast::http::file_body::value_type body;
+    std::string contentType;
+    std::vector<std::pair<std::string, std::string>> headers;
+};
+
 struct HttpReply
 {
+    HttpReply() = default;
+    HttpReply(int status, std::string body) : status(status), body(std::move(body)) {}
+    explicit HttpReply(std::shared_ptr<HttpFile> file) : file(std::move(file)) {}
+
     int status = 200;
     std::string body; // JSON; empty for 204
+    // When set, the reply's body instead of `body`.
+    std::shared_ptr<HttpFile> file;
 };
 
 // Called from any thread, exactly once per request.
@@ -78,6 +97,9 @@ private:
     std::optional<HttpRefusal> headerRefusal() const;
     void dispatch();
     void write(HttpReply reply, bool close);
+    void writeFile(HttpFile &file, int status, bool close);
+    void writeFileChunk(bool close);
+    void written(bool close);
     void linger();
     void drain();
     void closeNow();
@@ -105,6 +127,10 @@ private:
     boost::beast::flat_buffer m_buffer;
     std::optional<Parser> m_parser;
     boost::beast::http::response<boost::beast::http::string_body> m_response;
+    // A file's reply and its writer, which holds the reply: declared after it, so gone before.
+    std::optional<boost::beast::http::response<boost::beast::http::file_body>> m_fileResponse;
+    std::optional<boost::beast::http::response_serializer<boost::beast::http::file_body>>
+        m_fileWriter;
     std::array<char, 4096> m_drainBuffer{};
     std::size_t m_drained = 0;
     std::size_t m_headerSearched = 0; // where the search for the header's end goes on

@@ -22,6 +22,9 @@ constexpr int HeadersTooLarge = -32007;
 constexpr int TooManyConnections = -32008;
 // Sent by the load balancer in front of several servers (deploy/nginx), never by a server.
 constexpr int NoServerAnswered = -32009;
+// A background report the owner has not (unknown, another's), not yet (not ready) or no longer
+// (its file removed), or one past cancelling.
+constexpr int ReportUnavailable = -32010;
 } // namespace RpcCode
 
 // A failure that the client receives as a JSON-RPC error. The message is shown to the user as

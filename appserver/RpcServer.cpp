@@ -7,6 +7,7 @@
 #include "RpcError.h"
 #include "WorkerPool.h"
 #include "data/DatabaseKind.h"
+#include "jobs/ReportDownload.h"
 
 #include <nlohmann/json.hpp>
 
@@ -95,8 +96,27 @@ void readEnvelope(const std::string &body, Envelope &envelope)
     }
 }
 
-// The path's module name as sent, %XX escapes decoded.
-std::string decodedPath(std::string_view text)
+HttpLimits limitsOf(const ServerOptions &options)
+{
+    HttpLimits limits;
+    limits.requestTimeout = std::chrono::milliseconds(options.readTimeoutMs);
+    limits.idleTimeout = std::chrono::seconds(options.idleTimeoutSeconds);
+    limits.maxHeaderBytes = options.maxHeaderBytes;
+    limits.maxHeaders = options.maxHeaders;
+    limits.maxBodyBytes = options.maxBodyBytes;
+    return limits;
+}
+
+bool isLoopback(const boost::asio::ip::address &address)
+{
+    if (address.is_v6() && address.to_v6().is_v4_mapped())
+        return address.to_v6().to_v4().is_loopback();
+    return address.is_loopback();
+}
+
+} // namespace
+
+std::string percentDecoded(std::string_view text)
 {
     std::string decoded;
     decoded.reserve(text.size());
@@ -118,29 +138,10 @@ std::string decodedPath(std::string_view text)
     return decoded;
 }
 
-HttpLimits limitsOf(const ServerOptions &options)
-{
-    HttpLimits limits;
-    limits.requestTimeout = std::chrono::milliseconds(options.readTimeoutMs);
-    limits.idleTimeout = std::chrono::seconds(options.idleTimeoutSeconds);
-    limits.maxHeaderBytes = options.maxHeaderBytes;
-    limits.maxHeaders = options.maxHeaders;
-    limits.maxBodyBytes = options.maxBodyBytes;
-    return limits;
-}
-
-bool isLoopback(const boost::asio::ip::address &address)
-{
-    if (address.is_v6() && address.to_v6().is_v4_mapped())
-        return address.to_v6().to_v4().is_loopback();
-    return address.is_loopback();
-}
-
-} // namespace
-
 RpcServer::RpcServer(const ServerOptions &options, const DataModuleRegistry &modules,
                      DatabaseAccess &database)
-    : m_options(options), m_modules(modules), m_database(database)
+    : m_options(options), m_modules(modules), m_database(database),
+      m_downloads(std::make_unique<ReportDownload>(database, options.settings.archiveDirectory))
 {
     // Remote engines make each call wait on the network: those always go to the workers.
     m_callsOnLoop = m_options.callsOnLoop &&
@@ -196,7 +197,7 @@ void RpcServer::handle(HttpRequest request, std::function<void(HttpReply)> reply
     const std::string_view path = target.substr(0, target.find('?'));
     constexpr std::string_view callPrefix = "/rpc/";
     if (request.method == "POST" && path.starts_with(callPrefix)) {
-        std::string module = decodedPath(path.substr(callPrefix.size()));
+        std::string module = percentDecoded(path.substr(callPrefix.size()));
         if (!module.empty() && module.find('/') == std::string::npos) {
             if (m_callsOnLoop) {
                 try {
@@ -223,10 +224,31 @@ void RpcServer::handle(HttpRequest request, std::function<void(HttpReply)> reply
     }
     if (request.method == "GET" && path == "/rpc")
         return reply(handshake(request.authorization));
+    if (request.method == "GET" && path.starts_with(ReportDownload::prefix))
+        return download(std::move(request), std::move(reply));
     const HttpRefusal refusal = HttpRefusal::unknownPath();
     logRequest(request.method + " " + shown(std::string(path)), 0, refusal.code,
                "HTTP " + std::to_string(refusal.status) + " " + std::to_string(refusal.code));
     reply({refusal.status, refusal.body()});
+}
+
+// A download reads the queue and opens a file: never on a loop.
+void RpcServer::download(HttpRequest request, std::function<void(HttpReply)> reply)
+{
+    if (!authorized(request.authorization)) {
+        const std::string path = request.target.substr(0, request.target.find('?'));
+        logRequest("GET " + shown(path), 0, RpcCode::Unauthorized, "acesso negado");
+        return reply(
+            {401, errorBody(RpcCode::Unauthorized, "Acesso negado: token ausente ou inválido.")});
+    }
+    m_workers->post([this, target = std::move(request.target), reply = std::move(reply)] {
+        try {
+            reply(m_downloads->answer(target));
+        } catch (...) {
+            const HttpRefusal failure = HttpRefusal::internalError();
+            reply({failure.status, failure.body()});
+        }
+    });
 }
 
 HttpReply RpcServer::handshake(const std::string &authorization) const

@@ -5,12 +5,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace AppServer {
 
 class DataModuleRegistry;
 class DatabaseAccess;
 class HttpListener;
+class ReportDownload;
 class WorkerPool;
 struct HttpReply;
 struct HttpRequest;
@@ -18,6 +20,7 @@ struct HttpRequest;
 // JSON-RPC 2.0 over HTTP/1.1:
 //   POST /rpc/<module>  {"jsonrpc":"2.0","id":1,"method":"GetDtIni","params":["01","","02"]}
 //   GET  /rpc           the handshake: {"jsonrpc":"2.0","servers":["Fis01400.rdmDocForne",...]}
+//   GET  /relatorios/<idjob>?dono=<owner>   a background report's file (ReportDownload)
 // Answers carry {"result": <data packet>} or {"error": {"code", "message"}}; every refusal,
 // including those of the HTTP layer (body too large, incomplete request, unknown path), is a
 // JSON-RPC error body. With a token configured every request must carry
@@ -57,15 +60,20 @@ private:
     void handle(HttpRequest request, std::function<void(HttpReply)> reply);
     HttpReply handshake(const std::string &authorization) const;
     bool authorized(const std::string &authorization) const;
+    void download(HttpRequest request, std::function<void(HttpReply)> reply);
 
     ServerOptions m_options;
     const DataModuleRegistry &m_modules;
     DatabaseAccess &m_database;
+    std::unique_ptr<ReportDownload> m_downloads;
     std::string m_expectedAuthorization; // empty: no token configured
     bool m_callsOnLoop = false;
     // The workers go first: their jobs hold connections of the listener's loop.
     std::unique_ptr<HttpListener> m_listener;
     std::unique_ptr<WorkerPool> m_workers;
 };
+
+// The text with its %XX escapes decoded (a '+' stays a '+').
+std::string percentDecoded(std::string_view text);
 
 } // namespace AppServer

@@ -1,23 +1,24 @@
 // velmora-appserver: serves the data modules over JSON-RPC. Once it listens it prints the
 // line "porta: N" on standard output (N is the chosen port when started with --port 0); the
-// log goes to standard error. SIGINT and SIGTERM stop it cleanly. With --jobs-only it serves no
-// calls and works the report queue instead (the line is then "fila de relatórios").
+// log goes to standard error. SIGINT and SIGTERM stop it cleanly. Beside the calls it works the
+// report queue ([Archive] Jobs threads). With --jobs-only it serves no calls and only works the
+// queue (the line is then "fila de relatórios").
 #include "DataModuleRegistry.h"
 #include "DatabaseAccess.h"
 #include "HttpListener.h"
 #include "RequestLog.h"
 #include "RpcServer.h"
 #include "ServerOptions.h"
-#include "jobs/JobWorker.h"
+#include "jobs/QueueWorkers.h"
 
 #include "rtl/Exceptions.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <pthread.h>
 #include <thread>
@@ -28,15 +29,15 @@ namespace {
 
 int workJobsOnly(const ServerOptions &options, const sigset_t &stopSignals)
 {
-    Jobs::JobWorker worker(options.settings);
-    worker.start();
+    Jobs::QueueWorkers workers(options.settings, std::max(1, options.settings.archiveJobs));
+    workers.start();
     std::printf("fila de relatórios\n");
     std::fflush(stdout);
     qCInfo(lcServer).noquote() << QStringLiteral("gerando os relatórios da fila como %1 (%2)")
-                                      .arg(worker.name(), options.settings.dbDriver);
+                                      .arg(workers.name(), options.settings.dbDriver);
     int signal = 0;
     sigwait(&stopSignals, &signal);
-    worker.stop();
+    workers.stop();
     qCInfo(lcServer) << "encerrado";
     return 0;
 }
@@ -53,14 +54,10 @@ int main(int argc, char *argv[])
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     // A report's PDF paints with the system's fonts, which need a graphical application; no
-    // display is ever opened.
-    bool jobsOnly = false;
-    for (int i = 1; i < argc; ++i)
-        jobsOnly = jobsOnly || std::strcmp(argv[i], "--jobs-only") == 0;
-    if (jobsOnly && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    // display is ever opened. Every server may work the queue ([Archive] Jobs).
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    const std::unique_ptr<QCoreApplication> app(jobsOnly ? new QGuiApplication(argc, argv)
-                                                         : new QCoreApplication(argc, argv));
+    const QGuiApplication app(argc, argv);
     qSetMessagePattern(QStringLiteral("%{time yyyy-MM-dd hh:mm:ss.zzz} %{type} %{message}"));
 
     ServerOptions options;
@@ -90,14 +87,18 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "velmora-appserver: %s\n", e.what());
         return e.exitStatus();
     }
+    Jobs::QueueWorkers workers(options.settings, options.settings.archiveJobs);
+    workers.start();
     std::printf("porta: %d\n", port);
     std::fflush(stdout);
     qCInfo(lcServer).noquote() << QStringLiteral(
-                                      "escutando em %1:%2, %3 conexão(ões) ao banco (%4)")
+                                      "escutando em %1:%2, %3 conexão(ões) ao banco (%4), %5 "
+                                      "gerando relatórios da fila")
                                       .arg(QString::fromStdString(options.host))
                                       .arg(port)
                                       .arg(options.workerThreads)
-                                      .arg(options.settings.dbDriver);
+                                      .arg(options.settings.dbDriver)
+                                      .arg(workers.count());
 
     std::thread stopper([&server, stopSignals] {
         int signal = 0;
@@ -110,6 +111,7 @@ int main(int argc, char *argv[])
         pthread_kill(stopper.native_handle(), SIGTERM);
         stopper.join();
     }
+    workers.stop();
     qCInfo(lcServer) << "encerrado";
     return served ? 0 : 1;
 }

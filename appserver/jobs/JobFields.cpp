@@ -83,6 +83,31 @@ std::optional<QVariantMap> paramsFromJson(const QVariant &column)
     return params;
 }
 
+QString offeredFileName(const ReportJob &job)
+{
+    return QStringLiteral("%1-%2.%3").arg(job.reportCode, job.id, job.format);
+}
+
+bool isPlainName(const QString &name)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_][A-Za-z0-9_.-]*$"));
+    return plain.match(name).hasMatch() && !name.contains(QLatin1String(".."));
+}
+
+QString partialFileName(const QString &report, const QString &id, const QString &tag,
+                        const QString &format)
+{
+    return QStringLiteral(".%1-%2.%3.parcial.%4").arg(report, id, tag, format);
+}
+
+bool isPartialFileName(const QString &name)
+{
+    static const QRegularExpression partial(QStringLiteral(
+        "^\\.[A-Za-z0-9_][A-Za-z0-9_.-]*-[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-"
+        "[0-9a-f]{12}\\.[0-9a-f]{8}\\.parcial\\.(pdf|csv|xlsx|html)$"));
+    return partial.match(name).hasMatch();
+}
+
 void checkScreen(const QString &screen)
 {
     if (screen.trimmed().isEmpty() || screen.size() > 8)

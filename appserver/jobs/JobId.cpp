@@ -25,4 +25,19 @@ QString newJobId()
     return QUuid::fromRfc4122(bytes).toString(QUuid::WithoutBraces);
 }
 
+bool isJobId(QStringView text)
+{
+    if (text.size() != 36)
+        return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash ? c != QLatin1Char('-')
+                 : !((c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+                     (c >= QLatin1Char('a') && c <= QLatin1Char('f'))))
+            return false;
+    }
+    return true;
+}
+
 } // namespace AppServer::Jobs

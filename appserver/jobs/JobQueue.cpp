@@ -135,14 +135,14 @@ QString JobQueue::enqueue(ReportJob job)
 }
 
 QList<ReportJob> JobQueue::select(const QString &where, const QVariantList &values,
-                                  const QString &order)
+                                  const QString &order, int maxJobs)
 {
     JobStatement read(connection(), QStringLiteral("ler a fila de relatórios"));
     QSqlQuery &q = read.run(
         QStringLiteral("SELECT %1 FROM RELATJOB WHERE %2%3").arg(selectedColumns(), where, order),
         values);
     QList<ReportJob> out;
-    while (q.next())
+    while ((maxJobs <= 0 || out.size() < maxJobs) && q.next())
         out << jobOfRow(q);
     return out;
 }
@@ -155,11 +155,11 @@ std::optional<ReportJob> JobQueue::find(const QString &id)
     return found.first();
 }
 
-QList<ReportJob> JobQueue::list(const QString &owner)
+QList<ReportJob> JobQueue::list(const QString &owner, int maxJobs)
 {
     checkOwner(owner);
     return select(QStringLiteral("NMUSUARIO = ?"), {owner},
-                  QStringLiteral(" ORDER BY DTSOLICITACAO DESC, IDRELATJOB DESC"));
+                  QStringLiteral(" ORDER BY DTSOLICITACAO DESC, IDRELATJOB DESC"), maxJobs);
 }
 
 int JobQueue::update(const QString &what, const QString &sql, const QVariantList &values)

@@ -71,8 +71,8 @@ public:
     Cancellation cancel(const QString &id, const QString &owner);
     bool cancelAsked(const QString &id);
 
-    // Newest first.
-    QList<ReportJob> list(const QString &owner);
+    // Newest first; at most maxJobs of them (0: all).
+    QList<ReportJob> list(const QString &owner, int maxJobs = 0);
     std::optional<ReportJob> find(const QString &id);
     // Deletes the finished jobs that ended before the moment; gives their archive paths, for
     // the caller to remove the files.
@@ -91,7 +91,7 @@ private:
     QDateTime now() const;
     void insert(const ReportJob &job);
     QList<ReportJob> select(const QString &where, const QVariantList &values,
-                            const QString &order = {});
+                            const QString &order = {}, int maxJobs = 0);
     // Runs an update of a job, again while another connection's write conflicts with it;
     // gives the rows changed.
     int update(const QString &what, const QString &sql, const QVariantList &values);

@@ -1,6 +1,7 @@
 #include "JobWorker.h"
 
 #include "JobQueue.h"
+#include "JobStatement.h"
 #include "ReportJobRunner.h"
 
 #include "data/DBConnection.h"
@@ -20,15 +21,47 @@ namespace {
 // failed it.
 constexpr int idleMs = 1000;
 constexpr int troubleMs = 10000;
+// A database without the queue's tables stays so until someone upgrades it.
+constexpr int noTablesMs = 5 * 60 * 1000;
+
+// The trouble last logged by any worker of the process: the workers of one server share the
+// database, and one line says it for all of them.
+std::mutex troubleLock;
+QString lastTrouble;
+
+// Logs the trouble unless it is the one said last.
+void tell(const QString &what, const QString &trouble)
+{
+    const std::lock_guard lock(troubleLock);
+    if (trouble == lastTrouble)
+        return;
+    lastTrouble = trouble;
+    qCWarning(lcJobs).noquote() << what << trouble;
+}
+
+void troubleOver()
+{
+    const std::lock_guard lock(troubleLock);
+    lastTrouble.clear();
+}
 
 } // namespace
 
+QString JobWorker::processName()
+{
+    return QStringLiteral("%1:%2")
+        .arg(QSysInfo::machineHostName())
+        .arg(QCoreApplication::applicationPid());
+}
+
 JobWorker::JobWorker(const Velmora::Settings &settings, QString name)
-    : m_settings(settings), m_name(name.isEmpty() ? QStringLiteral("%1:%2")
-                                                        .arg(QSysInfo::machineHostName())
-                                                        .arg(QCoreApplication::applicationPid())
-                                                  : std::move(name))
+    : m_settings(settings), m_name(name.isEmpty() ? processName() : std::move(name))
 {}
+
+void JobWorker::addChore(Chore chore)
+{
+    m_chores.push_back(std::move(chore));
+}
 
 JobWorker::~JobWorker()
 {
@@ -41,13 +74,18 @@ void JobWorker::start()
     m_thread = std::thread([this] { work(); });
 }
 
-void JobWorker::stop()
+void JobWorker::askToStop()
 {
     {
         const std::lock_guard lock(m_mutex);
         m_stopping = true;
     }
     m_wake.notify_all();
+}
+
+void JobWorker::stop()
+{
+    askToStop();
     if (m_thread.joinable())
         m_thread.join();
 }
@@ -63,19 +101,34 @@ void JobWorker::work()
     Velmora::DBConnection db(Velmora::ConnectionSettings::fromSettings(m_settings));
     JobQueue queue(&db);
     const ReportJobRunner runner(m_settings);
-    QString lastTrouble;
+    using Clock = std::chrono::steady_clock;
+    std::vector<Clock::time_point> due(m_chores.size(), Clock::now());
+    bool troubled = false;
     while (!m_stopping) {
         std::optional<ReportJob> claimed;
         try {
             claimed = queue.claim(m_name, m_settings.jobLeaseSeconds);
-            lastTrouble.clear();
+            if (troubled)
+                troubleOver();
+            troubled = false;
         } catch (const Exception &e) {
-            // Said once until it changes: a database that is away stays away for a while.
-            if (e.Message() != lastTrouble)
-                qCWarning(lcJobs).noquote() << "fila de relatórios:" << e.Message();
-            lastTrouble = e.Message();
-            pause(troubleMs);
+            // Said once until it changes: a database that is away stays away for a while, and
+            // one without the queue's tables until it is upgraded.
+            tell(QStringLiteral("fila de relatórios:"), e.Message());
+            troubled = true;
+            db.Close();
+            pause(e.Message() == queueTables.missingIn(db) ? noTablesMs : troubleMs);
             continue;
+        }
+        for (std::size_t i = 0; i < m_chores.size() && !m_stopping; ++i) {
+            if (Clock::now() < due[i])
+                continue;
+            due[i] = Clock::now() + m_chores[i].every;
+            try {
+                m_chores[i].run(queue, QDateTime::currentDateTime());
+            } catch (const Exception &e) {
+                qCWarning(lcJobs).noquote() << m_chores[i].name << e.Message();
+            }
         }
         if (!claimed) {
             pause(idleMs);

@@ -1,5 +1,6 @@
 #include "ReportJobRunner.h"
 
+#include "JobFields.h"
 #include "ReportChecks.h"
 
 #include "data/TParams.h"
@@ -18,7 +19,6 @@
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QLoggingCategory>
-#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTimer>
 #include <QUuid>
@@ -38,13 +38,6 @@ using namespace Velmora::Reports;
 constexpr int checkedPercent = 10;
 constexpr int writtenPercent = 95;
 constexpr int pollMs = 250;
-
-// A name that stays one file in its folder: job fields make file names.
-bool isPlainName(const QString &name)
-{
-    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_][A-Za-z0-9_.-]*$"));
-    return plain.match(name).hasMatch() && !name.contains(QLatin1String(".."));
-}
 
 QString folderOr(const QString &folder, const char *fallback)
 {
@@ -227,9 +220,8 @@ bool ReportJobRunner::run(ReportJob &job, const Progress &progress) const
                                 .arg(QDir::toNativeSeparators(folder)));
         // Hidden, and named with the format's extension, which tells the engine what to write;
         // this writer's own, as a server that lost its hold may still be writing the job.
-        partial = QDir(folder).filePath(
-            QStringLiteral(".%1-%2.%3.parcial.%4")
-                .arg(code, job.id, QUuid::createUuid().toString(QUuid::Id128).left(8), format));
+        partial = QDir(folder).filePath(partialFileName(
+            code, job.id, QUuid::createUuid().toString(QUuid::Id128).left(8), format));
 
         ReportRun::Request request;
         request.output = ReportRun::Output::File;

@@ -102,6 +102,9 @@ Settings Settings::load(const QString &path)
     s.reportsDirectory = s.resolve(text(ini, "Reports/Directory", QStringLiteral("layouts")));
     s.archiveDirectory = s.resolve(text(ini, "Archive/Directory", QStringLiteral("archive")));
     s.jobLeaseSeconds = qBound(2, number(ini, "Archive/LeaseSeconds", 30), 3600);
+    s.archiveJobs = qBound(0, number(ini, "Archive/Jobs", s.archiveJobs), 64);
+    s.archiveRetentionDays =
+        qBound(0, number(ini, "Archive/RetentionDays", s.archiveRetentionDays), 36500);
     s.shortDateFormat = text(ini, "Locale/ShortDateFormat", s.shortDateFormat);
     s.language = text(ini, "Locale/Language", s.language);
     s.userName = text(ini, "User/Name");

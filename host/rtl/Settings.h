@@ -48,6 +48,11 @@ struct VELMORA_RTL_EXPORT Settings
     // How long a server holds a report job without renewing it: a server that died leaves its
     // job to another after this many seconds.
     int jobLeaseSeconds = 30;
+    // Threads working the report queue in a server that also answers calls; 0: none.
+    int archiveJobs = 1;
+    // Finished report jobs and their files are kept this many days after they ended; 0: kept
+    // for good.
+    int archiveRetentionDays = 90;
     QString shortDateFormat = QStringLiteral("dd/MM/yyyy");
     QString language = QStringLiteral("pt_BR"); // Qt's dialogs' words and the numbers' comma
     // Who owns what this workstation saves (parameter sets); empty: the system's user.

@@ -32,9 +32,20 @@ static RawAnswer parsed(const QByteArray &data)
     if (data.startsWith("HTTP/1.1 ") && split > 0) {
         answer.status = data.mid(9, 3).toInt();
         answer.rawBody = data.mid(split + 4);
+        answer.headers = data.left(split);
         answer.body = QJsonDocument::fromJson(answer.rawBody).object();
     }
     return answer;
+}
+
+QByteArray RawAnswer::header(const QByteArray &name) const
+{
+    for (const QByteArray &line : headers.split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0 && line.left(colon).trimmed().toLower() == name.toLower())
+            return line.mid(colon + 1).trimmed();
+    }
+    return {};
 }
 
 RawAnswer exchange(int port, const QByteArray &bytes, int timeoutMs)

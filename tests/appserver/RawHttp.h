@@ -13,6 +13,10 @@ struct RawAnswer
     QJsonObject body; // the JSON body, when it is an object
     QByteArray rawBody;
     bool closed = false; // the server closed the connection
+    QByteArray headers;  // the status line and header lines as sent
+
+    // The value of a header (name in any case); empty when absent.
+    QByteArray header(const QByteArray &name) const;
 };
 
 // Sends bytes as they are and reads one answer (the server closes after it: the request
