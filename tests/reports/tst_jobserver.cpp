@@ -20,8 +20,6 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using AppServer::Jobs::JobQueue;
 using AppServer::Jobs::ReportJob;
 
@@ -30,25 +28,26 @@ namespace {
 const QByteArray token = "segredo-dos-testes";
 const QString owner = QStringLiteral("balconista");
 
+// Sorted.
 QStringList filesUnder(const QString &dir)
 {
     QStringList files;
     QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext())
         files << it.next().mid(dir.size() + 1);
+    files.sort();
     return files;
 }
 
-// A field of an answer's first row, by name; null when there is no such row or field.
-QJsonValue field(const QJsonObject &answer, const QString &name, int row = 0)
+// A text of an answer's first row, by field name; empty when there is no such row or field.
+QString field(const QJsonObject &answer, const char *name)
 {
     const QJsonObject packet = answer.value(QLatin1String("result")).toObject();
     const QJsonArray fields = packet.value(QLatin1String("fields")).toArray();
-    const QJsonArray rows = packet.value(QLatin1String("rows")).toArray();
     for (qsizetype i = 0; i < fields.size(); ++i)
-        if (fields[i].toObject().value(QLatin1String("name")).toString() == name)
-            return rows.at(row).toArray().at(i);
-    return QJsonValue::Null;
+        if (fields[i].toObject().value(QLatin1String("name")).toString() == QLatin1String(name))
+            return packet.value(QLatin1String("rows"))[0][i].toString();
+    return {};
 }
 
 QString errorOf(const QJsonObject &answer)
@@ -130,13 +129,14 @@ protected:
             .body;
     }
 
-    QString enqueue(const QString &layout, const QString &version, const QString &format)
+    QString enqueue(const QString &format, const QString &layout = QStringLiteral("FIS014.json"),
+                    const QString &version = {})
     {
-        const QJsonObject answer =
-            call("Enfileirar", {QStringLiteral("FIS01400"), QStringLiteral("FIS014"), layout,
-                                version, owner, format, params});
+        const QJsonObject answer = call(
+            "Enfileirar", {QStringLiteral("FIS01400"), QStringLiteral("FIS014"), layout,
+                           version.isEmpty() ? layoutVersion : version, owner, format, params});
         EXPECT_EQ(errorOf(answer), QString());
-        return field(answer, QStringLiteral("IDJOB")).toString();
+        return field(answer, "IDJOB");
     }
 
     // The job's row once its state is one of `states`; the last row read when time ran out.
@@ -145,10 +145,26 @@ protected:
         QJsonObject answer;
         for (QDeadlineTimer deadline(120000); !deadline.hasExpired(); QThread::msleep(100)) {
             answer = call("Situacao", {id, owner});
-            if (states.contains(field(answer, QStringLiteral("IDSITUACAO")).toString()))
+            if (states.contains(field(answer, "IDSITUACAO")))
                 break;
         }
         return answer;
+    }
+    QString stateOnceIn(const QString &id, const QString &states)
+    {
+        return field(waitFor(id, states), "IDSITUACAO");
+    }
+
+    // A job held as if another server were making it; queued while this one is down, so that
+    // its worker does not take it first.
+    QString heldJob(JobQueue &queue)
+    {
+        ReportJob job =
+            Fis014Job(layouts.file(QStringLiteral("FIS014.json")), QStringLiteral("csv"));
+        job.owner = owner;
+        const QString id = queue.enqueue(job);
+        EXPECT_TRUE(queue.claim(QStringLiteral("outro-servidor"), 3600));
+        return id;
     }
 
     RawAnswer download(const QByteArray &id, const QByteArray &who,
@@ -175,26 +191,23 @@ protected:
 // hash, and served whole with that hash; run again, it is a new job of the same request.
 TEST_P(JobServerTest, MakesTheQueuedReportAndServesItsFile)
 {
-    const QString id = enqueue(QStringLiteral("FIS014.json"), layoutVersion, QStringLiteral("pdf"));
+    const QString id = enqueue(QStringLiteral("pdf"));
     ASSERT_EQ(id.size(), 36);
     const QJsonObject done = waitFor(id, QStringLiteral("PE"));
-    ASSERT_EQ(field(done, QStringLiteral("IDSITUACAO")).toString(), QStringLiteral("P"))
-        << field(done, QStringLiteral("DSERRO")).toString().toStdString();
+    ASSERT_EQ(field(done, "IDSITUACAO"), QStringLiteral("P"))
+        << field(done, "DSERRO").toStdString();
 
     const QJsonObject listed = call("Listar", {owner});
-    EXPECT_EQ(field(listed, QStringLiteral("IDJOB")).toString(), id);
-    EXPECT_GT(field(listed, QStringLiteral("NRPAGINAS")).toString().toInt(), 0);
-    EXPECT_EQ(field(listed, QStringLiteral("NRPERCENTUAL")).toString(), QStringLiteral("100"));
-    EXPECT_EQ(field(listed, QStringLiteral("NMARQUIVO")).toString(),
-              QStringLiteral("FIS014-%1.pdf").arg(id));
-    EXPECT_TRUE(field(listed, QStringLiteral("DTFIM")).isDouble());
-    EXPECT_TRUE(field(listed, QStringLiteral("CDAGENDA")).toString().isEmpty());
-    const QString sha = field(listed, QStringLiteral("DSSHA256")).toString();
+    EXPECT_EQ(field(listed, "IDJOB"), id);
+    EXPECT_GT(field(listed, "NRPAGINAS").toInt(), 0);
+    EXPECT_EQ(field(listed, "NRPERCENTUAL"), QStringLiteral("100"));
+    EXPECT_EQ(field(listed, "NMARQUIVO"), QStringLiteral("FIS014-%1.pdf").arg(id));
+    EXPECT_TRUE(field(listed, "CDAGENDA").isEmpty());
+    const QString sha = field(listed, "DSSHA256");
 
     const RawAnswer file = download(id.toLatin1(), owner.toLatin1());
     ASSERT_EQ(file.status, 200) << file.rawBody.left(300).toStdString();
-    EXPECT_EQ(file.rawBody.size(),
-              field(listed, QStringLiteral("NRBYTES")).toString().toLongLong());
+    EXPECT_EQ(file.rawBody.size(), field(listed, "NRBYTES").toLongLong());
     EXPECT_EQ(sha256(file.rawBody), sha.toLatin1());
     EXPECT_EQ(file.header("X-Velmora-Sha256"), sha.toLatin1());
     EXPECT_EQ(file.header("Content-Type"), QByteArray("application/pdf"));
@@ -203,35 +216,28 @@ TEST_P(JobServerTest, MakesTheQueuedReportAndServesItsFile)
     EXPECT_TRUE(file.rawBody.startsWith("%PDF"));
 
     const QJsonObject again = call("ExecutarNovamente", {id, owner});
-    const QString second = field(again, QStringLiteral("IDJOB")).toString();
+    const QString second = field(again, "IDJOB");
     ASSERT_EQ(second.size(), 36) << errorOf(again).toStdString();
     EXPECT_NE(second, id);
     const QJsonObject twin = call("Situacao", {second, owner});
     for (const char *name : {"CDTELA", "CDRELATORIO", "DSFORMATO", "DSPARAMETROS"})
-        EXPECT_EQ(field(twin, QLatin1String(name)), field(done, QLatin1String(name))) << name;
-    EXPECT_EQ(
-        QJsonDocument::fromJson(field(twin, QStringLiteral("DSPARAMETROS")).toString().toUtf8()),
-        QJsonDocument::fromJson(params.toUtf8()));
+        EXPECT_EQ(field(twin, name), field(done, name)) << name;
+    EXPECT_EQ(QJsonDocument::fromJson(field(twin, "DSPARAMETROS").toUtf8()),
+              QJsonDocument::fromJson(params.toUtf8()));
 }
 
 // Each refusal names what is wrong, in the clerk's words, and nothing of another owner shows.
 TEST_P(JobServerTest, RefusesWhatItCannotTakeOrServe)
 {
-    const QString done =
-        enqueue(QStringLiteral("FIS014.json"), layoutVersion, QStringLiteral("csv"));
-    ASSERT_EQ(field(waitFor(done, QStringLiteral("PE")), QStringLiteral("IDSITUACAO")).toString(),
-              QStringLiteral("P"));
-    // Held by the test as if another server were making it; taken while the server is down,
-    // so that its worker does not take it first.
+    const QString done = enqueue(QStringLiteral("csv"));
+    ASSERT_EQ(stateOnceIn(done, QStringLiteral("PE")), QStringLiteral("P"));
     stopServer();
     JobQueue queue(&db.connection());
-    ReportJob held = Fis014Job(layouts.file(QStringLiteral("FIS014.json")), QStringLiteral("pdf"));
-    held.owner = owner;
-    const QString running = queue.enqueue(held);
-    ASSERT_TRUE(queue.claim(QStringLiteral("outro-servidor"), 3600));
+    const QString running = heldJob(queue);
     ASSERT_TRUE(startServer());
 
-    const auto enqueued = [this](int at, const QString &value) {
+    // Enfileirar's arguments with one of them changed.
+    const auto request = [this](int at, const QString &value) {
         QJsonArray args{QStringLiteral("FIS01400"),
                         QStringLiteral("FIS014"),
                         QStringLiteral("FIS014.json"),
@@ -240,112 +246,80 @@ TEST_P(JobServerTest, RefusesWhatItCannotTakeOrServe)
                         QStringLiteral("pdf"),
                         params};
         args[at] = value;
-        return errorOf(call("Enfileirar", args));
+        return args;
     };
     const QString notJson = QStringLiteral("Os parâmetros do relatório devem ser um objeto JSON: "
                                            "cada valor um texto, uma data como {\"data\": "
                                            "\"AAAA-MM-DD\"} ou null.");
     const QString notFound = QStringLiteral("Relatório não encontrado.");
+    const QString other = QStringLiteral("outro");
+    const QString unknown = QStringLiteral("0190f3a2-0000-7000-8000-000000000000");
     const struct
     {
-        const char *name;
-        std::function<QString()> refusal;
+        const char *method;
+        QJsonArray args;
         QString expected;
     } calls[] = {
-        {"format", [&] { return enqueued(5, QStringLiteral("doc")); },
+        {"Enfileirar", request(5, QStringLiteral("doc")),
          QStringLiteral("O formato 'doc' não existe para relatórios: use pdf, csv, xlsx ou html.")},
-        {"parameters not JSON", [&] { return enqueued(6, QStringLiteral("{\"P\":")); }, notJson},
-        {"parameters a list", [&] { return enqueued(6, QStringLiteral("[1]")); }, notJson},
-        {"parameter a number", [&] { return enqueued(6, QStringLiteral("{\"P\": 1}")); }, notJson},
-        {"no owner", [&] { return enqueued(4, QStringLiteral("  ")); },
+        {"Enfileirar", request(6, QStringLiteral("{\"P\":")), notJson},
+        {"Enfileirar", request(6, QStringLiteral("[1]")), notJson},
+        {"Enfileirar", request(6, QStringLiteral("{\"P\": 1}")), notJson},
+        {"Enfileirar", request(4, QStringLiteral("  ")),
          QStringLiteral("O parâmetro dono deve ter de 1 a 40 caracteres; recebeu 2.")},
-        {"owner too long", [&] { return enqueued(4, QString(41, QLatin1Char('x'))); },
+        {"Enfileirar", request(4, QString(41, QLatin1Char('x'))),
          QStringLiteral("O parâmetro dono deve ter de 1 a 40 caracteres; recebeu 41.")},
-        {"screen too long", [&] { return enqueued(0, QStringLiteral("FIS014000")); },
+        {"Enfileirar", request(0, QStringLiteral("FIS014000")),
          QStringLiteral("O parâmetro tela deve ter de 1 a 8 caracteres; recebeu 9.")},
-        {"layout in another folder", [&] { return enqueued(2, QStringLiteral("../FIS014.json")); },
+        {"Enfileirar", request(2, QStringLiteral("../FIS014.json")),
          QStringLiteral("O leiaute '../FIS014.json' deve ser o nome de um arquivo da pasta de "
                         "leiautes, sem pastas: letras, dígitos, '_', '.' e '-'.")},
-        {"version no hash", [&] { return enqueued(3, QStringLiteral("abc")); },
+        {"Enfileirar", request(3, QStringLiteral("abc")),
          QStringLiteral("A versão do leiaute deve ser o seu SHA-256 em 64 dígitos hexadecimais.")},
-        {"another owner's job",
-         [&] {
-             return errorOf(call("Situacao", {done, QStringLiteral("outro")}));
-         },
-         notFound},
-        {"another owner's cancel",
-         [&] {
-             return errorOf(call("Cancelar", {running, QStringLiteral("outro")}));
-         },
-         notFound},
-        {"another owner's rerun",
-         [&] {
-             return errorOf(call("ExecutarNovamente", {done, QStringLiteral("outro")}));
-         },
-         notFound},
-        {"unknown job",
-         [&] {
-             return errorOf(
-                 call("Situacao", {QStringLiteral("0190f3a2-0000-7000-8000-000000000000"), owner}));
-         },
-         notFound},
-        {"id of no job's shape",
-         [&] {
-             return errorOf(call("Situacao", {QStringLiteral("' OR 1=1 --"), owner}));
-         },
-         notFound},
-        {"cancel of a done job",
-         [&] {
-             return errorOf(call("Cancelar", {done, owner}));
-         },
+        {"Situacao", {done, other}, notFound},
+        {"Cancelar", {running, other}, notFound},
+        {"ExecutarNovamente", {done, other}, notFound},
+        {"Situacao", {unknown, owner}, notFound},
+        {"Situacao", {QStringLiteral("' OR 1=1 --"), owner}, notFound},
+        {"Cancelar",
+         {done, owner},
          QStringLiteral("O relatório já está pronto: não há o que cancelar.")},
     };
     for (const auto &c : calls) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.refusal(), c.expected);
+        SCOPED_TRACE(QJsonDocument(c.args).toJson().toStdString());
+        EXPECT_EQ(errorOf(call(c.method, c.args)), c.expected) << c.method;
     }
-    EXPECT_EQ(call("Listar", {QStringLiteral("outro")})
-                  .value(QLatin1String("result"))
-                  .toObject()
-                  .value(QLatin1String("rows"))
-                  .toArray()
-                  .size(),
-              0);
+    EXPECT_EQ(field(call("Listar", {other}), "IDJOB"), QString());
 
-    const QByteArray doneId = done.toLatin1(), who = owner.toLatin1();
+    QFile::remove(QDir(archive).filePath(queue.find(done)->archivePath));
+    const QByteArray bearer = "Bearer " + token, who = owner.toLatin1();
+    const QString denied = QStringLiteral("Acesso negado: token ausente ou inválido.");
     const struct
     {
-        const char *name;
-        std::function<RawAnswer()> request;
+        QByteArray id, who, authorization;
         int status;
         QString message;
     } downloads[] = {
-        {"no token", [&] { return download(doneId, who, {}); }, 401,
-         QStringLiteral("Acesso negado: token ausente ou inválido.")},
-        {"wrong token", [&] { return download(doneId, who, "Bearer outro"); }, 401,
-         QStringLiteral("Acesso negado: token ausente ou inválido.")},
-        {"no owner", [&] { return download(doneId, ""); }, 400,
+        {done.toLatin1(), who, {}, 401, denied},
+        {done.toLatin1(), who, "Bearer outro", 401, denied},
+        {done.toLatin1(),
+         {},
+         bearer,
+         400,
          QStringLiteral("Informe o dono do relatório: /relatorios/<id>?dono=<usuário>.")},
-        {"another owner", [&] { return download(doneId, "outro"); }, 404, notFound},
-        {"unknown id", [&] { return download("0190f3a2-0000-7000-8000-000000000000", who); }, 404,
-         notFound},
-        {"climbing id", [&] { return download("..%2F..%2F..%2Fetc%2Fpasswd", who); }, 404,
-         notFound},
-        {"climbing path", [&] { return download("../../velmora.ini", who); }, 404, notFound},
-        {"not ready", [&] { return download(running.toLatin1(), who); }, 409,
+        {done.toLatin1(), "outro", bearer, 404, notFound},
+        {unknown.toLatin1(), who, bearer, 404, notFound},
+        {"..%2F..%2F..%2Fetc%2Fpasswd", who, bearer, 404, notFound},
+        {"../../velmora.ini", who, bearer, 404, notFound},
+        {running.toLatin1(), who, bearer, 409,
          QStringLiteral("O relatório ainda não está pronto.")},
-        {"file removed",
-         [&] {
-             QFile::remove(QDir(archive).filePath(queue.find(done)->archivePath));
-             return download(doneId, who);
-         },
-         410,
+        {done.toLatin1(), who, bearer, 410,
          QStringLiteral("O relatório não está mais no arquivo do servidor (foi removido); gere-o "
                         "de novo.")},
     };
     for (const auto &d : downloads) {
-        SCOPED_TRACE(d.name);
-        const RawAnswer answer = d.request();
+        SCOPED_TRACE(d.id.toStdString() + " " + d.who.toStdString());
+        const RawAnswer answer = download(d.id, d.who, d.authorization);
         EXPECT_EQ(answer.status, d.status);
         EXPECT_EQ(errorOf(answer.body), d.message);
         EXPECT_TRUE(answer.header("X-Velmora-Sha256").isEmpty());
@@ -364,22 +338,16 @@ TEST_P(JobServerTest, CancelOfARunningJobLeavesNoFile)
     slow.replace("  FROM DOCENTRADA D, ", "  FROM " + copies + "DOCENTRADA D, ");
     slow.replace(" ORDER BY D.NRINSJURFORN, D.DTENTRADA, D.NRDOCUMENTO, D.CDSERIE, D.CDFILIAL", "");
     layouts.write(QStringLiteral("FIS014LENTO.json"), slow);
-    const QString id = enqueue(QStringLiteral("FIS014LENTO.json"),
-                               QString::fromLatin1(sha256(slow)), QStringLiteral("pdf"));
-    ASSERT_EQ(field(waitFor(id, QStringLiteral("GPE")), QStringLiteral("IDSITUACAO")).toString(),
-              QStringLiteral("G"));
-    const QString behind =
-        enqueue(QStringLiteral("FIS014.json"), layoutVersion, QStringLiteral("csv"));
-    EXPECT_EQ(field(call("Cancelar", {behind, owner}), QStringLiteral("IDSITUACAO")).toString(),
-              QStringLiteral("C"));
+    const QString id = enqueue(QStringLiteral("pdf"), QStringLiteral("FIS014LENTO.json"),
+                               QString::fromLatin1(sha256(slow)));
+    ASSERT_EQ(stateOnceIn(id, QStringLiteral("GPE")), QStringLiteral("G"));
+    const QString behind = enqueue(QStringLiteral("csv"));
+    EXPECT_EQ(field(call("Cancelar", {behind, owner}), "IDSITUACAO"), QStringLiteral("C"));
 
     const QJsonObject asked = call("Cancelar", {id, owner});
-    EXPECT_EQ(field(asked, QStringLiteral("IDSITUACAO")).toString(), QStringLiteral("G"))
-        << errorOf(asked).toStdString();
-    EXPECT_EQ(field(waitFor(id, QStringLiteral("PEC")), QStringLiteral("IDSITUACAO")).toString(),
-              QStringLiteral("C"));
-    EXPECT_EQ(field(call("Situacao", {behind, owner}), QStringLiteral("IDSITUACAO")).toString(),
-              QStringLiteral("C"));
+    EXPECT_EQ(field(asked, "IDSITUACAO"), QStringLiteral("G")) << errorOf(asked).toStdString();
+    EXPECT_EQ(stateOnceIn(id, QStringLiteral("PEC")), QStringLiteral("C"));
+    EXPECT_EQ(field(call("Situacao", {behind, owner}), "IDSITUACAO"), QStringLiteral("C"));
     EXPECT_EQ(filesUnder(archive), QStringList());
     EXPECT_EQ(download(id.toLatin1(), owner.toLatin1()).status, 409);
 }
@@ -389,20 +357,13 @@ TEST_P(JobServerTest, CancelOfARunningJobLeavesNoFile)
 // and nothing outside the archive, whatever a row names.
 TEST_P(JobServerTest, RetentionRemovesOldJobsAndStalePartials)
 {
-    const QString old =
-        enqueue(QStringLiteral("FIS014.json"), layoutVersion, QStringLiteral("csv"));
-    const QString recent =
-        enqueue(QStringLiteral("FIS014.json"), layoutVersion, QStringLiteral("csv"));
-    ASSERT_EQ(field(waitFor(recent, QStringLiteral("PE")), QStringLiteral("IDSITUACAO")).toString(),
-              QStringLiteral("P"));
+    const QString old = enqueue(QStringLiteral("csv"));
+    const QString recent = enqueue(QStringLiteral("csv"));
+    ASSERT_EQ(stateOnceIn(recent, QStringLiteral("PE")), QStringLiteral("P"));
     stopServer();
 
     JobQueue queue(&db.connection());
-    ReportJob forged =
-        Fis014Job(layouts.file(QStringLiteral("FIS014.json")), QStringLiteral("csv"));
-    forged.owner = owner;
-    const QString outside = queue.enqueue(forged);
-    ASSERT_TRUE(queue.claim(QStringLiteral("outro-servidor"), 60));
+    const QString outside = heldJob(queue);
     ASSERT_TRUE(
         queue.complete(outside, QStringLiteral("outro-servidor"),
                        {QStringLiteral("../velmora.ini"), QString(64, QLatin1Char('0')), 1, 0, 0}));
@@ -411,45 +372,48 @@ TEST_P(JobServerTest, RetentionRemovesOldJobsAndStalePartials)
         AppServer::Jobs::JobStatement(db.connection(), QStringLiteral("envelhecer o relatório"))
             .run(QStringLiteral("UPDATE RELATJOB SET DTFIM = ? WHERE IDRELATJOB = ?"),
                  {longAgo, id});
-    const QString oldFile = queue.find(old)->archivePath;
-    const QString recentFile = queue.find(recent)->archivePath;
 
-    const auto leave = [this](const QString &name, int daysOld) {
-        QDir(archive).mkpath(QFileInfo(name).path());
-        QFile file(QDir(archive).filePath(name));
+    const struct
+    {
+        QString name;
+        int daysOld;
+        bool kept;
+    } partials[] = {
+        {QStringLiteral(
+             "2020/01/.FIS014-0190f3a2-0000-7000-8000-000000000000.0123abcd.parcial.pdf"),
+         2, false},
+        {QStringLiteral(
+             "2020/01/.FIS014-0190f3a2-0000-7000-8000-000000000001.89abcdef.parcial.csv"),
+         0, true},
+        {QStringLiteral("2020/01/.FIS014-job-17.0123abcd.parcial.pdf"), 2, true},
+        {QStringLiteral(
+             "2020/01/.FIS014-0190f3a2-0000-7000-8000-000000000002.0123abcd.parcial.doc"),
+         2, true},
+        {QStringLiteral("notas.parcial.pdf"), 2, true},
+    };
+    QStringList expected{queue.find(recent)->archivePath};
+    for (const auto &p : partials) {
+        QDir(archive).mkpath(QFileInfo(p.name).path());
+        QFile file(QDir(archive).filePath(p.name));
         file.open(QIODevice::WriteOnly);
         file.write("parte");
         file.flush(); // else the write at close would make it new again
-        file.setFileTime(QDateTime::currentDateTime().addDays(-daysOld),
+        file.setFileTime(QDateTime::currentDateTime().addDays(-p.daysOld),
                          QFileDevice::FileModificationTime);
-    };
-    const QString stale =
-        QStringLiteral("2020/01/.FIS014-0190f3a2-0000-7000-8000-000000000000.0123abcd.parcial.pdf");
-    const QStringList kept = {
-        QStringLiteral("2020/01/.FIS014-0190f3a2-0000-7000-8000-000000000001.89abcdef.parcial.csv"),
-        QStringLiteral("2020/01/.FIS014-job-17.0123abcd.parcial.pdf"),
-        QStringLiteral("2020/01/.FIS014-0190f3a2-0000-7000-8000-000000000002.0123abcd.parcial.doc"),
-        QStringLiteral("notas.parcial.pdf")};
-    leave(stale, 2);
-    leave(kept[0], 0);
-    for (const QString &name : kept.mid(1))
-        leave(name, 2);
+        if (p.kept)
+            expected << p.name;
+    }
+    expected.sort();
 
     ASSERT_TRUE(startServer());
     for (QDeadlineTimer deadline(60000);
-         !deadline.hasExpired() &&
-         (queue.find(old) || QFile::exists(QDir(archive).filePath(stale)));
+         !deadline.hasExpired() && (queue.find(old) || filesUnder(archive) != expected);
          QThread::msleep(100)) {
     }
     EXPECT_FALSE(queue.find(old));
     EXPECT_FALSE(queue.find(outside));
     EXPECT_TRUE(queue.find(recent));
-    QStringList expected = kept;
-    expected << recentFile;
-    expected.sort();
-    QStringList files = filesUnder(archive);
-    files.sort();
-    EXPECT_EQ(files, expected) << oldFile.toStdString();
+    EXPECT_EQ(filesUnder(archive), expected);
     EXPECT_TRUE(QFile::exists(folder.filePath(QStringLiteral("velmora.ini"))));
 }
 
