@@ -19,17 +19,22 @@ QueueWorkers::QueueWorkers(const Velmora::Settings &settings, int count)
     if (m_workers.empty())
         return;
     const ArchiveRetention retention(settings.archiveDirectory, settings.archiveRetentionDays);
-    m_workers.front()->addChore(
-        {QStringLiteral("retenção do arquivo de relatórios:"), std::chrono::hours(1),
-         [retention](JobQueue &queue, const QDateTime &now) {
-             const ArchiveRetention::Outcome outcome = retention.run(queue, now);
-             if (outcome.files > 0 || outcome.partials > 0)
-                 qCInfo(lcJobs).noquote()
-                     << QStringLiteral("retenção: %1 relatório(s) antigo(s) e %2 arquivo(s) "
-                                       "parcial(is) removido(s) do arquivo")
-                            .arg(outcome.files)
-                            .arg(outcome.partials);
-         }});
+    addChore({QStringLiteral("retenção do arquivo de relatórios:"), std::chrono::hours(1),
+              [retention](JobQueue &queue, const QDateTime &now) {
+                  const ArchiveRetention::Outcome outcome = retention.run(queue, now);
+                  if (outcome.files > 0 || outcome.partials > 0)
+                      qCInfo(lcJobs).noquote()
+                          << QStringLiteral("retenção: %1 relatório(s) antigo(s) e %2 arquivo(s) "
+                                            "parcial(is) removido(s) do arquivo")
+                                 .arg(outcome.files)
+                                 .arg(outcome.partials);
+              }});
+}
+
+void QueueWorkers::addChore(JobWorker::Chore chore)
+{
+    if (!m_workers.empty())
+        m_workers.front()->addChore(std::move(chore));
 }
 
 QueueWorkers::~QueueWorkers()

@@ -19,6 +19,8 @@ public:
     QueueWorkers(const QueueWorkers &) = delete;
     QueueWorkers &operator=(const QueueWorkers &) = delete;
 
+    // A chore of the first worker (see JobWorker::Chore); before start().
+    void addChore(JobWorker::Chore chore);
     void start();
     void stop();
     int count() const { return static_cast<int>(m_workers.size()); }
