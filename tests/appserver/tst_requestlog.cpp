@@ -6,6 +6,7 @@
 #include "ServerProcess.h"
 
 #include <QDeadlineTimer>
+#include <QSettings>
 
 #include <gtest/gtest.h>
 
@@ -115,6 +116,30 @@ TEST(RequestLog, TheServersLogShowsAForgedNameOnOneLine)
     ASSERT_EQ(moduleLines.size(), 1) << moduleLines.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(moduleLines.first().contains(QStringLiteral(R"(Modulo\xff\nforjado.GetDtIni )")))
         << moduleLines.first().toStdString();
+}
+
+// A database without the report queue's tables: the server's three queue workers find it so,
+// and the log says once what to do; a call to the queue is told the same in the clerk's words.
+TEST(RequestLog, AQueueWithoutItsTablesIsToldOnce)
+{
+    MapFixture fixture;
+    if (!fixture.isSqlite())
+        GTEST_SKIP() << "the database of VELMORA_APPSERVER_TEST_CONFIG may hold the queue";
+    QString error;
+    ASSERT_TRUE(fixture.createMaps(standardMaps(), &error)) << error.toStdString();
+    const QString settings = fixture.writeSettings("semfila");
+    QSettings(settings, QSettings::IniFormat).setValue(QStringLiteral("Archive/Jobs"), 3);
+    ServerProcess server;
+    ASSERT_TRUE(server.start(settings)) << server.errorOutput().toStdString();
+    QStringList output = errorLinesUntil(server, QStringLiteral("velmora-db upgrade"));
+    const RawAnswer answer =
+        post(server.port(), "Velmora.Relatorios", rpcBody("Listar", "[\"ana\"]"));
+    EXPECT_EQ(answer.body.value("error").toObject().value("message").toString(),
+              QStringLiteral("A fila de relatórios ainda não existe no banco de dados deste "
+                             "servidor: o administrador deve executar velmora-db upgrade."));
+    output += errorLinesUntil(server, QStringLiteral("Velmora.Relatorios.Listar"));
+    EXPECT_EQ(linesWith(output, QStringLiteral("fila de relatórios: As tabelas")).size(), 1)
+        << output.join(QLatin1Char('\n')).toStdString();
 }
 
 } // namespace
