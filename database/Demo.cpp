@@ -118,8 +118,8 @@ DemoResult GenerateDemo(DBConnection &db, const DemoOptions &o,
         say(QStringLiteral("Esquema criado."));
     } else {
         // An empty database of an older version would otherwise stop at the table it lacks.
-        for (const QString &table : UpgradeSchema(db))
-            say(QStringLiteral("Tabela %1 criada.").arg(table));
+        for (const QString &line : UpgradeSchema(db).lines())
+            say(line);
     }
     requireEmpty(db);
 

@@ -6,6 +6,9 @@
 #include "rtl/Exceptions.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
 
 namespace Velmora::Db {
 
@@ -117,12 +120,28 @@ QVector<TableDef> define()
                    {"IX_RELATJOB_USUARIO", {"NMUSUARIO"}}}};
     // IDFREQUENCIA: "M" todo mês no dia NRDIA (o último dia do mês quando ele é mais curto),
     // "S" toda semana no dia NRDIA (1 segunda … 7 domingo), "D" todo dia; HRHORARIO "hh:mm"
-    // no relógio local. DTULTIMA é a última ocorrência já posta na fila.
+    // no relógio local. DTULTIMA é a última ocorrência já posta na fila. O modelo do job de
+    // cada ocorrência: relatório, leiaute e versão, parâmetros (a forma de RELATJOB) e o
+    // período relativo (NMPERIODO, a chave de RelativePeriod) escrito nos parâmetros de data
+    // NMPARAMINICIO e NMPARAMFIM.
     t << TableDef{"RELATAGENDA",
-                  {text("IDRELATAGENDA", 36, true), text("CDTELA", 8, true),
-                   text("NMUSUARIO", 40, true), text("NMVARIANTE", 40, true),
-                   text("IDFORMATO", 4, true), text("IDFREQUENCIA", 1, true), count("NRDIA"),
-                   text("HRHORARIO", 5, true), timestamp("DTCRIACAO"), timestamp("DTULTIMA")},
+                  {text("IDRELATAGENDA", 36, true),
+                   text("CDTELA", 8, true),
+                   text("NMUSUARIO", 40, true),
+                   text("NMVARIANTE", 40, true),
+                   text("IDFORMATO", 4, true),
+                   text("IDFREQUENCIA", 1, true),
+                   count("NRDIA"),
+                   text("HRHORARIO", 5, true),
+                   timestamp("DTCRIACAO"),
+                   timestamp("DTULTIMA"),
+                   text("CDRELATORIO", 20),
+                   text("NMLAYOUT", 120),
+                   text("DSVERSAOLAYOUT", 64),
+                   {QStringLiteral("DSPARAMETROS"), ColumnType::LongText},
+                   text("NMPERIODO", 30),
+                   text("NMPARAMINICIO", 60),
+                   text("NMPARAMFIM", 60)},
                   {"IDRELATAGENDA"},
                   {},
                   {}};
@@ -151,26 +170,29 @@ QString typeDdl(const ColumnDef &c, Engine engine)
     return {};
 }
 
+QString columnDdl(const ColumnDef &c, Engine engine)
+{
+    QString line = QStringLiteral("%1 %2").arg(c.name, typeDdl(c, engine));
+    if (c.notNull)
+        line += QStringLiteral(" NOT NULL");
+    // SQLite takes any text in a DATE column: only a real "YYYY-MM-DD" may stay there
+    // (a day the month lacks comes back from julianday() as another date); likewise a
+    // timestamp, to the second.
+    if (engine == Engine::SQLite && c.type == ColumnType::Date)
+        line += QStringLiteral(" CHECK (%1 IS NULL OR %1 IS strftime('%Y-%m-%d', julianday(%1)))")
+                    .arg(c.name);
+    if (engine == Engine::SQLite && c.type == ColumnType::Timestamp)
+        line += QStringLiteral(" CHECK (%1 IS NULL OR %1 IS strftime('%Y-%m-%d %H:%M:%S', "
+                               "julianday(%1)))")
+                    .arg(c.name);
+    return line;
+}
+
 QString tableDdl(const TableDef &t, Engine engine)
 {
     QStringList parts;
-    for (const ColumnDef &c : t.columns) {
-        QString line = QStringLiteral("  %1 %2").arg(c.name, typeDdl(c, engine));
-        if (c.notNull)
-            line += QStringLiteral(" NOT NULL");
-        // SQLite takes any text in a DATE column: only a real "YYYY-MM-DD" may stay there
-        // (a day the month lacks comes back from julianday() as another date); likewise a
-        // timestamp, to the second.
-        if (engine == Engine::SQLite && c.type == ColumnType::Date)
-            line +=
-                QStringLiteral(" CHECK (%1 IS NULL OR %1 IS strftime('%Y-%m-%d', julianday(%1)))")
-                    .arg(c.name);
-        if (engine == Engine::SQLite && c.type == ColumnType::Timestamp)
-            line += QStringLiteral(" CHECK (%1 IS NULL OR %1 IS strftime('%Y-%m-%d %H:%M:%S', "
-                                   "julianday(%1)))")
-                        .arg(c.name);
-        parts << line;
-    }
+    for (const ColumnDef &c : t.columns)
+        parts << QStringLiteral("  ") + columnDdl(c, engine);
     parts << QStringLiteral("  CONSTRAINT PK_%1 PRIMARY KEY (%2)").arg(t.name, t.key.join(", "));
     for (const ReferenceDef &r : t.references)
         parts << QStringLiteral("  CONSTRAINT %1 FOREIGN KEY (%2) REFERENCES %3 (%4)")
@@ -193,6 +215,21 @@ QStringList indexDdl(const TableDef &t, Engine engine)
 bool contains(const QStringList &names, const QString &name)
 {
     return names.contains(name, Qt::CaseInsensitive);
+}
+
+// Read from an empty answer rather than the driver's catalogue, whose case rules differ by engine.
+QStringList columnsOf(DBConnection &db, const QString &table)
+{
+    QSqlQuery q(db.Database());
+    if (!q.exec(QStringLiteral("SELECT * FROM %1 WHERE 1 = 0").arg(table)))
+        throw EDatabaseError(QStringLiteral("As colunas da tabela %1 não puderam ser lidas no "
+                                            "banco de dados %2: %3")
+                                 .arg(table, db.Settings().describe(), q.lastError().text()));
+    const QSqlRecord record = q.record();
+    QStringList names;
+    for (int i = 0; i < record.count(); ++i)
+        names << record.fieldName(i);
+    return names;
 }
 
 // Firebird commits each definition by itself; the others run the statements as a whole.
@@ -275,23 +312,50 @@ void CreateSchema(DBConnection &db)
     runDefinitions(db, CreateStatements(db.engine()));
 }
 
-QStringList UpgradeSchema(DBConnection &db)
+QStringList SchemaUpgrade::lines() const
+{
+    QStringList out;
+    for (const QString &table : tables)
+        out << QStringLiteral("Tabela %1 criada.").arg(table);
+    for (const QString &column : columns)
+        out << QStringLiteral("Coluna %1 criada.").arg(column);
+    return out;
+}
+
+SchemaUpgrade UpgradeSchema(DBConnection &db)
 {
     if (!SchemaExists(db))
         throw EDatabaseError(QStringLiteral("O banco de dados %1 não tem o esquema: use "
                                             "velmora-db create.")
                                  .arg(db.Settings().describe()));
     const QStringList existing = db.Database().tables(QSql::Tables);
-    QStringList added, statements;
+    SchemaUpgrade done;
+    QStringList statements;
     for (const TableDef &t : Tables()) {
-        if (contains(existing, t.name))
+        if (!contains(existing, t.name)) {
+            done.tables << t.name;
+            statements << tableDdl(t, db.engine()) << indexDdl(t, db.engine());
             continue;
-        added << t.name;
-        statements << tableDdl(t, db.engine()) << indexDdl(t, db.engine());
+        }
+        const QStringList present = columnsOf(db, t.name);
+        for (const ColumnDef &c : t.columns) {
+            if (contains(present, c.name))
+                continue;
+            // The rows already there would have no value for it.
+            if (c.notNull)
+                throw EDatabaseError(
+                    QStringLiteral("A coluna %1.%2 é obrigatória e falta no banco de dados %3: "
+                                   "ela não pode ser acrescentada a uma tabela que já tem linhas; "
+                                   "o esquema não foi atualizado.")
+                        .arg(t.name, c.name, db.Settings().describe()));
+            done.columns << t.name + QLatin1Char('.') + c.name;
+            statements
+                << QStringLiteral("ALTER TABLE %1 ADD %2").arg(t.name, columnDdl(c, db.engine()));
+        }
     }
     if (!statements.isEmpty())
         runDefinitions(db, statements);
-    return added;
+    return done;
 }
 
 } // namespace Velmora::Db

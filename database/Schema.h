@@ -66,9 +66,19 @@ QStringList CreateStatements(Engine engine);
 bool SchemaExists(DBConnection &db);
 // Creates the schema; raises EDatabaseError when a table already exists or a statement fails.
 void CreateSchema(DBConnection &db);
-// Creates the tables of Tables() that the database lacks, with their indexes, and gives their
-// names (none when it is up to date). Tables that exist are left as they are, data and all.
-// Raises EDatabaseError when the database has no schema at all or a statement fails.
-QStringList UpgradeSchema(DBConnection &db);
+// What an upgrade added: tables, and columns ("TABLE.COLUMN") of tables that were there.
+struct SchemaUpgrade
+{
+    QStringList tables, columns;
+    bool isEmpty() const { return tables.isEmpty() && columns.isEmpty(); }
+    // "Tabela X criada.", "Coluna X.Y criada.", as the tools tell the user.
+    QStringList lines() const;
+};
+
+// Creates the tables of Tables() that the database lacks, with their indexes, and adds the
+// columns that the tables it has lack (nullable ones: rows already there have no value for
+// them). Rows are kept. Raises EDatabaseError when the database has no schema at all, a
+// missing column may not be null, or a statement fails.
+SchemaUpgrade UpgradeSchema(DBConnection &db);
 
 } // namespace Velmora::Db

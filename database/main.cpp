@@ -33,8 +33,8 @@ const char usage[] =
     "\n"
     "Comandos:\n"
     "  create                  cria o banco de dados (se preciso) e o esquema\n"
-    "  upgrade                 cria as tabelas que faltam num banco já criado, sem tocar nos\n"
-    "                          dados das outras\n"
+    "  upgrade                 cria as tabelas e colunas que faltam num banco já criado, sem\n"
+    "                          tocar nos dados\n"
     "  load ARQUIVO.json       carrega uma carga de dados numa única transação\n"
     "  demo [opções]           gera dados de demonstração num banco vazio\n"
     "     --documents N        documentos de entrada (padrão 1000)\n"
@@ -124,9 +124,9 @@ int run(const QStringList &all)
         if (args.size() != 1)
             throw Exception(QStringLiteral("O comando upgrade não tem argumentos."));
         Velmora::DBConnection db(connection);
-        const QStringList added = Velmora::Db::UpgradeSchema(db);
-        for (const QString &table : added)
-            out() << QStringLiteral("Tabela %1 criada.\n").arg(table);
+        const Velmora::Db::SchemaUpgrade added = Velmora::Db::UpgradeSchema(db);
+        for (const QString &line : added.lines())
+            out() << line << QLatin1Char('\n');
         if (added.isEmpty())
             out() << QStringLiteral("O esquema já está atualizado.\n");
     } else if (command == QLatin1String("load")) {

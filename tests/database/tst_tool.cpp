@@ -120,6 +120,43 @@ TEST_P(ToolTest, UpgradeAddsTheMissingTableAndKeepsEveryRow)
     EXPECT_EQ(r.out, QStringLiteral("O esquema já está atualizado.\n"));
 }
 
+// A database upgraded before the schedules kept their report: RELATAGENDA as it was then, with
+// a schedule in it.
+TEST_P(ToolTest, UpgradeAddsTheColumnsAnOlderTableLacks)
+{
+    ScratchDatabase db(GetParam());
+    Velmora::DBConnection &c = db.Connection();
+    c.Execute(QStringLiteral("DROP TABLE RELATAGENDA"));
+    c.Execute(QStringLiteral(
+        "CREATE TABLE RELATAGENDA (IDRELATAGENDA VARCHAR(36) NOT NULL PRIMARY KEY, CDTELA "
+        "VARCHAR(8) NOT NULL, NMUSUARIO VARCHAR(40) NOT NULL, NMVARIANTE VARCHAR(40) NOT NULL, "
+        "IDFORMATO VARCHAR(4) NOT NULL, IDFREQUENCIA VARCHAR(1) NOT NULL, NRDIA INTEGER, "
+        "HRHORARIO VARCHAR(5) NOT NULL, DTCRIACAO TIMESTAMP, DTULTIMA TIMESTAMP)"));
+    c.Execute(QStringLiteral("INSERT INTO RELATAGENDA VALUES ('a1', 'FIS01400', 'ana', 'Mensal', "
+                             "'pdf', 'M', 5, '08:00', '2026-03-01 10:00:00', NULL)"));
+    c.Close();
+    const QStringList upgrade{QStringLiteral("--config"), db.WriteSettingsFile(),
+                              QStringLiteral("upgrade")};
+
+    ToolRun r = tool(upgrade);
+    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
+    QString expected;
+    for (const char *column : {"CDRELATORIO", "NMLAYOUT", "DSVERSAOLAYOUT", "DSPARAMETROS",
+                               "NMPERIODO", "NMPARAMINICIO", "NMPARAMFIM"})
+        expected += QStringLiteral("Coluna RELATAGENDA.%1 criada.\n").arg(QLatin1String(column));
+    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(Rows(c, QStringLiteral("SELECT IDRELATAGENDA, NMVARIANTE, NRDIA, CDRELATORIO, "
+                                     "NMPERIODO, NMPARAMFIM FROM RELATAGENDA")),
+              (QList<QStringList>{{"a1", "Mensal", "5.0000", "<null>", "<null>", "<null>"}}));
+    c.Execute(QStringLiteral("UPDATE RELATAGENDA SET NMPERIODO = 'mes_anterior', DSPARAMETROS = "
+                             "'{}' WHERE IDRELATAGENDA = 'a1'"));
+    c.Close();
+
+    r = tool(upgrade);
+    EXPECT_EQ(r.code, 0) << qPrintable(r.err);
+    EXPECT_EQ(r.out, QStringLiteral("O esquema já está atualizado.\n"));
+}
+
 TEST_P(ToolTest, DemoOnAnOlderEmptyDatabaseAddsTheTableItLacks)
 {
     ScratchDatabase db(GetParam());
