@@ -79,8 +79,10 @@ public:
     QStringList purge(const QDateTime &before);
 
     QString addSchedule(Schedule schedule);
-    void removeSchedule(const QString &id);
-    QList<Schedule> listSchedules();
+    // Raises Exception when there is no such schedule (of that owner, when one is given).
+    void removeSchedule(const QString &id, const QString &owner = {});
+    // Of every owner when none is given.
+    QList<Schedule> listSchedules(const QString &owner = {});
     // Queues, for each schedule, its latest occurrence at or before now when it is newer than
     // the last one queued: occurrences missed while no server ran give one job. Another server
     // queuing the same occurrence first is no failure. Gives how many jobs this call added.

@@ -18,34 +18,50 @@ QString JobQueue::addSchedule(Schedule schedule)
     checkSchedule(schedule);
     schedule.id = newJobId();
     schedule.created = now();
+    const QString params = paramsToJson(schedule.params);
+    const auto orNull = [](const QString &text) {
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    };
     JobStatement(connection(), QStringLiteral("gravar a agenda de %1").arg(schedule.screen))
         .run(QStringLiteral("INSERT INTO RELATAGENDA (IDRELATAGENDA, CDTELA, NMUSUARIO, "
-                            "NMVARIANTE, IDFORMATO, IDFREQUENCIA, NRDIA, HRHORARIO, DTCRIACAO) "
-                            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                            "NMVARIANTE, IDFORMATO, IDFREQUENCIA, NRDIA, HRHORARIO, DTCRIACAO, "
+                            "CDRELATORIO, NMLAYOUT, DSVERSAOLAYOUT, DSPARAMETROS, NMPERIODO, "
+                            "NMPARAMINICIO, NMPARAMFIM) "
+                            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
              {schedule.id, schedule.screen, schedule.owner, schedule.variant, schedule.format,
               frequencyLetter(schedule.frequency),
               schedule.frequency == Schedule::Frequency::Daily ? 0 : schedule.day,
-              schedule.time.toString(QStringLiteral("HH:mm")), schedule.created});
+              schedule.time.toString(QStringLiteral("HH:mm")), schedule.created,
+              orNull(schedule.reportCode), orNull(schedule.layoutFile),
+              orNull(schedule.layoutVersion), params, orNull(schedule.period),
+              orNull(schedule.startParam), orNull(schedule.endParam)});
     return schedule.id;
 }
 
-void JobQueue::removeSchedule(const QString &id)
+void JobQueue::removeSchedule(const QString &id, const QString &owner)
 {
     JobStatement del(connection(), QStringLiteral("excluir a agenda %1").arg(id));
-    del.run(QStringLiteral("DELETE FROM RELATAGENDA WHERE IDRELATAGENDA = ?"), {id});
+    if (owner.isEmpty())
+        del.run(QStringLiteral("DELETE FROM RELATAGENDA WHERE IDRELATAGENDA = ?"), {id});
+    else
+        del.run(QStringLiteral("DELETE FROM RELATAGENDA WHERE IDRELATAGENDA = ? AND NMUSUARIO = ?"),
+                {id, owner});
     if (del.affected() == 0)
         throw Exception(QStringLiteral("A agenda %1 não existe: nada foi excluído.").arg(id));
 }
 
-QList<Schedule> JobQueue::listSchedules()
+QList<Schedule> JobQueue::listSchedules(const QString &owner)
 {
     JobStatement read(connection(), QStringLiteral("ler as agendas de relatórios"));
     QSqlQuery &q =
         read.run(QStringLiteral("SELECT IDRELATAGENDA, CDTELA, NMUSUARIO, NMVARIANTE, IDFORMATO, "
-                                "IDFREQUENCIA, NRDIA, HRHORARIO, %1, %2 FROM RELATAGENDA ORDER BY "
-                                "IDRELATAGENDA")
+                                "IDFREQUENCIA, NRDIA, HRHORARIO, %1, %2, CDRELATORIO, NMLAYOUT, "
+                                "DSVERSAOLAYOUT, DSPARAMETROS, NMPERIODO, NMPARAMINICIO, "
+                                "NMPARAMFIM FROM RELATAGENDA %3ORDER BY IDRELATAGENDA")
                      .arg(Velmora::TimestampColumn(QStringLiteral("DTCRIACAO")),
-                          Velmora::TimestampColumn(QStringLiteral("DTULTIMA"))));
+                          Velmora::TimestampColumn(QStringLiteral("DTULTIMA")),
+                          owner.isEmpty() ? QString() : QStringLiteral("WHERE NMUSUARIO = ? ")),
+                 owner.isEmpty() ? QVariantList() : QVariantList{owner});
     QList<Schedule> out;
     while (q.next()) {
         Schedule s;
@@ -60,10 +76,21 @@ QList<Schedule> JobQueue::listSchedules()
         s.time = QTime::fromString(q.value(7).toString(), QStringLiteral("HH:mm"));
         s.created = Velmora::TimestampFromEngine(q.value(8));
         s.lastQueued = Velmora::TimestampFromEngine(q.value(9));
-        if (!frequency || !s.time.isValid() || !s.created.isValid())
+        s.reportCode = q.value(10).toString();
+        s.layoutFile = q.value(11).toString();
+        s.layoutVersion = q.value(12).toString();
+        // Null in a schedule made before the job's template was kept.
+        const std::optional<QVariantMap> params =
+            q.value(13).isNull() ? QVariantMap() : paramsFromJson(q.value(13));
+        s.period = q.value(14).toString();
+        s.startParam = q.value(15).toString();
+        s.endParam = q.value(16).toString();
+        if (!frequency || !s.time.isValid() || !s.created.isValid() || !params)
             throw EDatabaseError(QStringLiteral("A agenda %1 está corrompida no banco de dados "
-                                                "(frequência, horário ou criação ilegíveis).")
+                                                "(frequência, horário, criação ou parâmetros "
+                                                "ilegíveis).")
                                      .arg(s.id));
+        s.params = *params;
         s.frequency = *frequency;
         out << s;
     }

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QTime>
+#include <QVariantMap>
 
 #include <optional>
 
@@ -26,6 +27,14 @@ struct Schedule
     QTime time; // hh:mm
     QDateTime created;
     QDateTime lastQueued; // the latest occurrence put on the queue, else invalid
+
+    // The job each occurrence queues, as the screen's full check gave it when the clerk
+    // scheduled (see ReportJob); empty in a schedule made before they were kept.
+    QString reportCode, layoutFile, layoutVersion;
+    QVariantMap params;
+    // The saved set's relative period (RelativePeriod's key; empty keeps the dates as given),
+    // written at each occurrence into these two date parameters.
+    QString period, startParam, endParam;
 };
 
 // The latest occurrence of the schedule at or before the moment (local time).
