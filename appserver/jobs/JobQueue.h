@@ -39,6 +39,7 @@ public:
     using Clock = std::function<QDateTime()>;
     // Builds the job of a schedule's occurrence (the saved set's values, the layout); raises
     // Exception when it cannot, and the occurrence is then queued as a failed job saying why.
+    // EDatabaseError leaves the occurrence unqueued, for a later enqueueDue.
     using JobOfOccurrence =
         std::function<ReportJob(const Schedule &schedule, const QDateTime &occurrence)>;
 

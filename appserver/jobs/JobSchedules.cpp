@@ -143,6 +143,9 @@ int JobQueue::enqueueDue(const QDateTime &moment, const JobOfOccurrence &make)
                 job.state = ReportJob::State::Queued;
                 job.error.clear();
                 job.finished = QDateTime();
+            } catch (const EDatabaseError &) {
+                // The database failed, not the schedule: the occurrence waits for the next call.
+                throw;
             } catch (const Exception &e) {
                 // The clerk sees in the list why the scheduled report did not run.
                 job = ReportJob{};

@@ -9,6 +9,7 @@
 #include "ScheduledJob.h"
 
 #include "data/DBConnection.h"
+#include "reports/VariantStore.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Settings.h"
 #include "rtl/TDateTime.h"
@@ -39,7 +40,8 @@ std::string utf8(const QString &text)
 
 // Runs the work on a worker, which may wait for the database's locks, turning its failures into
 // the clerk's answers.
-DataPacket onDatabase(DatabaseAccess &database, const std::function<DataPacket(JobQueue &)> &work)
+DataPacket onDatabase(DatabaseAccess &database,
+                      const std::function<DataPacket(JobQueue &, Velmora::DBConnection &)> &work)
 {
     return database.run([&](WorkerConnection &reader) {
         if (!reader.waitsForLocks())
@@ -47,7 +49,7 @@ DataPacket onDatabase(DatabaseAccess &database, const std::function<DataPacket(J
         Velmora::DBConnection &db = writableConnection();
         try {
             JobQueue queue(&db);
-            return work(queue);
+            return work(queue, db);
         } catch (const EDatabaseError &e) {
             db.Close();
             throw RpcError(RpcCode::DatabaseFailure,
@@ -103,6 +105,14 @@ QVariantMap paramsOf(const QString &json)
     return *params;
 }
 
+void checkSetExists(Velmora::DBConnection &db, const Schedule &s)
+{
+    if (!Velmora::Reports::VariantStore(&db).find(s.screen, s.variant.trimmed(), s.owner))
+        refuse(QStringLiteral("O conjunto de parâmetros \"%1\" não existe na tela %2: salve-o "
+                              "antes de agendá-lo.")
+                   .arg(s.variant.trimmed(), s.screen));
+}
+
 std::shared_ptr<const PacketLayout> layout(std::vector<PacketField> fields)
 {
     return std::make_shared<const PacketLayout>(std::move(fields));
@@ -128,7 +138,7 @@ ScheduleModule::ScheduleModule() : DataModule("Velmora.Agendas")
                 text("dia"), text("hora"), text("relatorio"), text("leiaute"), text("versao"),
                 text("parametros"), text("periodo"), text("inicio"), text("fim")},
                [idOnly](const Arguments &a, DatabaseAccess &database) {
-                   return onDatabase(database, [&](JobQueue &queue) {
+                   return onDatabase(database, [&](JobQueue &queue, Velmora::DBConnection &db) {
                        Schedule s;
                        s.screen = a.text(0);
                        s.owner = a.text(1);
@@ -146,6 +156,7 @@ ScheduleModule::ScheduleModule() : DataModule("Velmora.Agendas")
                        s.endParam = a.text(13);
                        checkSchedule(s);
                        checkScheduleTemplate(s);
+                       checkSetExists(db, s);
                        const std::string id = utf8(queue.addSchedule(s));
                        DataPacket packet(idOnly);
                        packet.addRow({id});
@@ -164,7 +175,7 @@ ScheduleModule::ScheduleModule() : DataModule("Velmora.Agendas")
                                 {"DTULTIMA", F::DateTime, 0}});
     addMethod(
         {"ListarAgendas", {text("dono")}, [listed](const Arguments &a, DatabaseAccess &database) {
-             return onDatabase(database, [&](JobQueue &queue) {
+             return onDatabase(database, [&](JobQueue &queue, Velmora::DBConnection &) {
                  checkOwner(a.text(0));
                  DataPacket packet(listed);
                  for (const Schedule &s : queue.listSchedules(a.text(0))) {
@@ -186,7 +197,7 @@ ScheduleModule::ScheduleModule() : DataModule("Velmora.Agendas")
     addMethod({"RemoverAgenda",
                {text("cdagenda"), text("dono")},
                [idOnly](const Arguments &a, DatabaseAccess &database) {
-                   return onDatabase(database, [&](JobQueue &queue) {
+                   return onDatabase(database, [&](JobQueue &queue, Velmora::DBConnection &) {
                        checkOwner(a.text(1));
                        queue.removeSchedule(a.text(0), a.text(1));
                        DataPacket packet(idOnly);

@@ -163,6 +163,18 @@ TEST_P(ScheduleTest, OccurrencesQueueOneJobEachWithTheirPeriod)
         "relatório.")))
         << qPrintable(failed.error);
 
+    // A database failure is no verdict on the schedule: the occurrence waits for the next tick.
+    // (The server lets go of the table first: Firebird drops no table another attachment uses.)
+    server.kill();
+    db.Connection().Execute(QStringLiteral("DROP TABLE VARIANTETELA"));
+    EXPECT_TRUE(Raised([&] {
+                    queue.enqueueDue(at("2027-09-05 08:00"), make);
+                }).contains(QStringLiteral("velmora-db upgrade")));
+    EXPECT_EQ(jobsOf(id).first().occurrence, at("2027-08-05 08:00"));
+
+    ASSERT_TRUE(server.start(config)) << qPrintable(server.errorOutput());
+    client = std::make_unique<ScheduleClient>(QStringLiteral("127.0.0.1"), server.port());
+
     // Another owner's schedule does not exist for bruno.
     EXPECT_TRUE(Raised([&] {
                     client->remove(id, QStringLiteral("bruno"));
@@ -228,6 +240,8 @@ TEST_P(ScheduleTest, AgendarRefusesWhatCannotRunInWords)
         {[](ScheduleRequest &r) { r.owner.clear(); }, "não serve como dono"},
         {[](ScheduleRequest &r) { r.screen = "FIS014000"; }, "O código de tela 'FIS014000'"},
         {[](ScheduleRequest &r) { r.variant = "  "; }, "precisa do nome de um conjunto"},
+        {[](ScheduleRequest &r) { r.variant = "Anual"; },
+         "O conjunto de parâmetros \"Anual\" não existe na tela FIS01400"},
         {[](ScheduleRequest &r) { r.timing.day = 32; }, "deve ir de 1 a 31, não 32"},
         {[](ScheduleRequest &r) {
              r.timing.frequency = ScheduleFrequency::Weekly;
