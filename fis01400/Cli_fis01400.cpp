@@ -465,6 +465,14 @@ void TfrmDocForne::sbtSalvarComoClick(QObject *sender)
     TfrmDadosGerRel::sbtSalvarComoClick(sender);
 }
 
+// The server makes the report from what the checks let through, as a print would.
+std::optional<Velmora::Reports::ReportJobRequest>
+TfrmDocForne::PrepareBackgroundRun(const QString &format)
+{
+    Vd_ValidaCampos(true);
+    return TfrmDadosGerRel::PrepareBackgroundRun(format);
+}
+
 void TfrmDocForne::sbtReportEditClick(QObject *sender)
 {
     Vd_ValidaCampos(false);

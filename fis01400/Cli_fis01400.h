@@ -69,6 +69,8 @@ public:
     Q_INVOKABLE void sbtSalvarComoClick(QObject *sender);
     Q_INVOKABLE void sbtReportEditClick(QObject *sender);
     Q_INVOKABLE void rpddPadraoBeforeGetQueryParams(TParams *params, bool &flag);
+    std::optional<Velmora::Reports::ReportJobRequest>
+    PrepareBackgroundRun(const QString &format) override;
     bool ReportPeriod(QDate &from, QDate &to) const override;
     QMap<QString, QString> ListSelections() const override;
 

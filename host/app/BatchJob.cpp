@@ -1,5 +1,6 @@
 #include "BatchJob.h"
 
+#include "BackgroundStep.h"
 #include "BatchJobCheck.h"
 #include "framework/ControlState.h"
 #include "framework/Dispatch.h"
@@ -187,6 +188,9 @@ bool BatchJob::runStep(const QJsonObject &step, bool *fatal)
     }
     if (kind == QLatin1String("variant"))
         return variant(step);
+    if (kind == QLatin1String("action") &&
+        step.value(QLatin1String("name")).toString() == QLatin1String("background"))
+        return background(step);
     if (kind == QLatin1String("action")) {
         const QString file = step.value(QLatin1String("file")).toString();
         m_services->queueFile(file);
@@ -238,6 +242,24 @@ bool BatchJob::runStep(const QJsonObject &step, bool *fatal)
         m_services->queueListPick(list);
         return click(target) && pickMade(target->objectName());
     }
+    return false;
+}
+
+bool BatchJob::background(const QJsonObject &step)
+{
+    auto *report = qobject_cast<TfrmDadosGerRel *>(screen());
+    QWidget *button = control(Check::actionButton(QStringLiteral("background")));
+    if (!report || !button || !button->isEnabled())
+        return false;
+    const Velmora::BackgroundStep::Outcome outcome = Velmora::BackgroundStep::run(report, step);
+    if (outcome.ok) {
+        m_pending << outcome.report;
+        return true;
+    }
+    if (!outcome.error.isEmpty())
+        m_pending << QJsonObject{{QStringLiteral("event"), QStringLiteral("error")},
+                                 {QStringLiteral("step"), m_step},
+                                 {QStringLiteral("text"), outcome.error}};
     return false;
 }
 

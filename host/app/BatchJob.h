@@ -20,7 +20,9 @@ class ScriptedServices;
 // reaches, answering the dialogs from the job, and writes the trace: one JSON object a line.
 // The job's format is fixed; other tools rely on it:
 //   {"screen": CODE, "steps": [STEP, ...]}
-// Steps: enter, focus, click, lookup, list, action, close, open, unload, dump, variant. A
+// Steps: enter, focus, click, lookup, list, action, close, open, unload, dump, variant. The
+// action "background" sends the report to the application server's queue, waits for it and
+// downloads it to the step's file (its "report" event adds the job, bytes and sha256). A
 // variant step saves, loads or deletes a saved parameter set of a report screen, or loads the
 // clerk's last values; after a load the trace has a "state" event. Any step may
 // carry "cancelWait": N, the user giving up a call to the application server N ms after its
@@ -67,6 +69,7 @@ private:
     bool click(QWidget *control);
     void dump(const QString &variant = {});
     bool variant(const QJsonObject &step);
+    bool background(const QJsonObject &step);
     TForm *screen() const;
     QWidget *control(const QString &name) const;
     QString focusName() const;

@@ -1,7 +1,9 @@
 #include "BatchJobCheck.h"
 
+#include "BackgroundStep.h"
 #include "framework/Events.h"
 #include "framework/controls/TBtnPesquisa.h"
+#include "reports/BackgroundRun.h"
 #include "reports/RelativePeriod.h"
 
 #include <QAbstractButton>
@@ -33,7 +35,8 @@ const QStringList &stepKinds()
 const QStringList &actions()
 {
     static const QStringList names{QStringLiteral("print"), QStringLiteral("preview"),
-                                   QStringLiteral("save"), QStringLiteral("edit")};
+                                   QStringLiteral("save"), QStringLiteral("edit"),
+                                   QStringLiteral("background")};
     return names;
 }
 
@@ -242,6 +245,31 @@ private:
         else if (file.toString().trimmed().isEmpty())
             add(QStringLiteral("a ação '%1' grava um arquivo e o nome do arquivo está vazio.")
                     .arg(name));
+        if (name == QLatin1String("background"))
+            background(file);
+    }
+
+    // The format, given or read from the file's extension, and the wait's bound.
+    void background(const QJsonValue &file)
+    {
+        const QJsonValue format = m_step.value(QLatin1String("format"));
+        const QStringList known = Velmora::Reports::BackgroundFormats();
+        if (!format.isUndefined()) {
+            if (!format.isString() || !known.contains(format.toString().toLower()))
+                add(QStringLiteral("formato desconhecido: use %1.")
+                        .arg(known.join(QStringLiteral(", "))));
+        } else if (file.isString() && !file.toString().trimmed().isEmpty() &&
+                   !known.contains(Velmora::BackgroundStep::formatOf(m_step))) {
+            add(QStringLiteral("o arquivo '%1' não diz o formato: termine o nome em .pdf, .csv, "
+                               ".xlsx ou .html, ou dê o formato (\"format\").")
+                    .arg(file.toString()));
+        }
+        const QJsonValue timeout = m_step.value(QLatin1String("timeout"));
+        if (!timeout.isUndefined() &&
+            !(timeout.isDouble() && timeout.toDouble() >= 1 && timeout.toDouble() <= 86400 &&
+              std::floor(timeout.toDouble()) == timeout.toDouble()))
+            add(QStringLiteral("\"timeout\" deve ser um número inteiro de segundos, de 1 a "
+                               "86400."));
     }
 
     const int m_n;
@@ -260,6 +288,8 @@ QString actionButton(const QString &action)
         return QStringLiteral("sbtPreview");
     if (action == QLatin1String("save"))
         return QStringLiteral("sbtSalvarComo");
+    if (action == QLatin1String("background"))
+        return QStringLiteral("sbtSegundoPlano");
     return QStringLiteral("sbtReportEdit");
 }
 

@@ -7,6 +7,7 @@
 #include "framework/TApplication.h"
 #include "framework/TForm.h"
 #include "framework/TypedValues.h"
+#include "reports/GeneratedReports.h"
 
 #include <QAction>
 #include <QMdiArea>
@@ -31,6 +32,14 @@ MainWindow::MainWindow(Host &host) : m_host(host), m_area(new QMdiArea(this))
     m_modules->setObjectName(QStringLiteral("mnuModulos"));
     m_packages = menuBar()->addMenu(QStringLiteral("&Pacotes"));
     m_packages->setObjectName(QStringLiteral("mnuPacotes"));
+    m_reports = menuBar()->addMenu(QStringLiteral("&Relatórios"));
+    m_reports->setObjectName(QStringLiteral("mnuRelatorios"));
+    m_generatedReports = m_reports->addAction(QStringLiteral("Relatórios &gerados…"));
+    m_generatedReports->setObjectName(QStringLiteral("actRelatoriosGerados"));
+    m_generatedReports->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+    connect(m_generatedReports, &QAction::triggered, this,
+            [] { Dispatch([] { Reports::GeneratedReports::Show(); }); });
+    addAction(m_generatedReports);
     m_windows = menuBar()->addMenu(QStringLiteral("&Janela"));
     m_windows->setObjectName(QStringLiteral("mnuJanela"));
     // The window's own keys, alive while the menu is rebuilt: Ctrl+F4 closes the active screen

@@ -64,7 +64,7 @@ QStringList IconNames()
     return {QStringLiteral("print"),    QStringLiteral("preview"), QStringLiteral("save"),
             QStringLiteral("export"),   QStringLiteral("edit"),    QStringLiteral("close"),
             QStringLiteral("help"),     QStringLiteral("search"),  QStringLiteral("velmora"),
-            QStringLiteral("variants"), QStringLiteral("history")};
+            QStringLiteral("variants"), QStringLiteral("history"), QStringLiteral("background")};
 }
 
 QIcon Icon(const QString &name)

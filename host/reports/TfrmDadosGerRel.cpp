@@ -1,5 +1,6 @@
 #include "TfrmDadosGerRel.h"
 
+#include "BackgroundRun.h"
 #include "LayoutEditor.h"
 #include "ReportPreview.h"
 #include "ReportProgressDialog.h"
@@ -16,6 +17,7 @@
 #include "framework/Services.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Settings.h"
+#include "rtl/UserName.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -89,7 +91,8 @@ void TfrmDadosGerRel::installShortcuts()
         {QKeySequence(Qt::CTRL | Qt::Key_P), QStringLiteral("sbtPrint")},
         {QKeySequence(Qt::CTRL | Qt::Key_S), QStringLiteral("sbtSalvarComo")},
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), QStringLiteral("sbtVariantes")},
-        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U), QStringLiteral("sbtUltimosValores")}};
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U), QStringLiteral("sbtUltimosValores")},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), QStringLiteral("sbtSegundoPlano")}};
     for (const auto &[sequence, button] : keys) {
         auto *shortcut = new QShortcut(sequence, this);
         shortcut->setContext(Qt::WidgetWithChildrenShortcut);
@@ -124,7 +127,9 @@ void TfrmDadosGerRel::attachMenus()
         {save, QStringLiteral("save")},
         {edit, QStringLiteral("edit")},
         {findChild<QToolButton *>(QStringLiteral("sbtVariantes")), QStringLiteral("variants")},
-        {findChild<QToolButton *>(QStringLiteral("sbtUltimosValores")), QStringLiteral("history")}};
+        {findChild<QToolButton *>(QStringLiteral("sbtUltimosValores")), QStringLiteral("history")},
+        {findChild<QToolButton *>(QStringLiteral("sbtSegundoPlano")),
+         QStringLiteral("background")}};
     for (const auto &[button, picture] : icons)
         if (button && button->icon().isNull() && button->text().isEmpty())
             button->setIcon(Glyphs::Icon(picture));
@@ -366,6 +371,50 @@ void TfrmDadosGerRel::sbtVariantesClick(QObject *)
 void TfrmDadosGerRel::sbtUltimosValoresClick(QObject *)
 {
     m_variants->LoadLast();
+}
+
+std::optional<ReportJobRequest> TfrmDadosGerRel::PrepareBackgroundRun(const QString &format)
+{
+    const ReportLayout layout = CurrentLayout();
+    // The values come the way a print or save takes them, on the kind of database the
+    // reports run on.
+    TParams params;
+    if (!Designer()->GetQueryParams(layout, CurrentReportConnection(), params))
+        return std::nullopt;
+    ReportJobRequest request;
+    request.screen = m_variants->ScreenCode();
+    request.report = ReportCode();
+    request.layoutFile = QFileInfo(layout.path).fileName();
+    request.layoutVersion = FileSha256(layout.path);
+    request.owner = Velmora::UserName();
+    request.format = format;
+    request.parameters = QueueParameters(params);
+    return request;
+}
+
+void TfrmDadosGerRel::sbtSegundoPlanoClick(QObject *)
+{
+    const bool headless = Velmora::Services::current().headless();
+    std::optional<ReportJobRequest> request = PrepareBackgroundRun(LastBackgroundFormat());
+    if (!request)
+        return;
+    if (!headless) {
+        request->format = ChooseBackgroundFormat(this, request->format);
+        if (request->format.isEmpty())
+            return;
+    }
+    QJsonObject values;
+    try {
+        values = m_variants->Capture(RelativePeriod::Fixed);
+    } catch (const Exception &) {
+        // A screen without a parameter group has nothing to remember.
+    }
+    // A server that cannot be reached raises here: the screen keeps what was typed.
+    ReportJobClient client;
+    const QString id = client.Enqueue(*request);
+    if (!values.isEmpty())
+        m_variants->RememberLast(values);
+    ShowBackgroundNotice(this, id);
 }
 
 bool TfrmDadosGerRel::ReportPeriod(QDate &from, QDate &to) const

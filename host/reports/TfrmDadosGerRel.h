@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LayoutCatalog.h"
+#include "ReportJobClient.h"
 #include "ReportLayout.h"
 #include "ReportOutputs.h"
 #include "reports_global.h"
@@ -14,6 +15,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 
 class TReportDesignerDialog;
 
@@ -53,6 +55,17 @@ public:
     // The saved parameter sets, and the values of the last report that ran.
     Q_INVOKABLE virtual void sbtVariantesClick(QObject *sender);
     Q_INVOKABLE virtual void sbtUltimosValoresClick(QObject *sender);
+    // Sends the report to the application server's queue and leaves the screen free.
+    Q_INVOKABLE virtual void sbtSegundoPlanoClick(QObject *sender);
+
+    // The report as a print or save would run it now, for the server to make in the
+    // background: the layout's file and SHA-256, the owner and the query's parameters as the
+    // screen's BeforeGetQueryParams gives them. A screen with checks of its own overrides it,
+    // runs them as it does before a print and then calls this. Raises the refusal of a check
+    // (its message shown by the event's end, the focus where the check put it); nothing when
+    // the parameter handler stopped the run.
+    virtual std::optional<Velmora::Reports::ReportJobRequest>
+    PrepareBackgroundRun(const QString &format);
 
     QString ReportCode() const;
     QString ReportsDirectory() const;

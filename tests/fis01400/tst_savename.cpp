@@ -56,7 +56,8 @@ TEST_F(Looks, TheReportButtonsShowWhatTheyDo)
     const QList<QPair<const char *, const char *>> buttons{{"sbtPrint", "print"},
                                                            {"sbtPreview", "preview"},
                                                            {"sbtSalvarComo", "save"},
-                                                           {"sbtReportEdit", "edit"}};
+                                                           {"sbtReportEdit", "edit"},
+                                                           {"sbtSegundoPlano", "background"}};
     for (const auto &[button, picture] : buttons) {
         SCOPED_TRACE(button);
         auto *b = component<QToolButton>(button);

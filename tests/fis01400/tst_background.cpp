@@ -1,0 +1,139 @@
+// The report of FIS01400 sent to the background from the screen in the host: the queue's
+// server makes it, "Relatórios gerados" follows it to "pronto", and the copy saved from there
+// equals the screen's own save.
+#include "ScreenTest.h"
+
+#include "reports/BackgroundRun.h"
+#include "reports/GeneratedReports.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTableWidget>
+
+#include <optional>
+
+namespace {
+
+using Velmora::Reports::GeneratedReports;
+using Velmora::Reports::ReportJobRow;
+
+class Background : public ScreenTest
+{
+protected:
+    void fill()
+    {
+        ASSERT_TRUE(enter("medCdImposto", QStringLiteral("02")));
+        ASSERT_TRUE(enter("medCdEmpresa", QStringLiteral("01")));
+        ASSERT_TRUE(enter("depDtInicial", QStringLiteral("01012024")));
+        ASSERT_TRUE(enter("depDtFinal", QStringLiteral("29022024")));
+        ASSERT_TRUE(messages().isEmpty()) << qPrintable(messages().join('\n'));
+    }
+
+    GeneratedReports *openList()
+    {
+        auto *menu = host->Window().findChild<QAction *>(QStringLiteral("actRelatoriosGerados"));
+        EXPECT_NE(menu, nullptr);
+        if (menu)
+            menu->trigger();
+        settle();
+        return host->Window().findChild<GeneratedReports *>();
+    }
+
+    static std::optional<ReportJobRow> job(const GeneratedReports &list, const QString &id)
+    {
+        for (const ReportJobRow &row : list.Rows())
+            if (row.id == id)
+                return row;
+        return std::nullopt;
+    }
+};
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(path);
+    return file.readAll();
+}
+
+} // namespace
+
+TEST_F(Background, TheCopyOfTheQueuedReportEqualsTheScreensSave)
+{
+    Environment().startJobWorker();
+    ASSERT_TRUE(open());
+    fill();
+    const QString folder = Environment().folder();
+    recorder.queueFile(folder + QStringLiteral("/tela-segundo-plano.csv"));
+    click("sbtSalvarComo");
+    Velmora::Reports::RememberBackgroundFormat(QStringLiteral("csv"));
+    click("sbtSegundoPlano");
+    ASSERT_TRUE(messages().isEmpty()) << qPrintable(messages().join('\n'));
+    const QString notice = host->Window().statusBar()->currentMessage();
+    const QRegularExpressionMatch said =
+        QRegularExpression(
+            QStringLiteral("^Relatório enviado para segundo plano \\(nº (\\S+)\\)\\. "
+                           "Acompanhe em Relatórios gerados\\.$"))
+            .match(notice);
+    ASSERT_TRUE(said.hasMatch()) << qPrintable(notice);
+    const QString id = said.captured(1);
+    // The screen is free and keeps its values for the next run.
+    EXPECT_TRUE(enabled("sbtSegundoPlano"));
+    EXPECT_EQ(text("medCdImposto"), QStringLiteral("02"));
+
+    GeneratedReports *list = openList();
+    ASSERT_NE(list, nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(job(*list, id) && job(*list, id)->state == ReportJobRow::State::Done,
+                             180000);
+    const ReportJobRow done = *job(*list, id);
+    EXPECT_EQ(done.format, QStringLiteral("csv"));
+    EXPECT_EQ(done.screen, QStringLiteral("FIS01400"));
+    auto *table = list->findChild<QTableWidget *>(QStringLiteral("tblRelatorios"));
+    ASSERT_NE(table, nullptr);
+    for (int r = 0; r < table->rowCount(); ++r)
+        if (table->item(r, 0)->text() == id)
+            table->selectRow(r);
+    ASSERT_EQ(list->SelectedId(), id);
+    EXPECT_EQ(table->item(table->currentRow(), 3)->text(), QStringLiteral("pronto"));
+    const QList<std::pair<const char *, bool>> actions{{"btnAbrir", true},
+                                                       {"btnSalvarCopia", true},
+                                                       {"btnCancelar", false},
+                                                       {"btnExecutarNovamente", true}};
+    for (const auto &[name, on] : actions)
+        EXPECT_EQ(list->findChild<QPushButton *>(QLatin1String(name))->isEnabled(), on) << name;
+
+    recorder.queueFile(folder + QStringLiteral("/copia-segundo-plano.csv"));
+    list->findChild<QPushButton *>(QStringLiteral("btnSalvarCopia"))->click();
+    settle();
+    ASSERT_TRUE(messages().isEmpty()) << qPrintable(messages().join('\n'));
+    EXPECT_EQ(recorder.filesProposed.last(), done.fileName);
+    EXPECT_EQ(contents(folder + QStringLiteral("/copia-segundo-plano.csv")),
+              contents(folder + QStringLiteral("/tela-segundo-plano.csv")));
+    // The picture to look at: the list as the clerk sees it.
+    EXPECT_TRUE(list->window()->grab().save(
+        QDir(QString::fromStdString(::testing::TempDir()))
+            .filePath(QStringLiteral("velmora-relatorios-gerados.png"))));
+    // The selection survives the refreshes that follow.
+    QSignalSpy refreshed(list, &GeneratedReports::refreshed);
+    list->Refresh();
+    ASSERT_TRUE(refreshed.wait(30000));
+    EXPECT_EQ(list->SelectedId(), id);
+    list->close();
+}
+
+// What the check refuses goes nowhere: the message, the focus where the check put it.
+TEST_F(Background, ARefusedCheckSendsNothing)
+{
+    ASSERT_TRUE(open());
+    ASSERT_TRUE(enter("medCdEmpresa", QStringLiteral("01")));
+    const QString before = host->Window().statusBar()->currentMessage();
+    click("sbtSegundoPlano");
+    EXPECT_EQ(messages(), QStringList{QStringLiteral("Imposto deve ser informado.")});
+    EXPECT_EQ(focusName(), QStringLiteral("medCdImposto"));
+    EXPECT_EQ(host->Window().statusBar()->currentMessage(), before);
+}
