@@ -5,9 +5,12 @@
 
 #include "reports/BackgroundRun.h"
 #include "reports/GeneratedReports.h"
+#include "reports/ReportJobClient.h"
+#include "rtl/Exceptions.h"
 
 #include <QAction>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QMainWindow>
 #include <QPushButton>
@@ -123,6 +126,33 @@ TEST_F(Background, TheCopyOfTheQueuedReportEqualsTheScreensSave)
     list->Refresh();
     ASSERT_TRUE(refreshed.wait(30000));
     EXPECT_EQ(list->SelectedId(), id);
+
+    // Refusals of the download leave no file: another clerk's report, and an archived file
+    // that no longer matches what the server recorded of it.
+    const QString stray = folder + QStringLiteral("/copia-recusada.csv");
+    Velmora::Reports::ReportJobClient client;
+    try {
+        client.Download(id, QStringLiteral("outro-usuario"), stray);
+        ADD_FAILURE() << "another owner's report was handed out";
+    } catch (const Exception &e) {
+        EXPECT_TRUE(e.Message().endsWith(QStringLiteral("Relatório não encontrado.")))
+            << qPrintable(e.Message());
+    }
+    QDirIterator archived(folder + QStringLiteral("/archive"), {done.fileName}, QDir::Files,
+                          QDirIterator::Subdirectories);
+    ASSERT_TRUE(archived.hasNext());
+    QFile tampered(archived.next());
+    ASSERT_TRUE(tampered.open(QIODevice::Append));
+    tampered.write("x");
+    tampered.close();
+    recorder.queueFile(stray);
+    list->findChild<QPushButton *>(QStringLiteral("btnSalvarCopia"))->click();
+    settle();
+    ASSERT_EQ(messages().size(), 1);
+    EXPECT_TRUE(messages()[0].contains(QStringLiteral("não confere com o SHA-256")))
+        << qPrintable(messages()[0]);
+    EXPECT_EQ(QDir(folder).entryList({QStringLiteral("*recusada*")}, QDir::Files | QDir::Hidden),
+              QStringList());
     list->close();
 }
 

@@ -81,7 +81,7 @@ TEST(BatchBackground, AnUnreachableServerLosesNothingTyped)
 {
     ModuleEnvironment &env = BatchEnvironment();
     const int port = env.serverPort();
-    const JobRun r = RunJob(env, "[" + typed + R"(,
+    const JobRun r = RunJob(env, QStringLiteral("FIS01400"), "[" + typed + R"(,
         {"do":"action","name":"background","file":"$DIR/sem-servidor.csv"},
         {"do":"dump"}])",
                             [&env](int step) {
