@@ -98,6 +98,7 @@ GeneratedReports::GeneratedReports(QWidget *parent)
 
     m_status->setObjectName(QStringLiteral("lblSituacao"));
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_status->setWordWrap(true);
     m_open->setObjectName(QStringLiteral("btnAbrir"));
     m_save->setObjectName(QStringLiteral("btnSalvarCopia"));
     m_cancel->setObjectName(QStringLiteral("btnCancelar"));
@@ -170,7 +171,14 @@ GeneratedReports *GeneratedReports::Show()
     if (QMdiArea *area = Application().MdiArea()) {
         QMdiSubWindow *sub = area->addSubWindow(window);
         sub->setAttribute(Qt::WA_DeleteOnClose);
+        // Closing the list itself (Esc, a test) takes its frame along.
+        QObject::connect(window, &QObject::destroyed, sub, &QMdiSubWindow::close);
+        sub->resize(sub->sizeHint().expandedTo(QSize(860, 400)).boundedTo(area->size()));
         sub->show();
+        // Wholly inside the area, where the area's placement would cut it.
+        const QSize room = area->viewport()->size() - sub->size();
+        sub->move(qBound(0, sub->x(), qMax(0, room.width())),
+                  qBound(0, sub->y(), qMax(0, room.height())));
     } else {
         window->show();
     }

@@ -7,11 +7,13 @@
 #include "reports/GeneratedReports.h"
 #include "reports/ReportJobClient.h"
 #include "rtl/Exceptions.h"
+#include "rtl/Settings.h"
 
 #include <QAction>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QLabel>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -19,6 +21,7 @@
 #include <QStatusBar>
 #include <QTableWidget>
 
+#include <functional>
 #include <optional>
 
 namespace {
@@ -166,4 +169,48 @@ TEST_F(Background, ARefusedCheckSendsNothing)
     EXPECT_EQ(messages(), QStringList{QStringLiteral("Imposto deve ser informado.")});
     EXPECT_EQ(focusName(), QStringLiteral("medCdImposto"));
     EXPECT_EQ(host->Window().statusBar()->currentMessage(), before);
+}
+
+// The list asks every two seconds: a server that does not answer, or a clerk with nothing
+// queued, is said in the window itself and never in a message box.
+TEST_F(Background, TheListSaysWhatItLacksInItsOwnWindow)
+{
+    const Velmora::Settings saved = Velmora::settings();
+    const struct
+    {
+        const char *name;
+        std::function<void(Velmora::Settings &)> change;
+        const char *status; // a fragment of the status line
+        bool emptyNote;
+    } cases[] = {
+        {"unreachable", [](Velmora::Settings &s) { s.serverPort = 1; },
+         "Sem resposta do servidor (nova tentativa em 2 s): Não foi possível conectar", false},
+        {"nothing queued", [](Velmora::Settings &s) { s.userName = QStringLiteral("sem-fila"); },
+         "0 relatórios, 0 em andamento", true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Velmora::Settings changed = saved;
+        c.change(changed);
+        Velmora::installSettings(changed);
+        GeneratedReports *list = openList();
+        ASSERT_NE(list, nullptr);
+        QSignalSpy refreshed(list, &GeneratedReports::refreshed);
+        // Two rounds: the first and one the timer started.
+        ASSERT_TRUE(refreshed.wait(30000));
+        ASSERT_TRUE(refreshed.wait(30000));
+        EXPECT_TRUE(list->StatusText().contains(QString::fromUtf8(c.status)))
+            << qPrintable(list->StatusText());
+        EXPECT_TRUE(messages().isEmpty()) << qPrintable(messages().join('\n'));
+        EXPECT_EQ(list->findChild<QLabel *>(QStringLiteral("lblVazio"))->isVisible(), c.emptyNote);
+        for (const char *button :
+             {"btnAbrir", "btnSalvarCopia", "btnCancelar", "btnExecutarNovamente"})
+            EXPECT_FALSE(list->findChild<QPushButton *>(QLatin1String(button))->isEnabled());
+        EXPECT_TRUE(list->window()->grab().save(
+            QDir(QString::fromStdString(::testing::TempDir()))
+                .filePath(QStringLiteral("velmora-relatorios-%1.png").arg(refreshed.count()))));
+        list->close();
+        settle();
+    }
+    Velmora::installSettings(saved);
 }
