@@ -251,15 +251,20 @@ bool BatchJob::background(const QJsonObject &step)
     QWidget *button = control(Check::actionButton(QStringLiteral("background")));
     if (!report || !button || !button->isEnabled())
         return false;
+    const qsizetype shownBefore = m_services->messages().size();
     const Velmora::BackgroundStep::Outcome outcome = Velmora::BackgroundStep::run(report, step);
     if (outcome.ok) {
         m_pending << outcome.report;
         return true;
     }
-    if (!outcome.error.isEmpty())
+    // A screen's check shows its message and ends silently: that message is the reason.
+    QString error = outcome.error;
+    if (error.isEmpty() && m_services->messages().size() > shownBefore)
+        error = m_services->messages().constLast();
+    if (!error.isEmpty())
         m_pending << QJsonObject{{QStringLiteral("event"), QStringLiteral("error")},
                                  {QStringLiteral("step"), m_step},
-                                 {QStringLiteral("text"), outcome.error}};
+                                 {QStringLiteral("text"), error}};
     return false;
 }
 

@@ -35,7 +35,7 @@ namespace Velmora::Reports {
 
 namespace {
 
-enum Column { Number, Report, Format, State, Requested, Started, Finished, Documents, Pages };
+enum Column { Report, Format, State, Requested, Started, Finished, Documents, Pages, Number };
 
 QString when(const QDateTime &moment)
 {
@@ -84,6 +84,10 @@ GeneratedReports::GeneratedReports(QWidget *parent)
     m_table->setAlternatingRowColors(true);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setSectionResizeMode(State, QHeaderView::Stretch);
+    // The number is long and seldom read: shortened in the middle, whole in its tip.
+    m_table->horizontalHeader()->setSectionResizeMode(Number, QHeaderView::Interactive);
+    m_table->setColumnWidth(Number, 120);
+    m_table->setTextElideMode(Qt::ElideMiddle);
     m_table->setWordWrap(false);
 
     m_empty->setObjectName(QStringLiteral("lblVazio"));
@@ -275,15 +279,15 @@ void GeneratedReports::apply(const QList<ReportJobRow> &rows, const QString &err
 void GeneratedReports::fillRow(int row, const ReportJobRow &job)
 {
     const bool done = job.state == ReportJobRow::State::Done;
-    const QStringList texts{job.id,
-                            job.report,
+    const QStringList texts{job.report,
                             job.format.toUpper(),
                             job.StateText(),
                             when(job.requested),
                             when(job.started),
                             when(job.finished),
                             count(job.documents, done),
-                            count(job.pages, done && job.pages > 0)};
+                            count(job.pages, done && job.pages > 0),
+                            job.id};
     for (int c = 0; c < texts.size(); ++c) {
         QTableWidgetItem *item = m_table->item(row, c);
         if (!item) {
@@ -296,6 +300,8 @@ void GeneratedReports::fillRow(int row, const ReportJobRow &job)
             item->setText(texts.at(c));
         if (c == State)
             item->setToolTip(job.state == ReportJobRow::State::Failed ? job.error : QString());
+        if (c == Number)
+            item->setToolTip(job.id);
     }
 }
 

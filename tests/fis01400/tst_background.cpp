@@ -71,7 +71,6 @@ QByteArray contents(const QString &path)
 
 TEST_F(Background, TheCopyOfTheQueuedReportEqualsTheScreensSave)
 {
-    Environment().startJobWorker();
     ASSERT_TRUE(open());
     fill();
     const QString folder = Environment().folder();
@@ -102,10 +101,10 @@ TEST_F(Background, TheCopyOfTheQueuedReportEqualsTheScreensSave)
     auto *table = list->findChild<QTableWidget *>(QStringLiteral("tblRelatorios"));
     ASSERT_NE(table, nullptr);
     for (int r = 0; r < table->rowCount(); ++r)
-        if (table->item(r, 0)->text() == id)
+        if (list->Rows().value(r).id == id)
             table->selectRow(r);
     ASSERT_EQ(list->SelectedId(), id);
-    EXPECT_EQ(table->item(table->currentRow(), 3)->text(), QStringLiteral("pronto"));
+    EXPECT_EQ(table->item(table->currentRow(), 2)->text(), QStringLiteral("pronto"));
     const QList<std::pair<const char *, bool>> actions{{"btnAbrir", true},
                                                        {"btnSalvarCopia", true},
                                                        {"btnCancelar", false},

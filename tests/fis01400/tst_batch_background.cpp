@@ -37,7 +37,6 @@ QList<Velmora::Reports::ReportJobRow> QueuedJobs()
 TEST(BatchBackground, TheQueuedReportEqualsTheScreensSave)
 {
     ModuleEnvironment &env = BatchEnvironment();
-    env.startJobWorker();
     const JobRun r = RunJob("[" + typed + R"(,
         {"do":"action","name":"save","file":"$DIR/tela.csv"},
         {"do":"action","name":"background","file":"$DIR/fila.csv","timeout":300},

@@ -41,8 +41,7 @@ ModuleEnvironment::ModuleEnvironment(const ModuleSpec &module, const QString &fi
 
 ModuleEnvironment::~ModuleEnvironment()
 {
-    // The servers' connections end before the database is dropped.
-    stopJobWorker();
+    // The server's connections end before the database is dropped.
     stopServer();
 }
 
@@ -123,40 +122,6 @@ void ModuleEnvironment::startServer(int port)
                  .arg(QString::fromUtf8(out)));
     m_port = line.mid(7).toInt();
     writeSettings();
-}
-
-void ModuleEnvironment::startJobWorker()
-{
-    if (m_jobWorker && m_jobWorker->state() == QProcess::Running)
-        return;
-    m_jobWorker = std::make_unique<QProcess>();
-    m_jobWorker->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    m_jobWorker->setStandardErrorFile(m_dir.filePath(QStringLiteral("fila.log")),
-                                      QIODevice::Append);
-    m_jobWorker->start(QStringLiteral(VELMORA_APPSERVER),
-                       {QStringLiteral("--config"), settingsFile(), QStringLiteral("--jobs-only")});
-    QByteArray out;
-    QElapsedTimer clock;
-    clock.start();
-    while (!out.contains('\n') && clock.elapsed() < 30000 &&
-           m_jobWorker->state() != QProcess::NotRunning) {
-        m_jobWorker->waitForReadyRead(200);
-        out += m_jobWorker->readAllStandardOutput();
-    }
-    if (!out.startsWith("fila de relatórios"))
-        fail(QStringLiteral("velmora-appserver --jobs-only não começou: %1")
-                 .arg(QString::fromUtf8(out)));
-}
-
-void ModuleEnvironment::stopJobWorker()
-{
-    if (!m_jobWorker)
-        return;
-    m_jobWorker->terminate();
-    if (!m_jobWorker->waitForFinished(10000))
-        m_jobWorker->kill();
-    m_jobWorker->waitForFinished(5000);
-    m_jobWorker.reset();
 }
 
 void ModuleEnvironment::stopServer()

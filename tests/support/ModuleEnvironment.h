@@ -41,10 +41,6 @@ public:
     // On a free port, or on the port given (a restart where the screen expects it).
     void startServer(int port = 0);
     void stopServer();
-    // A second server over the same database that works the report queue (--jobs-only), its
-    // archive in the environment's folder; it ends with the environment.
-    void startJobWorker();
-    void stopJobWorker();
     // Ends the server at once, as a crash or kill -9 would.
     void killServer();
     // Stops the server's process without ending it: it accepts but never answers. Resumed by
@@ -80,7 +76,6 @@ private:
     QString m_engine;
     std::unique_ptr<Velmora::Test::ScratchDatabase> m_database;
     std::unique_ptr<QProcess> m_server;
-    std::unique_ptr<QProcess> m_jobWorker;
     int m_port = 0;
     int m_callTimeoutMs = 5000;
     int m_databasePort = 0;
