@@ -39,7 +39,7 @@ enum Column { Report, Format, State, Requested, Started, Finished, Documents, Pa
 
 QString when(const QDateTime &moment)
 {
-    return moment.isValid() ? QLocale().toString(moment, QStringLiteral("dd/MM/yyyy HH:mm:ss"))
+    return moment.isValid() ? QLocale().toString(moment, QStringLiteral("dd/MM/yy HH:mm:ss"))
                             : QString();
 }
 
@@ -74,20 +74,20 @@ GeneratedReports::GeneratedReports(QWidget *parent)
     m_table->setObjectName(QStringLiteral("tblRelatorios"));
     m_table->setColumnCount(9);
     m_table->setHorizontalHeaderLabels(
-        {QStringLiteral("Nº"), QStringLiteral("Relatório"), QStringLiteral("Formato"),
-         QStringLiteral("Situação"), QStringLiteral("Pedido"), QStringLiteral("Início"),
-         QStringLiteral("Fim"), QStringLiteral("Documentos"), QStringLiteral("Páginas")});
+        {QStringLiteral("Relatório"), QStringLiteral("Formato"), QStringLiteral("Situação"),
+         QStringLiteral("Pedido"), QStringLiteral("Início"), QStringLiteral("Fim"),
+         QStringLiteral("Documentos"), QStringLiteral("Páginas"), QStringLiteral("Nº")});
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
     m_table->setAlternatingRowColors(true);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_table->horizontalHeader()->setSectionResizeMode(State, QHeaderView::Stretch);
-    // The number is long and seldom read: shortened in the middle, whole in its tip.
-    m_table->horizontalHeader()->setSectionResizeMode(Number, QHeaderView::Interactive);
-    m_table->setColumnWidth(Number, 120);
-    m_table->setTextElideMode(Qt::ElideMiddle);
+    // A failure's reason may be long: cut in the list, whole in its tip. The number is long
+    // and seldom read: it takes what is left.
+    m_table->horizontalHeader()->setSectionResizeMode(State, QHeaderView::Interactive);
+    m_table->setColumnWidth(State, 160);
+    m_table->horizontalHeader()->setSectionResizeMode(Number, QHeaderView::Stretch);
     m_table->setWordWrap(false);
 
     m_empty->setObjectName(QStringLiteral("lblVazio"));
@@ -177,7 +177,7 @@ GeneratedReports *GeneratedReports::Show()
         sub->setAttribute(Qt::WA_DeleteOnClose);
         // Closing the list itself (Esc, a test) takes its frame along.
         QObject::connect(window, &QObject::destroyed, sub, &QMdiSubWindow::close);
-        sub->resize(sub->sizeHint().expandedTo(QSize(860, 400)).boundedTo(area->size()));
+        sub->resize(sub->sizeHint().expandedTo(QSize(940, 400)).boundedTo(area->size()));
         sub->show();
         // Wholly inside the area, where the area's placement would cut it.
         const QSize room = area->viewport()->size() - sub->size();

@@ -34,10 +34,11 @@ class Background : public ScreenTest
 protected:
     void fill()
     {
-        ASSERT_TRUE(enter("medCdImposto", QStringLiteral("02")));
+        ASSERT_TRUE(enter("medCdImposto", QStringLiteral("01")));
         ASSERT_TRUE(enter("medCdEmpresa", QStringLiteral("01")));
+        ASSERT_TRUE(enter("edtInscricao", QStringLiteral("110042490114")));
         ASSERT_TRUE(enter("depDtInicial", QStringLiteral("01012024")));
-        ASSERT_TRUE(enter("depDtFinal", QStringLiteral("29022024")));
+        ASSERT_TRUE(enter("depDtFinal", QStringLiteral("31012024")));
         ASSERT_TRUE(messages().isEmpty()) << qPrintable(messages().join('\n'));
     }
 
@@ -89,7 +90,7 @@ TEST_F(Background, TheCopyOfTheQueuedReportEqualsTheScreensSave)
     const QString id = said.captured(1);
     // The screen is free and keeps its values for the next run.
     EXPECT_TRUE(enabled("sbtSegundoPlano"));
-    EXPECT_EQ(text("medCdImposto"), QStringLiteral("02"));
+    EXPECT_EQ(text("medCdImposto"), QStringLiteral("01"));
 
     GeneratedReports *list = openList();
     ASSERT_NE(list, nullptr);
@@ -98,6 +99,7 @@ TEST_F(Background, TheCopyOfTheQueuedReportEqualsTheScreensSave)
     const ReportJobRow done = *job(*list, id);
     EXPECT_EQ(done.format, QStringLiteral("csv"));
     EXPECT_EQ(done.screen, QStringLiteral("FIS01400"));
+    EXPECT_GT(done.documents, 0);
     auto *table = list->findChild<QTableWidget *>(QStringLiteral("tblRelatorios"));
     ASSERT_NE(table, nullptr);
     for (int r = 0; r < table->rowCount(); ++r)

@@ -14,10 +14,11 @@ namespace {
 
 using namespace ScreenMessages;
 
-const QByteArray typed = R"({"do":"enter","control":"medCdImposto","text":"02"},
+const QByteArray typed = R"({"do":"enter","control":"medCdImposto","text":"01"},
     {"do":"enter","control":"medCdEmpresa","text":"01"},
+    {"do":"enter","control":"edtInscricao","text":"110042490114"},
     {"do":"enter","control":"depDtInicial","text":"01012024"},
-    {"do":"enter","control":"depDtFinal","text":"29022024"})";
+    {"do":"enter","control":"depDtFinal","text":"31012024"})";
 
 QByteArray contents(const QString &path)
 {
@@ -44,6 +45,7 @@ TEST(BatchBackground, TheQueuedReportEqualsTheScreensSave)
     ASSERT_EQ(r.status, 0) << qPrintable(r.errors) << qPrintable(r.errorTexts().join('\n'));
     ASSERT_EQ(r.reports().size(), 3);
     const QJsonObject saved = r.reports()[0];
+    EXPECT_GT(saved.value("rows").toInteger(), 0);
     for (const int n : {1, 2}) {
         const QJsonObject queued = r.reports()[n];
         SCOPED_TRACE(qPrintable(queued.value("file").toString()));
@@ -84,20 +86,21 @@ TEST(BatchBackground, AnUnreachableServerLosesNothingTyped)
         {"do":"action","name":"background","file":"$DIR/sem-servidor.csv"},
         {"do":"dump"}])",
                             [&env](int step) {
-                                if (step == 4)
+                                if (step == 5)
                                     env.stopServer();
                             });
     env.startServer(port);
-    EXPECT_FALSE(r.ok(5));
+    EXPECT_FALSE(r.ok(6));
     ASSERT_EQ(r.errorTexts().size(), 1);
     EXPECT_TRUE(r.errorTexts()[0].contains(
         QStringLiteral("Não foi possível conectar ao servidor de aplicação em 127.0.0.1:%1")
             .arg(port)))
         << qPrintable(r.errorTexts()[0]);
-    EXPECT_EQ(r.text("medCdImposto"), "02");
+    EXPECT_EQ(r.text("medCdImposto"), "01");
     EXPECT_EQ(r.text("medCdEmpresa"), "01");
+    EXPECT_EQ(r.text("edtInscricao"), "110042490114");
     EXPECT_EQ(r.text("depDtInicial"), "01/01/2024");
-    EXPECT_EQ(r.text("depDtFinal"), "29/02/2024");
+    EXPECT_EQ(r.text("depDtFinal"), "31/01/2024");
     EXPECT_FALSE(QFileInfo::exists(env.folder() + "/sem-servidor.csv"));
 }
 
