@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableWidget>
 
@@ -121,6 +122,13 @@ TEST_F(Background, TheCopyOfTheQueuedReportEqualsTheScreensSave)
     EXPECT_EQ(recorder.filesProposed.last(), done.fileName);
     EXPECT_EQ(contents(folder + QStringLiteral("/copia-segundo-plano.csv")),
               contents(folder + QStringLiteral("/tela-segundo-plano.csv")));
+    // Opening fetches the file into the user's cache folder first.
+    list->findChild<QPushButton *>(QStringLiteral("btnAbrir"))->click();
+    settle();
+    ASSERT_TRUE(messages().isEmpty()) << qPrintable(messages().join('\n'));
+    EXPECT_EQ(contents(QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation))
+                           .filePath(QStringLiteral("relatorios/") + done.fileName)),
+              contents(folder + QStringLiteral("/tela-segundo-plano.csv")));
     // The picture to look at: the list as the clerk sees it.
     EXPECT_TRUE(list->window()->grab().save(
         QDir(QString::fromStdString(::testing::TempDir()))
@@ -129,6 +137,25 @@ TEST_F(Background, TheCopyOfTheQueuedReportEqualsTheScreensSave)
     QSignalSpy refreshed(list, &GeneratedReports::refreshed);
     list->Refresh();
     ASSERT_TRUE(refreshed.wait(30000));
+    EXPECT_EQ(list->SelectedId(), id);
+
+    // Run again: a job of its own, the same report and format, made as well.
+    QStringList known;
+    for (const ReportJobRow &row : list->Rows())
+        known << row.id;
+    list->findChild<QPushButton *>(QStringLiteral("btnExecutarNovamente"))->click();
+    settle();
+    ASSERT_TRUE(messages().isEmpty()) << qPrintable(messages().join('\n'));
+    QTRY_VERIFY_WITH_TIMEOUT(list->Rows().size() == known.size() + 1, 30000);
+    QString again;
+    for (const ReportJobRow &row : list->Rows())
+        if (!known.contains(row.id))
+            again = row.id;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        job(*list, again) && job(*list, again)->state == ReportJobRow::State::Done, 180000);
+    EXPECT_EQ(job(*list, again)->format, done.format);
+    EXPECT_EQ(job(*list, again)->parameters, done.parameters);
+    EXPECT_EQ(job(*list, again)->documents, done.documents);
     EXPECT_EQ(list->SelectedId(), id);
 
     // Refusals of the download leave no file: another clerk's report, and an archived file

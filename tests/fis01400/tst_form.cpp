@@ -262,11 +262,11 @@ const QStringList declarationOrder{"dtsEmpresa",
 
 // The base report screen's components.
 const QStringList baseComponents{
-    "lblCodTela",       "grbDadosRel",   "bvlSeparator",  "panRelat",           "lblRelat",
-    "cbbReportNames",   "panMenu",       "lblCodRel",     "msgPadrao",          "msgMensagens",
-    "rpddPadrao",       "svdSaveReport", "ppmEditReport", "ppmSalvarRelatorio", "netQRDesign",
-    "sbtPrint",         "sbtPreview",    "sbtSalvarComo", "sbtReportEdit",      "sbtVariantes",
-    "sbtUltimosValores"};
+    "lblCodTela",        "grbDadosRel",    "bvlSeparator",  "panRelat",           "lblRelat",
+    "cbbReportNames",    "panMenu",        "lblCodRel",     "msgPadrao",          "msgMensagens",
+    "rpddPadrao",        "svdSaveReport",  "ppmEditReport", "ppmSalvarRelatorio", "netQRDesign",
+    "sbtPrint",          "sbtPreview",     "sbtSalvarComo", "sbtReportEdit",      "sbtVariantes",
+    "sbtUltimosValores", "sbtSegundoPlano"};
 
 class FormTest : public ScreenTest
 {
