@@ -17,6 +17,7 @@
 #include <QMainWindow>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -241,4 +242,61 @@ TEST_F(Background, TheListSaysWhatItLacksInItsOwnWindow)
         settle();
     }
     Velmora::installSettings(saved);
+}
+
+// On a server that works no queue the report waits: the list says so, offers only its
+// cancel, asks before it, and then offers to run it again.
+TEST_F(Background, AQueuedReportIsCancelledAfterAQuestion)
+{
+    ModuleEnvironment &env = Environment();
+    const int port = env.serverPort();
+    env.stopServer();
+    {
+        QFile ini(env.settingsFile());
+        ASSERT_TRUE(ini.open(QIODevice::Append));
+        ini.write("[Archive]\nJobs=0\n");
+    }
+    env.startServer(port);
+    const auto restore = qScopeGuard([&env, port] {
+        env.stopServer();
+        env.startServer(port);
+    });
+    ASSERT_TRUE(open());
+    fill();
+    click("sbtSegundoPlano");
+    ASSERT_TRUE(messages().isEmpty()) << qPrintable(messages().join('\n'));
+    const QString id = host->Window()
+                           .statusBar()
+                           ->currentMessage()
+                           .section(QStringLiteral("nº "), 1)
+                           .section(')', 0, 0);
+    ASSERT_FALSE(id.isEmpty());
+    GeneratedReports *list = openList();
+    ASSERT_NE(list, nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(job(*list, id).has_value(), 30000);
+    auto *table = list->findChild<QTableWidget *>(QStringLiteral("tblRelatorios"));
+    for (int r = 0; r < table->rowCount(); ++r)
+        if (list->Rows().value(r).id == id)
+            table->selectRow(r);
+    ASSERT_EQ(list->SelectedId(), id);
+    const auto actionsOn = [list] {
+        QStringList on;
+        for (const char *name :
+             {"btnAbrir", "btnSalvarCopia", "btnCancelar", "btnExecutarNovamente"})
+            if (list->findChild<QPushButton *>(QLatin1String(name))->isEnabled())
+                on << QLatin1String(name);
+        return on;
+    };
+    EXPECT_EQ(job(*list, id)->StateText(), QStringLiteral("na fila"));
+    EXPECT_EQ(actionsOn(), QStringList{"btnCancelar"});
+
+    list->findChild<QPushButton *>(QStringLiteral("btnCancelar"))->click();
+    settle();
+    ASSERT_TRUE(messages().isEmpty()) << qPrintable(messages().join('\n'));
+    EXPECT_EQ(recorder.questions,
+              QStringList{QStringLiteral("Cancelar o relatório FIS014 (nº %1)?").arg(id)});
+    QTRY_VERIFY_WITH_TIMEOUT(job(*list, id)->state == ReportJobRow::State::Cancelled, 30000);
+    EXPECT_EQ(table->item(table->currentRow(), 2)->text(), QStringLiteral("cancelado"));
+    EXPECT_EQ(actionsOn(), QStringList{"btnExecutarNovamente"});
+    list->close();
 }

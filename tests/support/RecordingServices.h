@@ -71,7 +71,15 @@ public:
         return ScriptedServices::chooseFile(title, filter, suggested, forSaving);
     }
 
+    // Each yes-or-no question, answered yes.
+    bool confirm(const QString &caption, const QString &question) override
+    {
+        questions << question;
+        return ScriptedServices::confirm(caption, question);
+    }
+
     QList<QJsonObject> events;
     QList<ListAsked> listsAsked;
     QStringList filesProposed;
+    QStringList questions;
 };
