@@ -210,12 +210,13 @@ void GeneratedReports::Refresh()
     m_asking = true;
     const QString owner = Velmora::UserName();
     QPointer<GeneratedReports> self(this);
-    QThreadPool::globalInstance()->start([self, owner] {
+    if (!m_lister)
+        m_lister = std::make_shared<ReportJobClient>();
+    QThreadPool::globalInstance()->start([self, owner, lister = m_lister] {
         QList<ReportJobRow> rows;
         QString error;
         try {
-            ReportJobClient client;
-            rows = client.List(owner);
+            rows = lister->List(owner);
         } catch (const Exception &e) {
             error = e.Message();
         } catch (const std::exception &e) {

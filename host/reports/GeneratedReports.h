@@ -6,6 +6,8 @@
 #include <QList>
 #include <QWidget>
 
+#include <memory>
+
 class QLabel;
 class QPushButton;
 class QStackedWidget;
@@ -71,6 +73,9 @@ private:
     QPushButton *m_again;
     QTimer *m_timer;
     QList<ReportJobRow> m_rows;
+    // The refreshes' own client, one refresh at a time on a pool thread: its keep-alive
+    // connection serves the next refresh. Shared, as a refresh may outlive the window.
+    std::shared_ptr<ReportJobClient> m_lister;
     bool m_asking = false;
     bool m_listedOnce = false;
 };
