@@ -23,6 +23,7 @@ public:
     // The screen code the sets are kept under: lblCodTela's caption, else the report code.
     QString ScreenCode() const;
     QString Owner() const;
+    TfrmDadosGerRel *Screen() const { return m_screen; }
 
     QList<SavedVariant> List() const;
     // The screen's values now, the period kept as `period`; raises when the screen has no

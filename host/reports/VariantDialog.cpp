@@ -1,6 +1,7 @@
 #include "VariantDialog.h"
 
 #include "ScreenVariants.h"
+#include "VariantSchedules.h"
 
 #include "framework/Dispatch.h"
 #include "framework/Services.h"
@@ -95,6 +96,8 @@ VariantDialog::VariantDialog(ScreenVariants &variants, QWidget *parent)
     m_rename = add(QStringLiteral("&Renomear..."), &VariantDialog::renameSelected);
     m_remove = add(QStringLiteral("&Excluir"), &VariantDialog::removeSelected);
     m_default = add(QStringLiteral("&Padrão"), &VariantDialog::toggleDefault);
+    m_schedule = add(QStringLiteral("A&gendar..."), &VariantDialog::scheduleSelected);
+    add(QStringLiteral("Agendamen&tos..."), &VariantDialog::showSchedules);
     buttons->addStretch();
     auto *close = new QPushButton(QStringLiteral("Fechar"), this);
     close->setAutoDefault(false);
@@ -171,6 +174,7 @@ void VariantDialog::updateButtons()
     m_rename->setEnabled(selectedIsOwn());
     m_remove->setEnabled(selectedIsOwn());
     m_default->setEnabled(selectedIsOwn());
+    m_schedule->setEnabled(selectedIsOwn());
     const QTreeWidgetItem *item = m_list->currentItem();
     m_default->setText(item && !item->text(DefaultColumn).isEmpty()
                            ? QStringLiteral("Tirar &padrão")
@@ -234,6 +238,17 @@ void VariantDialog::toggleDefault()
     const QTreeWidgetItem *item = m_list->currentItem();
     m_variants.SetDefault(item->text(DefaultColumn).isEmpty() ? selectedName() : QString());
     refresh(selectedName());
+}
+
+void VariantDialog::scheduleSelected()
+{
+    ScheduleSavedSet(m_variants, selectedName(), this);
+    refresh(selectedName());
+}
+
+void VariantDialog::showSchedules()
+{
+    ShowSchedules(m_variants, this);
 }
 
 } // namespace Velmora::Reports

@@ -14,7 +14,8 @@ class ScreenVariants;
 
 // The clerk's saved parameter sets of a screen: every owner's, by name, with owner, last use
 // and the owner's default. The clerk loads any of them, and saves, renames, deletes and marks
-// as default their own. Accepted when a set was chosen to load (ChosenName).
+// as default their own, and have the server run their own on a schedule. Accepted when a set was
+// chosen to load (ChosenName).
 class VELMORA_REPORTS_EXPORT VariantDialog : public QDialog
 {
     Q_OBJECT
@@ -33,11 +34,13 @@ private:
     void renameSelected();
     void removeSelected();
     void toggleDefault();
+    void scheduleSelected();
+    void showSchedules();
 
     ScreenVariants &m_variants;
     QTreeWidget *m_list;
     QLabel *m_none;
-    QPushButton *m_load, *m_rename, *m_remove, *m_default;
+    QPushButton *m_load, *m_rename, *m_remove, *m_default, *m_schedule;
     QString m_chosen;
 };
 
