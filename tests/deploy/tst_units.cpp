@@ -79,7 +79,8 @@ TEST(Unit, SandboxAsDeployed)
           "PrivateDevices=yes", "NoNewPrivileges=yes",
           "RestrictAddressFamilies=AF_INET AF_INET6 AF_UNIX", "SystemCallFilter=@system-service",
           "CapabilityBoundingSet=\n", "MemoryDenyWriteExecute=yes", "Restart=on-failure",
-          "LoadCredential=appserver.ini:/etc/velmora/appserver.ini"})
+          "LoadCredential=appserver.ini:/etc/velmora/appserver.ini", "User=velmora-appserver",
+          "StateDirectory=velmora-appserver"})
         EXPECT_TRUE(text.contains(QLatin1String(line))) << line;
     // The instance's name is its port.
     EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("ExecStart=\\S+ --config "
