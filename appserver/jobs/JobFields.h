@@ -15,14 +15,6 @@ namespace AppServer::Jobs {
 QString stateLetter(ReportJob::State state);
 std::optional<ReportJob::State> stateOfLetter(const QString &letter);
 
-// The parameters as a JSON object: a text as a string, a date as {"data": "YYYY-MM-DD"}, null
-// as null.
-// Raises Exception for a value of any other kind, naming the parameter.
-QString paramsToJson(const QVariantMap &params);
-// Back from the stored text (Firebird's driver may give a text BLOB as bytes). Empty when it is
-// no JSON object of those kinds.
-std::optional<QVariantMap> paramsFromJson(const QVariant &stored);
-
 // The name a copy of the job's file is offered under: "<report>-<id>.<format>".
 QString offeredFileName(const ReportJob &job);
 

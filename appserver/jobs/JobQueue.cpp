@@ -6,6 +6,7 @@
 #include "data/DBConnection.h"
 #include "data/EngineTimestamp.h"
 #include "data/LongTextColumn.h"
+#include "data/ReportParameters.h"
 #include "rtl/Exceptions.h"
 
 #include <QSqlQuery>
@@ -48,7 +49,7 @@ ReportJob jobOfRow(const QSqlQuery &q)
     job.layoutFile = q.value(3).toString();
     job.layoutVersion = q.value(4).toString();
     job.owner = q.value(5).toString();
-    const std::optional<QVariantMap> params = paramsFromJson(q.value(6));
+    const std::optional<QVariantMap> params = Velmora::ReportParametersOfJson(q.value(6));
     const std::optional<ReportJob::State> state = stateOfLetter(q.value(10).toString());
     if (!params || !state)
         throw EDatabaseError(QStringLiteral("O relatório %1 está corrompido na fila do banco de "
@@ -110,7 +111,7 @@ void JobQueue::insert(const ReportJob &job)
     checkScreen(job.screen);
     checkOwner(job.owner);
     checkFormat(job.format);
-    const QString params = paramsToJson(job.params);
+    const QString params = Velmora::ReportParametersJson(job.params);
     JobStatement(connection(), QStringLiteral("pôr o relatório %1 na fila").arg(job.screen))
         .run(
             QStringLiteral("INSERT INTO RELATJOB (IDRELATJOB, CDTELA, CDRELATORIO, NMLAYOUT, "

@@ -89,8 +89,10 @@ public:
     // queuing the same occurrence first is no failure. Gives how many jobs this call added.
     int enqueueDue(const QDateTime &now, const JobOfOccurrence &make);
 
-private:
+    // The connection it works over, for what goes with a job in the same database.
     Velmora::DBConnection &connection() const;
+
+private:
     QDateTime now() const;
     void insert(const ReportJob &job);
     QList<ReportJob> select(const QString &where, const QVariantList &values,

@@ -5,6 +5,7 @@
 #include "JobStatement.h"
 #include "data/DBConnection.h"
 #include "data/EngineTimestamp.h"
+#include "data/ReportParameters.h"
 #include "rtl/Exceptions.h"
 
 #include <QSqlQuery>
@@ -18,7 +19,7 @@ QString JobQueue::addSchedule(Schedule schedule)
     checkSchedule(schedule);
     schedule.id = newJobId();
     schedule.created = now();
-    const QString params = paramsToJson(schedule.params);
+    const QString params = Velmora::ReportParametersJson(schedule.params);
     const auto orNull = [](const QString &text) {
         return text.isEmpty() ? QVariant() : QVariant(text);
     };
@@ -81,7 +82,7 @@ QList<Schedule> JobQueue::listSchedules(const QString &owner)
         s.layoutVersion = q.value(12).toString();
         // Null in a schedule made before the job's template was kept.
         const std::optional<QVariantMap> params =
-            q.value(13).isNull() ? QVariantMap() : paramsFromJson(q.value(13));
+            q.value(13).isNull() ? QVariantMap() : Velmora::ReportParametersOfJson(q.value(13));
         s.period = q.value(14).toString();
         s.startParam = q.value(15).toString();
         s.endParam = q.value(16).toString();
@@ -139,7 +140,7 @@ int JobQueue::enqueueDue(const QDateTime &moment, const JobOfOccurrence &make)
                 checkScreen(job.screen);
                 checkOwner(job.owner);
                 checkFormat(job.format);
-                paramsToJson(job.params);
+                Velmora::ReportParametersJson(job.params);
                 job.state = ReportJob::State::Queued;
                 job.error.clear();
                 job.finished = QDateTime();

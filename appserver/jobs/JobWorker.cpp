@@ -3,7 +3,6 @@
 #include "JobQueue.h"
 #include "JobStatement.h"
 #include "ReportJobRunner.h"
-#include "ScheduleTicker.h"
 
 #include "data/DBConnection.h"
 #include "rtl/Exceptions.h"
@@ -105,9 +104,7 @@ void JobWorker::work()
     using Clock = std::chrono::steady_clock;
     std::vector<Clock::time_point> due(m_chores.size(), Clock::now());
     bool troubled = false;
-    ScheduleTicker schedules(db, queue);
     while (!m_stopping) {
-        schedules.tickIfDue();
         std::optional<ReportJob> claimed;
         try {
             claimed = queue.claim(m_name, m_settings.jobLeaseSeconds);

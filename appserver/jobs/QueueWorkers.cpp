@@ -2,6 +2,7 @@
 
 #include "ArchiveRetention.h"
 #include "JobQueue.h"
+#include "ScheduledJob.h"
 
 #include <QLoggingCategory>
 
@@ -28,6 +29,13 @@ QueueWorkers::QueueWorkers(const Velmora::Settings &settings, int count)
                                             "parcial(is) removido(s) do arquivo")
                                  .arg(outcome.files)
                                  .arg(outcome.partials);
+              }});
+    // Every server ticks: the queue takes each occurrence once.
+    addChore({QStringLiteral("agendas:"), std::chrono::seconds(30),
+              [](JobQueue &queue, const QDateTime &now) {
+                  const int queued = queue.enqueueDue(now, scheduledJobs(queue.connection()));
+                  if (queued > 0)
+                      qCInfo(lcJobs).noquote() << "agendas:" << queued << "relatório(s) na fila";
               }});
 }
 

@@ -7,6 +7,7 @@
 #include "JobStatement.h"
 #include "RpcError.h"
 
+#include "data/ReportParameters.h"
 #include "rtl/Exceptions.h"
 #include "rtl/TDateTime.h"
 
@@ -62,7 +63,7 @@ void addJobRow(DataPacket &packet, const ReportJob &job)
                       documents = std::to_string(job.documents), pages = std::to_string(job.pages),
                       bytes = std::to_string(job.bytes), sha = utf8(job.sha256),
                       file = utf8(Jobs::offeredFileName(job)),
-                      params = utf8(Jobs::paramsToJson(job.params)),
+                      params = utf8(Velmora::ReportParametersJson(job.params)),
                       schedule = utf8(job.scheduleId);
     packet.addRow({id, screen, report, format, state, percent, error, when(job.requested),
                    when(job.started), when(job.finished), documents, pages, bytes, sha, file,
@@ -127,7 +128,8 @@ ReportJob requestedJob(const Arguments &args)
     } catch (const Exception &e) {
         refuse(e.Message());
     }
-    const std::optional<QVariantMap> params = Jobs::paramsFromJson(QVariant(args.text(6)));
+    const std::optional<QVariantMap> params =
+        Velmora::ReportParametersOfJson(QVariant(args.text(6)));
     if (!params)
         refuse(QStringLiteral("Os parâmetros do relatório devem ser um objeto JSON: cada valor um "
                               "texto, uma data como {\"data\": \"AAAA-MM-DD\"} ou null."));

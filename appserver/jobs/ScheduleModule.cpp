@@ -9,6 +9,7 @@
 #include "ScheduledJob.h"
 
 #include "data/DBConnection.h"
+#include "data/ReportParameters.h"
 #include "reports/VariantStore.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Settings.h"
@@ -98,7 +99,7 @@ QTime timeOf(const QString &text)
 
 QVariantMap paramsOf(const QString &json)
 {
-    const std::optional<QVariantMap> params = paramsFromJson(json);
+    const std::optional<QVariantMap> params = Velmora::ReportParametersOfJson(json);
     if (!params)
         refuse(QStringLiteral("Os parâmetros do relatório não são um objeto JSON como a fila os "
                               "guarda: textos, datas como {\"data\": \"AAAA-MM-DD\"} e nulos."));

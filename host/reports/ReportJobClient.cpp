@@ -1,5 +1,7 @@
 #include "ReportJobClient.h"
 
+#include "data/ReportParameters.h"
+
 #include "data/DataPacket.h"
 #include "framework/ServerWait.h"
 #include "framework/TNetConnection.h"
@@ -132,18 +134,7 @@ QString refusalMessage(const std::string &body)
 
 QString ReportJobRequest::ParametersJson() const
 {
-    QJsonObject o;
-    for (auto it = parameters.begin(); it != parameters.end(); ++it) {
-        const QVariant &v = it.value();
-        if (!v.isValid() || v.isNull())
-            o.insert(it.key(), QJsonValue::Null);
-        else if (v.metaType() == QMetaType::fromType<QDate>())
-            o.insert(it.key(),
-                     QJsonObject{{QStringLiteral("data"), v.toDate().toString(Qt::ISODate)}});
-        else
-            o.insert(it.key(), v.toString());
-    }
-    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+    return ReportParametersJson(parameters);
 }
 
 QString ReportJobRow::StateText() const

@@ -72,6 +72,11 @@ QList<SavedVariant> ScreenVariants::List() const
     return store().list(ScreenCode());
 }
 
+QString ScreenVariants::PeriodKeyOf(const QJsonObject &values)
+{
+    return values.value(periodKey).toString();
+}
+
 QJsonObject ScreenVariants::Capture(RelativePeriod period) const
 {
     QWidget *area = parameterArea(m_screen);
@@ -161,7 +166,7 @@ bool ScreenVariants::Apply(const QJsonObject &values, const QString &label)
     QWidget *area = parameterArea(m_screen);
     ParameterValues typed = ParameterValues::fromJson(values);
     RelativePeriod period = RelativePeriod::Fixed;
-    const QString key = values.value(periodKey).toString();
+    const QString key = PeriodKeyOf(values);
     if (!RelativePeriodFromKey(key, period))
         Services::current().showMessage(
             QStringLiteral("A variante \"%1\" guarda um período (%2) que esta versão não "

@@ -26,6 +26,8 @@ public:
     TfrmDadosGerRel *Screen() const { return m_screen; }
 
     QList<SavedVariant> List() const;
+    // The relative period a set's values keep (RelativePeriodKey), empty for fixed dates.
+    static QString PeriodKeyOf(const QJsonObject &values);
     // The screen's values now, the period kept as `period`; raises when the screen has no
     // period to make relative.
     QJsonObject Capture(RelativePeriod period) const;

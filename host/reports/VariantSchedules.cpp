@@ -29,7 +29,7 @@ QString periodOfSet(ScreenVariants &variants, const QString &name)
 {
     for (const SavedVariant &v : variants.List())
         if (v.name == name && v.owner == variants.Owner())
-            return v.values.value(QStringLiteral("period")).toString();
+            return ScreenVariants::PeriodKeyOf(v.values);
     return {};
 }
 

@@ -6,6 +6,7 @@
 #include "JobStatement.h"
 #include "RawHttp.h"
 #include "ReportTestSupport.h"
+#include "data/ReportParameters.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
@@ -72,7 +73,7 @@ protected:
         AddFis014Registrations(db);
         const ReportJob job = Fis014Job(layouts.file(QStringLiteral("FIS014.json")), {});
         layoutVersion = job.layoutVersion;
-        params = AppServer::Jobs::paramsToJson(job.params);
+        params = Velmora::ReportParametersJson(job.params);
         writeSettings();
         ASSERT_TRUE(startServer());
     }
