@@ -124,6 +124,26 @@ void SetForcedWrites(const ConnectionSettings &s, bool on)
     fb.detach(status, &db);
 }
 
+bool UseWriteAheadLog(DBConnection &db)
+{
+    if (db.engine() != Engine::SQLite)
+        return false;
+    QSqlQuery mode(db.Database());
+    if (!mode.exec(QStringLiteral("PRAGMA journal_mode")) || !mode.next())
+        throw EDatabaseError(QStringLiteral("Não foi possível ler o modo do arquivo %1: %2")
+                                 .arg(db.Settings().describe(), mode.lastError().text()));
+    if (mode.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0)
+        return false;
+    // The answer is the mode in force: another program holding the file keeps it as it was.
+    if (!mode.exec(QStringLiteral("PRAGMA journal_mode = WAL")) || !mode.next() ||
+        mode.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+        throw EDatabaseError(
+            QStringLiteral("Não foi possível pôr o arquivo %1 no modo WAL (feche os programas que "
+                           "o usam e tente de novo): %2")
+                .arg(db.Settings().describe(), mode.lastError().text()));
+    return true;
+}
+
 void CreateDatabase(const ConnectionSettings &settings, Durability durability)
 {
     switch (settings.engine()) {
@@ -133,6 +153,7 @@ void CreateDatabase(const ConnectionSettings &settings, Durability durability)
         QDir().mkpath(QFileInfo(s.database).absolutePath());
         DBConnection db(s);
         db.Open();
+        UseWriteAheadLog(db);
         return;
     }
     case Engine::PostgreSQL:

@@ -1,5 +1,6 @@
 #include "Schema.h"
 
+#include "Databases.h"
 #include "Routines.h"
 #include "SchemaPart.h"
 #include "data/DBConnection.h"
@@ -319,6 +320,8 @@ QStringList SchemaUpgrade::lines() const
         out << QStringLiteral("Tabela %1 criada.").arg(table);
     for (const QString &column : columns)
         out << QStringLiteral("Coluna %1 criada.").arg(column);
+    if (writeAheadLog)
+        out << QStringLiteral("Arquivo SQLite posto no modo WAL.");
     return out;
 }
 
@@ -355,6 +358,7 @@ SchemaUpgrade UpgradeSchema(DBConnection &db)
     }
     if (!statements.isEmpty())
         runDefinitions(db, statements);
+    done.writeAheadLog = UseWriteAheadLog(db);
     return done;
 }
 

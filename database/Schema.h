@@ -70,14 +70,15 @@ void CreateSchema(DBConnection &db);
 struct SchemaUpgrade
 {
     QStringList tables, columns;
-    bool isEmpty() const { return tables.isEmpty() && columns.isEmpty(); }
+    bool writeAheadLog = false; // an SQLite file put in WAL mode
+    bool isEmpty() const { return tables.isEmpty() && columns.isEmpty() && !writeAheadLog; }
     // "Tabela X criada.", "Coluna X.Y criada.", as the tools tell the user.
     QStringList lines() const;
 };
 
 // Creates the tables of Tables() that the database lacks, with their indexes, and adds the
 // columns that the tables it has lack (nullable ones: rows already there have no value for
-// them). Rows are kept. Raises EDatabaseError when the database has no schema at all, a
+// them), and puts an SQLite file in WAL mode. Rows are kept. Raises EDatabaseError when the database has no schema at all, a
 // missing column may not be null, or a statement fails.
 SchemaUpgrade UpgradeSchema(DBConnection &db);
 

@@ -332,10 +332,6 @@ TEST_P(JobServerTest, RefusesWhatItCannotTakeOrServe)
 // queued behind it, as the only worker is busy, is cancelled at once.
 TEST_P(JobServerTest, CancelOfARunningJobLeavesNoFile)
 {
-    // A SQLite file in rollback-journal mode takes no write while a report reads it, so neither
-    // the cancel nor a job queued behind reaches the server until the read ends.
-    if (GetParam() == QStringLiteral("sqlite"))
-        GTEST_SKIP() << "SQLite: a write waits for the running report's read";
     QByteArray slow = ReadText(layouts.file(QStringLiteral("FIS014.json"))).toUtf8();
     const QByteArray copies =
         "DOCENTRADA X1, DOCENTRADA X2, DOCENTRADA X3, DOCENTRADA X4, DOCENTRADA X5, ";
