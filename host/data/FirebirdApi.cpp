@@ -62,6 +62,7 @@ const FirebirdApi &FirebirdApi::get()
     take(lib, a.closeBlob, "isc_close_blob");
     take(lib, a.vaxInteger, "isc_vax_integer");
     take(lib, a.interpret, "fb_interpret");
+    take(lib, a.cancelOperation, "fb_cancel_operation");
     api = a;
     loaded = true;
     return api;

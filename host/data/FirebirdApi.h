@@ -40,6 +40,7 @@ struct VELMORA_DATA_EXPORT FirebirdApi
     decltype(&isc_close_blob) closeBlob = nullptr;
     decltype(&isc_vax_integer) vaxInteger = nullptr;
     decltype(&fb_interpret) interpret = nullptr;
+    decltype(&fb_cancel_operation) cancelOperation = nullptr;
 
     // Raises EDatabaseError when the library or one of its functions is missing.
     static const FirebirdApi &get();

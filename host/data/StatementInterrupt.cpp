@@ -1,6 +1,10 @@
 #include "StatementInterrupt.h"
 
 #include "DriverHandle.h"
+#include "FirebirdApi.h"
+#include "rtl/Exceptions.h"
+
+#include <QSqlDriver>
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -23,6 +27,19 @@ bool InterruptStatement(const QSqlDatabase &db)
         const bool sent = PQcancel(cancel, error, sizeof error) == 1;
         PQfreeCancel(cancel);
         return sent;
+    }
+    if (db.driverName() == QLatin1String("QIBASE")) {
+        const QVariant handle = db.driver()->handle();
+        if (handle.metaType() != QMetaType::fromType<isc_db_handle>())
+            return false;
+        // The engine looks at the request now and then, also before a sort gives its first row.
+        isc_db_handle attachment = *static_cast<const isc_db_handle *>(handle.constData());
+        ISC_STATUS_ARRAY status{};
+        try {
+            return FirebirdApi::get().cancelOperation(status, &attachment, fb_cancel_raise) == 0;
+        } catch (const EDatabaseError &) {
+            return false;
+        }
     }
     return false;
 }
