@@ -78,8 +78,8 @@ struct SchemaUpgrade
 
 // Creates the tables of Tables() that the database lacks, with their indexes, and adds the
 // columns that the tables it has lack (nullable ones: rows already there have no value for
-// them), and puts an SQLite file in WAL mode. Rows are kept. Raises EDatabaseError when the database has no schema at all, a
-// missing column may not be null, or a statement fails.
+// them), and puts an SQLite file in WAL mode. Rows are kept. Raises EDatabaseError when the
+// database has no schema at all, a missing column may not be null, or a statement fails.
 SchemaUpgrade UpgradeSchema(DBConnection &db);
 
 } // namespace Velmora::Db

@@ -2,6 +2,7 @@
 
 #include "data/TParams.h"
 #include "framework/Dispatch.h"
+#include "framework/dialogs/TitleWidth.h"
 #include "rtl/Exceptions.h"
 #include "rtl/TDateTime.h"
 
@@ -70,6 +71,7 @@ QString ChooseBackgroundFormat(QWidget *parent, const QString &proposed)
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);
+    Velmora::FitTitle(&dialog);
     int answer = 0;
     {
         Velmora::ModalScope modal;

@@ -1,5 +1,6 @@
 #include "ScheduleDialog.h"
 
+#include "framework/dialogs/TitleWidth.h"
 #include "rtl/Exceptions.h"
 
 #include <QComboBox>
@@ -7,6 +8,7 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QVBoxLayout>
 
@@ -92,6 +94,8 @@ ScheduleDialog::ScheduleDialog(const QString &setName, QWidget *parent) : QDialo
     form->addRow(QStringLiteral("&Horário:"), m_time);
     form->addRow(QStringLiteral("F&ormato:"), m_format);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Agendar"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancelar"));
     connect(buttons, &QDialogButtonBox::accepted, this, &ScheduleDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &ScheduleDialog::reject);
     auto *layout = new QVBoxLayout(this);
@@ -100,6 +104,7 @@ ScheduleDialog::ScheduleDialog(const QString &setName, QWidget *parent) : QDialo
     layout->addWidget(buttons);
     connect(m_frequency, &QComboBox::currentIndexChanged, this, &ScheduleDialog::showDay);
     showDay();
+    Velmora::FitTitle(this);
 }
 
 ScheduleFrequency ScheduleDialog::frequency() const

@@ -64,6 +64,10 @@ void ScheduleSavedSet(ScreenVariants &variants, const QString &name, QWidget *pa
     TfrmDadosGerRel *screen = variants.Screen();
     if (!variants.Load(name))
         return; // the failing check said why, and its field has the focus
+    // The full check before the clerk is asked when: a set the screen refuses is told at once.
+    std::optional<ReportJobRequest> job = screen->PrepareBackgroundRun(QString());
+    if (!job)
+        return;
     ScheduleDialog dialog(name, parent);
     {
         Velmora::ModalScope modal;
@@ -71,9 +75,7 @@ void ScheduleSavedSet(ScreenVariants &variants, const QString &name, QWidget *pa
             return;
     }
     const ScheduleTiming timing = dialog.Timing();
-    const std::optional<ReportJobRequest> job = screen->PrepareBackgroundRun(timing.format);
-    if (!job)
-        return;
+    job->format = timing.format;
 
     ScheduleRequest request;
     request.screen = job->screen;

@@ -118,9 +118,9 @@ TEST_P(ToolTest, UpgradeAddsTheMissingTableAndKeepsEveryRow)
 
     r = tool(upgrade);
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
-    EXPECT_EQ(r.out, QStringLiteral("Tabela VARIANTETELA criada.\n") +
-                         (sqlite ? QStringLiteral("Arquivo SQLite posto no modo WAL.\n")
-                                 : QString()));
+    EXPECT_EQ(r.out,
+              QStringLiteral("Tabela VARIANTETELA criada.\n") +
+                  (sqlite ? QStringLiteral("Arquivo SQLite posto no modo WAL.\n") : QString()));
     if (sqlite) {
         EXPECT_EQ(journal(), QStringLiteral("wal"));
     }
