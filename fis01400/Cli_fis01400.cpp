@@ -466,11 +466,10 @@ void TfrmDocForne::sbtSalvarComoClick(QObject *sender)
 }
 
 // The server makes the report from what the checks let through, as a print would.
-std::optional<Velmora::Reports::ReportJobRequest>
-TfrmDocForne::PrepareBackgroundRun(const QString &format)
+std::optional<Velmora::Reports::ReportJobRequest> TfrmDocForne::PrepareBackgroundRun()
 {
     Vd_ValidaCampos(true);
-    return TfrmDadosGerRel::PrepareBackgroundRun(format);
+    return TfrmDadosGerRel::PrepareBackgroundRun();
 }
 
 void TfrmDocForne::sbtReportEditClick(QObject *sender)

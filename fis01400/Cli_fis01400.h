@@ -69,8 +69,7 @@ public:
     Q_INVOKABLE void sbtSalvarComoClick(QObject *sender);
     Q_INVOKABLE void sbtReportEditClick(QObject *sender);
     Q_INVOKABLE void rpddPadraoBeforeGetQueryParams(TParams *params, bool &flag);
-    std::optional<Velmora::Reports::ReportJobRequest>
-    PrepareBackgroundRun(const QString &format) override;
+    std::optional<Velmora::Reports::ReportJobRequest> PrepareBackgroundRun() override;
     bool ReportPeriod(QDate &from, QDate &to) const override;
     QMap<QString, QString> ListSelections() const override;
 

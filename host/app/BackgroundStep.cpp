@@ -39,7 +39,7 @@ Outcome run(TfrmDadosGerRel *screen, const QJsonObject &step)
     // refusal is the step's error instead of a message box.
     const bool ran = Velmora::Dispatch([&] {
         try {
-            request = screen->PrepareBackgroundRun(format);
+            request = screen->PrepareBackgroundRun();
         } catch (const EAbort &) {
             throw;
         } catch (const Exception &e) {
@@ -52,6 +52,7 @@ Outcome run(TfrmDadosGerRel *screen, const QJsonObject &step)
         outcome.error = QStringLiteral("A tela interrompeu o relatório: nada foi enviado.");
         return outcome;
     }
+    request->format = format;
     try {
         Reports::ReportJobClient client;
         const QString id = client.Enqueue(*request);

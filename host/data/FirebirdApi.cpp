@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLibrary>
 #include <QMutex>
+#include <QSqlDriver>
 #include <QStringList>
 
 namespace Velmora {
@@ -77,6 +78,17 @@ QString FirebirdApi::message(const ISC_STATUS *status) const
         parts << QString::fromUtf8(buffer);
     return parts.isEmpty() ? QStringLiteral("erro desconhecido")
                            : parts.join(QStringLiteral(" - "));
+}
+
+std::optional<isc_db_handle> FirebirdAttachment(const QSqlDatabase &db)
+{
+    // The handle is a plain integer, told apart only by the driver that gives it.
+    if (!db.isValid() || !db.driver() || db.driverName() != QLatin1String("QIBASE"))
+        return std::nullopt;
+    const QVariant handle = db.driver()->handle();
+    if (handle.metaType() != QMetaType::fromType<isc_db_handle>())
+        return std::nullopt;
+    return *static_cast<const isc_db_handle *>(handle.constData());
 }
 
 QString FirebirdPath(const ConnectionSettings &s)

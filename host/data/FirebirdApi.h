@@ -6,8 +6,11 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
+
+#include <optional>
 
 namespace Velmora {
 
@@ -47,6 +50,9 @@ struct VELMORA_DATA_EXPORT FirebirdApi
     // The engine's message for a failed call.
     QString message(const ISC_STATUS *status) const;
 };
+
+// The client's attachment under a Qt connection of the InterBase driver; empty for any other.
+VELMORA_DATA_EXPORT std::optional<isc_db_handle> FirebirdAttachment(const QSqlDatabase &db);
 
 // The path the client attaches to: the file, or "host/port:file".
 VELMORA_DATA_EXPORT QString FirebirdPath(const ConnectionSettings &settings);

@@ -581,13 +581,12 @@ std::unique_ptr<Statement> PrepareOnFirebird(DBConnection &connection, const QSt
     const FirebirdApi &api = FirebirdApi::get();
     auto *session = dynamic_cast<FirebirdSession *>(connection.Session());
     if (!session) {
-        const QVariant handle = connection.Database().driver()->handle();
-        if (handle.metaType() != QMetaType::fromType<isc_db_handle>()) {
+        const std::optional<isc_db_handle> attachment = FirebirdAttachment(connection.Database());
+        if (!attachment) {
             error = QStringLiteral("a conexão não é do Firebird");
             return nullptr;
         }
-        auto made = std::make_unique<FirebirdSession>(
-            api, *static_cast<const isc_db_handle *>(handle.constData()));
+        auto made = std::make_unique<FirebirdSession>(api, *attachment);
         session = made.get();
         connection.SetSession(std::move(made));
     }
@@ -606,11 +605,10 @@ OpenFirebirdRead(const QSqlDatabase &db, const QString &text,
                  const std::function<QVariant(const QString &name)> &valueOf)
 {
     const FirebirdApi &api = FirebirdApi::get();
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (handle.metaType() != QMetaType::fromType<isc_db_handle>())
+    const std::optional<isc_db_handle> attachment = FirebirdAttachment(db);
+    if (!attachment)
         throw EDatabaseError(QStringLiteral("a conexão não é do Firebird"));
-    auto cursor = std::make_unique<FirebirdCursor>(
-        api, *static_cast<const isc_db_handle *>(handle.constData()));
+    auto cursor = std::make_unique<FirebirdCursor>(api, *attachment);
     cursor->open(text, valueOf);
     return cursor;
 }

@@ -4,8 +4,6 @@
 #include "FirebirdApi.h"
 #include "rtl/Exceptions.h"
 
-#include <QSqlDriver>
-
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
@@ -28,15 +26,11 @@ bool InterruptStatement(const QSqlDatabase &db)
         PQfreeCancel(cancel);
         return sent;
     }
-    if (db.driverName() == QLatin1String("QIBASE")) {
-        const QVariant handle = db.driver()->handle();
-        if (handle.metaType() != QMetaType::fromType<isc_db_handle>())
-            return false;
+    if (std::optional<isc_db_handle> attachment = FirebirdAttachment(db)) {
         // The engine looks at the request now and then, also before a sort gives its first row.
-        isc_db_handle attachment = *static_cast<const isc_db_handle *>(handle.constData());
         ISC_STATUS_ARRAY status{};
         try {
-            return FirebirdApi::get().cancelOperation(status, &attachment, fb_cancel_raise) == 0;
+            return FirebirdApi::get().cancelOperation(status, &*attachment, fb_cancel_raise) == 0;
         } catch (const EDatabaseError &) {
             return false;
         }

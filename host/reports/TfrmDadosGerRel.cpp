@@ -373,7 +373,7 @@ void TfrmDadosGerRel::sbtUltimosValoresClick(QObject *)
     m_variants->LoadLast();
 }
 
-std::optional<ReportJobRequest> TfrmDadosGerRel::PrepareBackgroundRun(const QString &format)
+std::optional<ReportJobRequest> TfrmDadosGerRel::PrepareBackgroundRun()
 {
     const ReportLayout layout = CurrentLayout();
     // The values come the way a print or save takes them, on the kind of database the
@@ -387,7 +387,6 @@ std::optional<ReportJobRequest> TfrmDadosGerRel::PrepareBackgroundRun(const QStr
     request.layoutFile = QFileInfo(layout.path).fileName();
     request.layoutVersion = FileSha256(layout.path);
     request.owner = Velmora::UserName();
-    request.format = format;
     request.parameters = QueueParameters(params);
     return request;
 }
@@ -395,14 +394,13 @@ std::optional<ReportJobRequest> TfrmDadosGerRel::PrepareBackgroundRun(const QStr
 void TfrmDadosGerRel::sbtSegundoPlanoClick(QObject *)
 {
     const bool headless = Velmora::Services::current().headless();
-    std::optional<ReportJobRequest> request = PrepareBackgroundRun(LastBackgroundFormat());
+    std::optional<ReportJobRequest> request = PrepareBackgroundRun();
     if (!request)
         return;
-    if (!headless) {
-        request->format = ChooseBackgroundFormat(this, request->format);
-        if (request->format.isEmpty())
-            return;
-    }
+    request->format =
+        headless ? LastBackgroundFormat() : ChooseBackgroundFormat(this, LastBackgroundFormat());
+    if (request->format.isEmpty())
+        return;
     QJsonObject values;
     try {
         values = m_variants->Capture(RelativePeriod::Fixed);

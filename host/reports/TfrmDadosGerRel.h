@@ -60,12 +60,11 @@ public:
 
     // The report as a print or save would run it now, for the server to make in the
     // background: the layout's file and SHA-256, the owner and the query's parameters as the
-    // screen's BeforeGetQueryParams gives them. A screen with checks of its own overrides it,
-    // runs them as it does before a print and then calls this. Raises the refusal of a check
-    // (its message shown by the event's end, the focus where the check put it); nothing when
-    // the parameter handler stopped the run.
-    virtual std::optional<Velmora::Reports::ReportJobRequest>
-    PrepareBackgroundRun(const QString &format);
+    // screen's BeforeGetQueryParams gives them; the caller names the format. A screen with checks
+    // of its own overrides it, runs them as it does before a print and then calls this. Raises the
+    // refusal of a check (its message shown by the event's end, the focus where the check put it);
+    // nothing when the parameter handler stopped the run.
+    virtual std::optional<Velmora::Reports::ReportJobRequest> PrepareBackgroundRun();
 
     QString ReportCode() const;
     QString ReportsDirectory() const;

@@ -65,7 +65,7 @@ void ScheduleSavedSet(ScreenVariants &variants, const QString &name, QWidget *pa
     if (!variants.Load(name))
         return; // the failing check said why, and its field has the focus
     // The full check before the clerk is asked when: a set the screen refuses is told at once.
-    std::optional<ReportJobRequest> job = screen->PrepareBackgroundRun(QString());
+    std::optional<ReportJobRequest> job = screen->PrepareBackgroundRun();
     if (!job)
         return;
     ScheduleDialog dialog(name, parent);
