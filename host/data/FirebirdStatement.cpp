@@ -446,39 +446,62 @@ public:
 
     bool Writes() const override { return m_prepared.writes(); }
 
-    bool Execute(const QVector<QVariant> &values, int maxRows, QVector<TDataSet::Column> &columns,
-                 QVector<QVector<QVariant>> &rows, QString &error) override
+    bool Start(const QVector<QVariant> &values, QVector<TDataSet::Column> &columns,
+               QString &error) override
     {
-        isc_tr_handle *tr = m_session.transaction(error);
-        if (!tr)
+        m_tr = m_session.transaction(error);
+        if (!m_tr)
             return false;
         ISC_STATUS_ARRAY status{};
-        if (!m_prepared.execute(tr, values, error, status))
+        if (!m_prepared.execute(m_tr, values, error, status))
             return false;
+        columns = m_prepared.output().columns();
+        m_open = true;
+        return true;
+    }
+
+    bool Fetch(int maxRows, QVector<QVector<QVariant>> &rows, bool &done, QString &error) override
+    {
+        done = false;
+        if (!m_open) {
+            done = true;
+            return true;
+        }
         const OutputRow &out = m_prepared.output();
-        columns = out.columns();
-        rows.clear();
         const int count = out.count();
+        ISC_STATUS_ARRAY status{};
         ISC_STATUS fetched = 0;
-        while (maxRows <= 0 || rows.size() < maxRows) {
+        for (int n = 0; maxRows <= 0 || n < maxRows; ++n) {
             fetched = m_prepared.fetch(status);
             if (fetched != 0)
                 break;
             QVector<QVariant> row(count);
             for (int i = 0; i < count; ++i)
-                row[i] = out.value(i, m_session.database(), tr);
+                row[i] = out.value(i, m_session.database(), m_tr);
             rows << std::move(row);
         }
-        const bool failed = fetched != 0 && fetched != 100;
+        if (fetched == 0)
+            return true;
+        done = true;
+        const bool failed = fetched != 100;
         if (failed)
             error = FirebirdApi::get().message(status);
-        m_prepared.close();
+        Finish();
         return !failed;
+    }
+
+    void Finish() override
+    {
+        if (m_open)
+            m_prepared.close();
+        m_open = false;
     }
 
 private:
     FirebirdSession &m_session;
     Prepared m_prepared;
+    isc_tr_handle *m_tr = nullptr;
+    bool m_open = false;
 };
 
 // Whether the engine stopped a write: the read-only transaction refuses any change.

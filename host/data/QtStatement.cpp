@@ -105,8 +105,8 @@ public:
         return stmt && !sqlite3_stmt_readonly(stmt);
     }
 
-    bool Execute(const QVector<QVariant> &values, int maxRows, QVector<TDataSet::Column> &columns,
-                 QVector<QVector<QVariant>> &rows, QString &error) override
+    bool Start(const QVector<QVariant> &values, QVector<TDataSet::Column> &columns,
+               QString &error) override
     {
         for (int i = 0; i < m_marks.size(); ++i)
             m_query.bindValue(m_marks.at(i), values.at(i));
@@ -117,9 +117,18 @@ public:
         if (!m_described)
             describe();
         columns = m_columns;
+        return true;
+    }
+
+    bool Fetch(int maxRows, QVector<QVector<QVariant>> &rows, bool &done, QString &error) override
+    {
         const int count = static_cast<int>(m_columns.size());
-        rows.clear();
-        while ((maxRows <= 0 || rows.size() < maxRows) && m_query.next()) {
+        done = false;
+        for (int n = 0; maxRows <= 0 || n < maxRows; ++n) {
+            if (!m_query.next()) {
+                done = true;
+                break;
+            }
             QVector<QVariant> row(count);
             for (int i = 0; i < count; ++i) {
                 const QVariant v = m_query.value(i);
@@ -138,10 +147,20 @@ public:
             }
             rows << std::move(row);
         }
-        // Lets the engine release the cursor (and SQLite its read lock) now.
-        m_query.finish();
+        if (done) {
+            // A row read that failed ends the cursor as its end would: tell them apart.
+            const QSqlError failure = m_query.lastError();
+            // Lets the engine release the cursor (and SQLite its read lock) now.
+            m_query.finish();
+            if (failure.type() != QSqlError::NoError) {
+                error = errorText(failure);
+                return false;
+            }
+        }
         return true;
     }
+
+    void Finish() override { m_query.finish(); }
 
 private:
     // The answer's columns are the statement's: worked out once.

@@ -6,6 +6,7 @@
 #include "TParams.h"
 #include "data_global.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QStringList>
 
@@ -51,6 +52,9 @@ class VELMORA_DATA_EXPORT TADOIBQuery : public TDataSet
     Q_PROPERTY(int ADOCacheSize MEMBER m_cacheSize)
     // Rows fetched at most; 0 fetches all.
     Q_PROPERTY(int ADOMaxRecords MEMBER m_maxRecords)
+    // Rows that Open reads itself: a larger answer leaves the rest to a reader of its own in
+    // the background (see TDataSet). 0 reads every row before Open returns.
+    Q_PROPERTY(int PacketRecords MEMBER m_packetRecords)
     Q_PROPERTY(bool ADOPrepared MEMBER m_prepared)
     // Numbers of exact decimal columns come as exact decimal texts instead of doubles.
     Q_PROPERTY(bool ADOEnableBCD MEMBER m_enableBCD)
@@ -122,12 +126,19 @@ public:
     void SetADOLockType(LockType) {}
     int ADOMaxRecords() const { return m_maxRecords; }
     void SetADOMaxRecords(int rows) { m_maxRecords = rows; }
+    int PacketRecords() const { return m_packetRecords; }
+    void SetPacketRecords(int rows) { m_packetRecords = rows; }
 
     // A connection of its own instead of the shared one the names point at (tests, tools,
     // application-server workers with a connection per thread).
     void SetConnection(Velmora::DBConnection *connection);
     // The connection the query runs on; raises EDatabaseError when the names resolve to none.
     Velmora::DBConnection *Connection() const;
+
+    // While rows are still coming, asks the database which keys the query's answer holds.
+    QSet<QString> KeysInResult(const QString &fieldName, const QStringList &keys) const override;
+    std::unique_ptr<TDataSet> RowsFrom(const QString &fieldName, const QString &text,
+                                       int count) const override;
 
 protected:
     void DoOpen() override;
@@ -144,9 +155,15 @@ private:
     };
     const Plan &planFor(Velmora::DatabaseKind kind);
     void textsChanged();
+    bool inPackets(const Velmora::DBConnection *connection) const;
     bool run(Velmora::DBConnection *connection, QVector<TDataSet::Column> &columns,
-             QVector<QVector<QVariant>> &rows, QString &error);
+             QVector<QVector<QVariant>> &rows, std::unique_ptr<RowSource> &rest, QString &error);
+    std::unique_ptr<RowSource> readRest(Velmora::DBConnection *connection,
+                                        const QVector<QVariant> &values, int skip) const;
     void releaseStatement();
+    bool canAsk(const TField *field) const;
+    bool readFromAnswer(const QString &text, const QStringList &own,
+                        QVector<QVector<QVariant>> &rows) const;
     void watch(Velmora::DBConnection *connection);
 
     QStringList m_sql, m_sqlOracle, m_sqlMssql, m_sqlIb;
@@ -160,6 +177,7 @@ private:
     MarshalOptions m_marshalOptions = MarshalAll;
     int m_cacheSize = 1;
     int m_maxRecords = 0;
+    int m_packetRecords = 1000;
     bool m_prepared = false;
     bool m_enableBCD = false;
     bool m_filtered = false;
@@ -177,4 +195,6 @@ private:
     QPointer<Velmora::DBConnection> m_statementConnection;
     quint64 m_statementGeneration = 0;
     QString m_statementText;
+    // The values the last open bound, by upper-case parameter name.
+    QHash<QString, QVariant> m_boundValues;
 };

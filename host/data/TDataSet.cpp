@@ -2,10 +2,18 @@
 
 #include "rtl/Exceptions.h"
 
+#include <QTimer>
+
+namespace {
+// How often the rows a source gathered are taken while the event loop runs.
+constexpr int ArrivalsIntervalMs = 20;
+} // namespace
+
 TDataSet::TDataSet(QObject *parent) : QObject(parent) {}
 
 TDataSet::~TDataSet()
 {
+    dropSource();
     for (TField *f : std::as_const(m_fields))
         f->SetColumn(-1);
     // Fields outlive their dataset only as components of the screen; they forget it.
@@ -31,6 +39,7 @@ void TDataSet::Open()
     try {
         DoOpen();
     } catch (...) {
+        dropSource();
         m_columns.clear();
         m_rows.clear();
         m_active = false;
@@ -40,6 +49,8 @@ void TDataSet::Open()
 
 void TDataSet::Close()
 {
+    dropSource();
+    m_fetchError.clear();
     if (!m_active && m_rows.isEmpty())
         return;
     DoClose();
@@ -53,6 +64,14 @@ void TDataSet::Close()
 
 void TDataSet::SetData(QVector<Column> columns, QVector<QVector<QVariant>> rows)
 {
+    SetData(std::move(columns), std::move(rows), nullptr);
+}
+
+void TDataSet::SetData(QVector<Column> columns, QVector<QVector<QVariant>> rows,
+                       std::unique_ptr<RowSource> rest)
+{
+    dropSource();
+    m_fetchError.clear();
     m_columns = std::move(columns);
     m_rows = std::move(rows);
     m_active = true;
@@ -64,11 +83,108 @@ void TDataSet::SetData(QVector<Column> columns, QVector<QVector<QVariant>> rows)
         m_rows.clear();
         throw;
     }
+    m_source = std::move(rest);
+    if (m_source) {
+        if (!m_arrivals) {
+            m_arrivals = new QTimer(this);
+            m_arrivals->setInterval(ArrivalsIntervalMs);
+            connect(m_arrivals, &QTimer::timeout, this, [this] { FetchArrived(); });
+        }
+        m_arrivals->start();
+    }
     m_current = 0;
     m_bof = true;
     m_eof = m_rows.isEmpty();
     emit DataChanged();
     emit CurrentChanged(RecNo());
+}
+
+void TDataSet::dropSource()
+{
+    if (m_arrivals)
+        m_arrivals->stop();
+    if (!m_source)
+        return;
+    // The source goes first: a signal of this one must not find it half gone.
+    std::unique_ptr<RowSource> source = std::move(m_source);
+    source->Cancel();
+}
+
+void TDataSet::endFetch(const QString &error)
+{
+    dropSource();
+    m_fetchError = error;
+    emit FetchFinished();
+}
+
+// One packet from the source; false when none was added.
+bool TDataSet::takePacket(bool wait)
+{
+    if (!m_source)
+        return false;
+    QVector<QVector<QVariant>> packet;
+    bool more = false;
+    try {
+        more = m_source->Take(packet, wait);
+    } catch (const Exception &e) {
+        endFetch(e.Message());
+        return false;
+    }
+    const int first = static_cast<int>(m_rows.size());
+    if (!packet.isEmpty()) {
+        if (m_rows.isEmpty())
+            m_rows = std::move(packet);
+        else
+            m_rows.append(std::move(packet));
+        emit RowsArrived(first, static_cast<int>(m_rows.size()) - first);
+    }
+    if (!more)
+        endFetch(QString());
+    return static_cast<int>(m_rows.size()) > first;
+}
+
+bool TDataSet::FetchArrived()
+{
+    bool added = false;
+    while (m_source && takePacket(false))
+        added = true;
+    return added;
+}
+
+bool TDataSet::FetchUpTo(int row) const
+{
+    auto *self = const_cast<TDataSet *>(this);
+    while (row >= static_cast<int>(m_rows.size()) && self->m_source)
+        self->takePacket(true);
+    if (row >= static_cast<int>(m_rows.size()) && !m_fetchError.isEmpty())
+        throw EDatabaseError(m_fetchError);
+    return row < static_cast<int>(m_rows.size());
+}
+
+QSet<QString> TDataSet::KeysInResult(const QString &fieldName, const QStringList &keys) const
+{
+    const TField *field = FieldByName(fieldName);
+    const QSet<QString> wanted(keys.cbegin(), keys.cend());
+    QSet<QString> found;
+    for (int r = 0; found.size() < wanted.size() && FetchUpTo(r); ++r) {
+        const QString text = field->TextAt(r);
+        if (wanted.contains(text))
+            found.insert(text);
+    }
+    return found;
+}
+
+std::unique_ptr<TDataSet> TDataSet::RowsFrom(const QString &, const QString &, int) const
+{
+    return nullptr;
+}
+
+int TDataSet::RecordCount() const
+{
+    if (!m_active)
+        return 0;
+    FetchAll();
+    return static_cast<int>(m_rows.size());
 }
 
 void TDataSet::bindFields()
@@ -174,7 +290,7 @@ TField *TDataSet::FieldByName(const QString &fieldName) const
 
 QVariant TDataSet::Value(int row, int column) const
 {
-    if (!m_active || row < 0 || row >= m_rows.size())
+    if (!m_active || row < 0 || (row >= m_rows.size() && !FetchUpTo(row)))
         return {};
     const QVector<QVariant> &r = m_rows.at(row);
     return column >= 0 && column < r.size() ? r.at(column) : QVariant();
@@ -182,6 +298,8 @@ QVariant TDataSet::Value(int row, int column) const
 
 void TDataSet::MoveTo(int row)
 {
+    if (row >= 0)
+        FetchUpTo(row);
     if (!m_active || m_rows.isEmpty())
         return;
     const int last = static_cast<int>(m_rows.size()) - 1;
@@ -213,6 +331,7 @@ void TDataSet::Prior()
 
 void TDataSet::Last()
 {
+    FetchAll();
     MoveTo(static_cast<int>(m_rows.size()) - 1);
     m_eof = true;
 }
@@ -221,7 +340,7 @@ bool TDataSet::Locate(const QString &fieldName, const QVariant &value)
 {
     const TField *f = FieldByName(fieldName);
     const QString wanted = ValueText(value, f->DataKind());
-    for (int r = 0; r < RecordCount(); ++r) {
+    for (int r = 0; FetchUpTo(r); ++r) {
         if (f->TextAt(r) == wanted) {
             MoveTo(r);
             return true;

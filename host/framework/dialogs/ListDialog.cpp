@@ -7,6 +7,7 @@
 #include "data/TDataSet.h"
 #include "framework/Consiste.h"
 #include "framework/Services.h"
+#include "rtl/Exceptions.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -27,15 +28,21 @@
 #include <vector>
 
 // The rows the filter lets through, each with its check box in a leading column. Checks are
-// kept per dataset row, so a row hidden by the filter keeps its mark.
+// kept per dataset row, so a row hidden by the filter keeps its mark. While the dataset's rows
+// are still coming, what the clerk did to the whole list (check all, check what a filter shows,
+// check keys) is kept as rules, and each row that arrives is checked as they say in their
+// order; the filter lets arriving rows through as it would have.
 class ListModel : public DataSetModel
 {
 public:
-    ListModel(TDataSet *dataSet, QObject *parent)
-        : DataSetModel(dataSet, parent), m_total(dataSet ? dataSet->RecordCount() : 0),
+    ListModel(TDataSet *dataSet, TField *key, QObject *parent)
+        : DataSetModel(dataSet, parent), m_key(key), m_total(dataSet ? dataSet->FetchedCount() : 0),
           m_checks(static_cast<size_t>(m_total), false)
     {
         setColumnOffset(1);
+        if (dataSet)
+            QObject::connect(dataSet, &TDataSet::RowsArrived, this,
+                             [this](int first, int count) { arrived(first, count); });
     }
 
     std::function<void()> checksChanged;
@@ -75,6 +82,7 @@ public:
     }
 
     int total() const { return m_total; }
+    bool complete() const { return !DataSet() || DataSet()->FetchComplete(); }
     int checkedCount() const { return m_checked; }
     bool isChecked(int row) const { return row >= 0 && row < m_total && m_checks[row]; }
     void set(int row, bool on)
@@ -95,12 +103,21 @@ public:
         if (!m_filtered) {
             std::fill(m_checks.begin(), m_checks.end(), on);
             m_checked = on ? m_total : 0;
+            m_rules.clear();
+            keep({Rule::All, on, {}, {}});
         } else {
             for (const int row : m_shown)
                 set(row, on);
+            keep({Rule::Matching, on, m_filterText, {}});
         }
         refreshChecks();
         notify();
+    }
+    // Rows still to come whose key is one of keys arrive checked.
+    void checkArriving(QSet<QString> keys)
+    {
+        if (!keys.isEmpty())
+            keep({Rule::Keys, true, {}, std::move(keys)});
     }
     void refreshChecks()
     {
@@ -144,16 +161,77 @@ public:
     }
 
 private:
+    struct Rule
+    {
+        enum Kind { All, Matching, Keys } kind;
+        bool on;
+        QString text;
+        QSet<QString> keys;
+    };
+
+    void keep(Rule rule)
+    {
+        if (!complete())
+            m_rules.push_back(std::move(rule));
+    }
+
+    bool applies(const Rule &rule, int row) const
+    {
+        switch (rule.kind) {
+        case Rule::All:
+            return true;
+        case Rule::Matching:
+            return matches(row, rule.text);
+        case Rule::Keys:
+            return m_key && rule.keys.contains(m_key->TextAt(row));
+        }
+        return false;
+    }
+
+    void arrived(int first, int count)
+    {
+        const int end = first + count;
+        if (first != m_total || count <= 0)
+            return;
+        if (!m_filtered)
+            beginInsertRows({}, first, end - 1);
+        m_total = end;
+        m_checks.resize(static_cast<size_t>(end), false);
+        std::vector<int> passing;
+        for (int r = first; r < end; ++r) {
+            bool on = false;
+            for (const Rule &rule : m_rules)
+                if (applies(rule, r))
+                    on = rule.on;
+            set(r, on);
+            if (m_filtered && matches(r, m_filterText))
+                passing.push_back(r);
+        }
+        if (!m_filtered) {
+            endInsertRows();
+        } else if (!passing.empty()) {
+            const int from = static_cast<int>(m_shown.size());
+            beginInsertRows({}, from, from + static_cast<int>(passing.size()) - 1);
+            m_shown.insert(m_shown.end(), passing.begin(), passing.end());
+            endInsertRows();
+        }
+        if (complete())
+            m_rules.clear();
+        notify();
+    }
+
     void notify()
     {
         if (checksChanged)
             checksChanged();
     }
 
+    TField *m_key = nullptr;
     int m_total = 0;
     int m_checked = 0;
     std::vector<bool> m_checks;
     std::vector<int> m_shown;
+    std::vector<Rule> m_rules;
     QString m_filterText;
     bool m_filtered = false;
 };
@@ -163,7 +241,8 @@ ListDialog::ListDialog(TDataSet *dataSet, const QString &keyField, const QString
     : QDialog(parent)
 {
     m_key = dataSet ? dataSet->FieldByName(keyField) : nullptr;
-    m_model = new ListModel(dataSet, this);
+    m_dataSet = dataSet;
+    m_model = new ListModel(dataSet, m_key, this);
     m_filter = new QLineEdit(this);
     m_view = new QTableView(this);
     m_count = new QLabel(this);
@@ -241,7 +320,8 @@ ListDialog::ListDialog(TDataSet *dataSet, const QString &keyField, const QString
     // the dialog keeps the size it opens with.
     m_count->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_count->setMinimumWidth(m_count->fontMetrics().horizontalAdvance(
-        countText(m_model->total(), m_model->total(), m_model->total())));
+        m_model->complete() ? countText(m_model->total(), m_model->total(), m_model->total(), true)
+                            : countText(9999999, 9999999, 9999999, false)));
     resize(qBound(460, tableWidth + 40, 860), 460);
 
     updateCount();
@@ -268,10 +348,35 @@ void ListDialog::checkSelection(const QStringList &keys)
     for (int r = 0; r < m_model->total(); ++r)
         if (wanted.contains(m_key->TextAt(r)))
             m_model->set(r, true);
+    m_model->checkArriving(wanted);
+}
+
+bool ListDialog::fetchAll()
+{
+    if (m_model->complete())
+        return true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        m_dataSet->FetchAll();
+    } catch (const EDatabaseError &e) {
+        QApplication::restoreOverrideCursor();
+        Velmora::Services::current().showMessage(e.Message());
+        return false;
+    }
+    QApplication::restoreOverrideCursor();
+    return true;
+}
+
+void ListDialog::accept()
+{
+    // The selection names rows in their order: every row must be there first.
+    if (fetchAll())
+        QDialog::accept();
 }
 
 QString ListDialog::Selection() const
 {
+    const_cast<ListDialog *>(this)->fetchAll();
     QString text;
     for (int r = 0; r < m_model->total() && m_key; ++r)
         if (m_model->isChecked(r))
@@ -395,12 +500,37 @@ QSet<QString> ListDialog::checkCodes(const QStringList &codes)
                 variants.insert(form, code);
     }
     QSet<QString> found;
+    QSet<QString> seen;
     for (int r = 0; r < m_model->total(); ++r) {
         const auto it = variants.constFind(m_key->TextAt(r));
         if (it == variants.cend())
             continue;
         m_model->set(r, true);
         found.insert(*it);
+        seen.insert(it.key());
+    }
+    if (!m_model->complete()) {
+        // The rows still to come are asked for where they come from.
+        QStringList unseen;
+        for (auto it = variants.cbegin(); it != variants.cend(); ++it)
+            if (!found.contains(*it))
+                unseen << it.key();
+        QSet<QString> arriving;
+        if (!unseen.isEmpty()) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            try {
+                arriving = m_dataSet->KeysInResult(m_key->FieldName(), unseen);
+            } catch (const EDatabaseError &e) {
+                Velmora::Services::current().showMessage(e.Message());
+            }
+            QApplication::restoreOverrideCursor();
+        }
+        // A key the arrived rows hold is there already.
+        for (const QString &key : std::as_const(seen))
+            arriving.remove(key);
+        for (const QString &key : std::as_const(arriving))
+            found.insert(variants.value(key));
+        m_model->checkArriving(arriving);
     }
     return found;
 }
@@ -456,18 +586,21 @@ void ListDialog::PasteFromClipboard()
     PasteCodes(QGuiApplication::clipboard()->text());
 }
 
-QString ListDialog::countText(int checked, int total, int shown)
+QString ListDialog::countText(int checked, int total, int shown, bool complete)
 {
-    QString text = QStringLiteral("%1 de %2 selecionados").arg(checked).arg(total);
+    // Until the last row arrives the counts are of the rows at hand, and say so.
+    const QString more = complete ? QString() : QStringLiteral("+");
+    QString text = QStringLiteral("%1 de %2%3 selecionados").arg(checked).arg(total).arg(more);
     if (shown >= 0)
-        text += QStringLiteral(" (exibindo %1)").arg(shown);
+        text += QStringLiteral(" (exibindo %1%2)").arg(shown).arg(more);
     return text;
 }
 
 void ListDialog::updateCount()
 {
     m_count->setText(countText(m_model->checkedCount(), m_model->total(),
-                               m_model->filtered() ? m_model->rowCount() : -1));
+                               m_model->filtered() ? m_model->rowCount() : -1,
+                               m_model->complete()));
 }
 
 bool ListDialog::eventFilter(QObject *watched, QEvent *event)

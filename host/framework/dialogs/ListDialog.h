@@ -20,7 +20,8 @@ class ListModel;
 // filter box, check all / none (of the rows the filter shows), a count of what is checked,
 // and codes pasted from the clipboard. Selection() writes the checked rows' raw keys as a
 // selection string (SelectionString), in the dataset's row order; the rows of the string it
-// opens with start checked.
+// opens with start checked. It shows the rows at hand at once and follows the rest as they
+// arrive: what is done to the whole list holds for them too, and OK waits for the last.
 // It opens with the focus in the filter box, where the cursor keys and Enter lead to the
 // rows; Space checks the current row (in the box too while it is empty); letters typed in the
 // rows go to the filter; Ctrl+V pastes codes (in the box, when the clipboard holds several).
@@ -58,6 +59,9 @@ public:
     QPushButton *UncheckAllButton() const { return m_uncheckAll; }
     QPushButton *PasteButton() const { return m_paste; }
 
+    // Waits for the rows still to come; a failed read is told and keeps the dialog open.
+    void accept() override;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -68,8 +72,10 @@ private:
     bool digitKeys() const;
     void toggleCurrent();
     void showFirstRow();
-    static QString countText(int checked, int total, int shown);
+    bool fetchAll();
+    static QString countText(int checked, int total, int shown, bool complete);
 
+    TDataSet *m_dataSet = nullptr;
     ListModel *m_model = nullptr;
     TField *m_key = nullptr;
     QLineEdit *m_filter = nullptr;

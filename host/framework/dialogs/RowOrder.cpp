@@ -126,11 +126,17 @@ void RowOrder::adopt(const TField *field, int count)
     m_count = count;
 }
 
-bool RowOrder::isSorted(const TField *field, int count)
+bool RowOrder::accepts(int count) const
 {
+    return m_rows.empty() && count >= m_count && (!m_field || isSorted(m_field, count, m_count));
+}
+
+bool RowOrder::isSorted(const TField *field, int count, int from)
+{
+    const int start = qMax(1, from);
     if (byDate(field)) {
-        double previous = count > 0 ? dateKey(field, 0) : 0;
-        for (int r = 1; r < count; ++r) {
+        double previous = count > 0 ? dateKey(field, start - 1) : 0;
+        for (int r = start; r < count; ++r) {
             const double current = dateKey(field, r);
             if (current < previous)
                 return false;
@@ -138,8 +144,8 @@ bool RowOrder::isSorted(const TField *field, int count)
         }
         return true;
     }
-    QString previous = count > 0 ? field->TextAt(0) : QString();
-    for (int r = 1; r < count; ++r) {
+    QString previous = count > 0 ? field->TextAt(start - 1) : QString();
+    for (int r = start; r < count; ++r) {
         QString current = field->TextAt(r);
         if (compareFolded(previous, current) > 0)
             return false;

@@ -23,6 +23,10 @@ public:
     void adopt(const TField *field, int count);
     // Sorts by field, rows of equal text in the dataset's order.
     void sortBy(const TField *field, int count);
+    // Whether rows arrived up to count keep the order: it is the dataset's own, and they
+    // follow its field's order. Then extend takes them.
+    bool accepts(int count) const;
+    void extend(int count) { m_count = count; }
 
     int count() const { return m_count; }
     const TField *sortField() const { return m_field; }
@@ -34,9 +38,9 @@ public:
     // when the order is sorted by that text field; a scan otherwise.
     int find(const TField *field, const QString &prefix) const;
 
-    // Whether the dataset's own order is sorted by field (stops at the first row out of
-    // order).
-    static bool isSorted(const TField *field, int count);
+    // Whether the dataset's own order is sorted by field from row from on, that row after the
+    // one before it (stops at the first row out of order).
+    static bool isSorted(const TField *field, int count, int from = 0);
     static int compareFolded(QStringView a, QStringView b);
     static bool startsWithFolded(QStringView text, QStringView prefix);
 

@@ -3,6 +3,8 @@
 #include "DataSetModel.h"
 #include "DialogButtons.h"
 #include "data/TDataSet.h"
+#include "framework/Services.h"
+#include "rtl/Exceptions.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -16,6 +18,12 @@
 #include <QVBoxLayout>
 
 #include <functional>
+#include <memory>
+
+namespace {
+// Rows the database gives for a text past the rows at hand.
+constexpr int WindowRows = 200;
+} // namespace
 
 class SearchModel : public DataSetModel
 {
@@ -24,20 +32,80 @@ public:
 
     int rowCount(const QModelIndex &parent = {}) const override
     {
-        return parent.isValid() ? 0 : m_order.count();
+        if (parent.isValid())
+            return 0;
+        return m_window ? m_window->FetchedCount() : m_order.count();
     }
-    int DataSetRow(int modelRow) const override { return m_order.row(modelRow); }
+    int DataSetRow(int modelRow) const override { return m_window ? -1 : m_order.row(modelRow); }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!m_window || !index.isValid() || role != Qt::DisplayRole)
+            return DataSetModel::data(index, role);
+        return windowText(index.row(), index.column());
+    }
+
+    // Rows asked of the database past those at hand, shown instead of them until the rows
+    // arrive that far.
+    bool inWindow() const { return m_window != nullptr; }
+    void showWindow(std::unique_ptr<TDataSet> window)
+    {
+        beginResetModel();
+        m_window = std::move(window);
+        m_windowFields.clear();
+        for (const TField *field : Fields())
+            m_windowFields << m_window->FindField(field->FieldName());
+        endResetModel();
+    }
+    void leaveWindow()
+    {
+        if (!m_window)
+            return;
+        beginResetModel();
+        m_window.reset();
+        m_windowFields.clear();
+        endResetModel();
+    }
+    QString windowText(int row, int column) const
+    {
+        const TField *field = m_windowFields.value(column);
+        if (!field)
+            return {};
+        const QString text = field->TextAt(row);
+        return Mask(column).isEmpty() ? text : Mask(column).format(text);
+    }
+    QString windowRaw(int row, int column) const
+    {
+        const TField *field = m_windowFields.value(column);
+        return field ? field->TextAt(row) : QString();
+    }
 
     RowOrder &order() { return m_order; }
     void reorder(const std::function<void()> &change)
     {
+        // Rows that arrive while the order is made are in it already.
+        m_reordering = true;
         beginResetModel();
         change();
         endResetModel();
+        m_reordering = false;
+    }
+    bool reordering() const { return m_reordering; }
+    void extend(int count)
+    {
+        if (m_window) {
+            m_order.extend(count);
+            return;
+        }
+        beginInsertRows({}, m_order.count(), count - 1);
+        m_order.extend(count);
+        endInsertRows();
     }
 
 private:
     RowOrder m_order;
+    std::unique_ptr<TDataSet> m_window;
+    QList<const TField *> m_windowFields;
+    bool m_reordering = false;
 };
 
 SearchDialog::SearchDialog(TDataSet *dataSet, const QString &title, QWidget *parent)
@@ -49,22 +117,13 @@ SearchDialog::SearchDialog(TDataSet *dataSet, const QString &title, QWidget *par
     m_search->setObjectName(QStringLiteral("Localizar"));
     m_view->setObjectName(QStringLiteral("Linhas"));
 
-    const int count = dataSet ? dataSet->RecordCount() : 0;
     const QList<TField *> &fields = m_model->Fields();
-    // Keep the dataset's own order when it is sorted by one of the columns.
-    m_model->order().reset(count);
-    for (int c = 0; c < fields.size() && m_sortColumn < 0; ++c) {
-        if (RowOrder::isSorted(fields.at(c), count)) {
-            m_model->order().adopt(fields.at(c), count);
-            m_sortColumn = c;
-        }
-    }
-    if (m_sortColumn < 0 && !fields.isEmpty()) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_model->order().sortBy(fields.first(), count);
-        QApplication::restoreOverrideCursor();
-        m_sortColumn = 0;
-    }
+    chooseOrder();
+    const int count = m_model->order().count();
+    m_count = new QLabel(this);
+    m_count->setObjectName(QStringLiteral("Registros"));
+    if (dataSet)
+        connect(dataSet, &TDataSet::RowsArrived, this, [this] { rowsArrived(); });
 
     // Row heights are set before the rows come: setting them after walks a million rows.
     m_view->verticalHeader()->hide();
@@ -100,6 +159,9 @@ SearchDialog::SearchDialog(TDataSet *dataSet, const QString &title, QWidget *par
     m_view->installEventFilter(this);
 
     QDialogButtonBox *buttons = Velmora::OkCancelButtons(this);
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(m_count, 1);
+    bottom->addWidget(buttons);
 
     auto *searchRow = new QHBoxLayout;
     auto *label = new QLabel(QStringLiteral("&Localizar:"), this);
@@ -109,8 +171,9 @@ SearchDialog::SearchDialog(TDataSet *dataSet, const QString &title, QWidget *par
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(searchRow);
     layout->addWidget(m_view, 1);
-    layout->addWidget(buttons);
+    layout->addLayout(bottom);
     resize(qBound(360, tableWidth + 40, 800), 420);
+    updateCount();
 
     const int start =
         dataSet && dataSet->RecNo() >= 0 ? m_model->order().position(dataSet->RecNo()) : 0;
@@ -120,6 +183,195 @@ SearchDialog::SearchDialog(TDataSet *dataSet, const QString &title, QWidget *par
 }
 
 SearchDialog::~SearchDialog() = default;
+
+bool SearchDialog::fetchAll()
+{
+    TDataSet *dataSet = m_model->DataSet();
+    if (!dataSet || dataSet->FetchComplete())
+        return true;
+    try {
+        dataSet->FetchAll();
+    } catch (const EDatabaseError &e) {
+        Velmora::Services::current().showMessage(e.Message());
+        return false;
+    }
+    return true;
+}
+
+// The first column the dataset is already ordered by, over the rows at hand; else every row
+// sorted by the first column.
+void SearchDialog::chooseOrder()
+{
+    TDataSet *dataSet = m_model->DataSet();
+    const QList<TField *> &fields = m_model->Fields();
+    RowOrder &order = m_model->order();
+    int count = dataSet ? dataSet->FetchedCount() : 0;
+    order.reset(count);
+    m_sortColumn = -1;
+    for (int c = 0; c < fields.size(); ++c) {
+        if (RowOrder::isSorted(fields.at(c), count)) {
+            order.adopt(fields.at(c), count);
+            m_sortColumn = c;
+            return;
+        }
+    }
+    if (fields.isEmpty())
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    fetchAll();
+    count = dataSet->FetchedCount();
+    order.sortBy(fields.first(), count);
+    QApplication::restoreOverrideCursor();
+    m_sortColumn = 0;
+}
+
+void SearchDialog::rowsArrived()
+{
+    if (m_model->reordering())
+        return;
+    const int count = m_model->DataSet()->FetchedCount();
+    if (m_model->order().accepts(count)) {
+        m_model->extend(count);
+        leaveWindowWhenReached();
+    } else {
+        m_model->leaveWindow();
+        // The rows at hand only looked sorted: order the whole answer as a full one would be.
+        const int current = CurrentRow();
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_model->reorder([this] {
+            fetchAll();
+            chooseOrder();
+        });
+        QApplication::restoreOverrideCursor();
+        m_view->horizontalHeader()->setSortIndicator(m_sortColumn, Qt::AscendingOrder);
+        if (current >= 0)
+            setCurrentPosition(m_model->order().position(current));
+    }
+    updateCount();
+}
+
+// Once the rows at hand reach the window's first row, they are shown again, from the row the
+// clerk was on.
+void SearchDialog::leaveWindowWhenReached()
+{
+    const TDataSet *dataSet = m_model->DataSet();
+    const RowOrder &order = m_model->order();
+    if (!m_model->inWindow() || order.count() == 0)
+        return;
+    const TField *field = m_model->Fields().at(m_sortColumn);
+    const QString first = m_model->windowRaw(0, m_sortColumn);
+    if (!dataSet->FetchComplete() &&
+        RowOrder::compareFolded(field->TextAt(order.row(order.count() - 1)), first) < 0)
+        return;
+    const QModelIndex current = m_view->currentIndex();
+    const QString at = m_model->windowRaw(current.isValid() ? current.row() : 0, m_sortColumn);
+    m_model->leaveWindow();
+    const int position = order.find(field, at);
+    setCurrentPosition(qMax(0, position));
+}
+
+// The texts of the stored rows are in one case, and the database compares them as stored.
+QString SearchDialog::inStoredCase(const TField *field, const QString &text) const
+{
+    const RowOrder &order = m_model->order();
+    bool upper = true, lower = true;
+    for (int p = order.count() - 1; p >= 0 && p >= order.count() - 100; --p) {
+        const QString stored = field->TextAt(order.row(p));
+        upper = upper && stored == stored.toUpper();
+        lower = lower && stored == stored.toLower();
+    }
+    return upper ? text.toUpper() : lower ? text.toLower() : text;
+}
+
+// A text past the last row at hand may be in the rows still to come: the database gives the
+// first rows at or after it, or, when it cannot, the rows are waited for.
+bool SearchDialog::seekBeyond(const TField *field, const QString &prefix)
+{
+    TDataSet *dataSet = m_model->DataSet();
+    const RowOrder &order = m_model->order();
+    if (!dataSet || dataSet->FetchComplete() || order.sortField() != field || order.count() == 0 ||
+        RowOrder::compareFolded(field->TextAt(order.row(order.count() - 1)), prefix) >= 0)
+        return false;
+    std::unique_ptr<TDataSet> window;
+    try {
+        window = dataSet->RowsFrom(field->FieldName(), inStoredCase(field, prefix), WindowRows);
+    } catch (const EDatabaseError &) {
+        window.reset();
+    }
+    if (!window) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        while (!dataSet->FetchComplete() &&
+               RowOrder::compareFolded(field->TextAt(order.row(order.count() - 1)), prefix) < 0)
+            if (!fetchMore())
+                break;
+        QApplication::restoreOverrideCursor();
+        const int position = order.find(field, prefix);
+        if (position >= 0)
+            setCurrentPosition(position);
+        return position >= 0;
+    }
+    const TField *first = window->FindField(field->FieldName());
+    if (window->IsEmpty() || !first || !RowOrder::startsWithFolded(first->TextAt(0), prefix))
+        return false;
+    m_model->showWindow(std::move(window));
+    setCurrentPosition(0);
+    return true;
+}
+
+bool SearchDialog::fetchMore()
+{
+    TDataSet *dataSet = m_model->DataSet();
+    try {
+        dataSet->FetchUpTo(dataSet->FetchedCount());
+    } catch (const EDatabaseError &e) {
+        Velmora::Services::current().showMessage(e.Message());
+        return false;
+    }
+    return true;
+}
+
+// The dataset row of the window's row: the rows are waited for until they pass it.
+int SearchDialog::windowRow(int windowRow)
+{
+    const QList<TField *> &fields = m_model->Fields();
+    QStringList texts;
+    for (int c = 0; c < fields.size(); ++c)
+        texts << m_model->windowRaw(windowRow, c);
+    TDataSet *dataSet = m_model->DataSet();
+    const RowOrder &order = m_model->order();
+    const TField *field = fields.at(m_sortColumn);
+    const QString &sorted = texts.at(m_sortColumn);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    bool fetched = true;
+    while (fetched && !dataSet->FetchComplete() &&
+           (order.count() == 0 ||
+            RowOrder::compareFolded(field->TextAt(order.row(order.count() - 1)), sorted) <= 0))
+        fetched = fetchMore();
+    QApplication::restoreOverrideCursor();
+    for (int p = qMax(0, order.find(field, sorted)); fetched && p < order.count(); ++p) {
+        const int row = order.row(p);
+        if (RowOrder::compareFolded(field->TextAt(row), sorted) > 0)
+            break;
+        bool same = true;
+        for (int c = 0; c < fields.size() && same; ++c)
+            same = fields.at(c)->TextAt(row) == texts.at(c);
+        if (same)
+            return row;
+    }
+    return -1;
+}
+
+void SearchDialog::updateCount()
+{
+    const TDataSet *dataSet = m_model->DataSet();
+    const int count = m_model->order().count();
+    const bool complete = !dataSet || dataSet->FetchComplete();
+    m_count->setText(QStringLiteral("%1%2 %3")
+                         .arg(count)
+                         .arg(complete ? QString() : QStringLiteral("+"))
+                         .arg(count == 1 && complete ? QStringLiteral("registro")
+                                                     : QStringLiteral("registros")));
+}
 
 int SearchDialog::CurrentRow() const
 {
@@ -140,15 +392,20 @@ void SearchDialog::SortByColumn(int column)
     const QList<TField *> &fields = m_model->Fields();
     if (column < 0 || column >= fields.size())
         return;
+    m_model->leaveWindow();
     const int current = CurrentRow();
     if (column != m_sortColumn) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         m_model->reorder([&] {
             RowOrder &order = m_model->order();
-            if (RowOrder::isSorted(fields.at(column), order.count()))
-                order.adopt(fields.at(column), order.count());
-            else
-                order.sortBy(fields.at(column), order.count());
+            const int count = m_model->DataSet()->FetchedCount();
+            if (RowOrder::isSorted(fields.at(column), count)) {
+                order.adopt(fields.at(column), count);
+            } else {
+                // A sort of the dialog's own needs every row.
+                fetchAll();
+                order.sortBy(fields.at(column), m_model->DataSet()->FetchedCount());
+            }
         });
         QApplication::restoreOverrideCursor();
         m_sortColumn = column;
@@ -157,6 +414,7 @@ void SearchDialog::SortByColumn(int column)
     m_view->horizontalHeader()->setSortIndicator(m_sortColumn, Qt::AscendingOrder);
     if (current >= 0)
         setCurrentPosition(m_model->order().position(current));
+    updateCount();
 }
 
 bool SearchDialog::TypeAhead(const QString &text)
@@ -167,14 +425,17 @@ bool SearchDialog::TypeAhead(const QString &text)
     const QString prefix = EditMask(field->EditMask()).stripLiterals(text);
     const int position = m_model->order().find(field, prefix);
     if (position < 0)
-        return false;
+        return seekBeyond(field, prefix);
+    m_model->leaveWindow();
     setCurrentPosition(position);
     return true;
 }
 
 void SearchDialog::accept()
 {
-    const int row = CurrentRow();
+    const QModelIndex current = m_view->currentIndex();
+    const int row =
+        m_model->inWindow() && current.isValid() ? windowRow(current.row()) : CurrentRow();
     if (row < 0)
         return;
     m_chosen = row;

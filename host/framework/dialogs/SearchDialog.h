@@ -5,9 +5,11 @@
 
 #include <QDialog>
 
+class QLabel;
 class QLineEdit;
 class QTableView;
 class TDataSet;
+class TField;
 class SearchModel;
 
 // The search dialog of the lookup buttons: the dataset's visible fields in their order under
@@ -15,6 +17,8 @@ class SearchModel;
 // the one whose header was clicked). Typing moves to the first row whose text in the sorted
 // column starts with what was typed; Enter or a double click picks the row, Esc cancels.
 // It reads the dataset in place and searches by halving, so it stays quick on big tables.
+// It shows the rows at hand at once, follows the rest as they arrive, and counts them ("N+"
+// until the last one).
 class VELMORA_FRAMEWORK_EXPORT SearchDialog : public QDialog
 {
     Q_OBJECT
@@ -41,10 +45,20 @@ protected:
 
 private:
     void setCurrentPosition(int position);
+    bool fetchAll();
+    void chooseOrder();
+    void rowsArrived();
+    void updateCount();
+    void leaveWindowWhenReached();
+    QString inStoredCase(const TField *field, const QString &text) const;
+    bool seekBeyond(const TField *field, const QString &prefix);
+    bool fetchMore();
+    int windowRow(int windowRow);
 
     SearchModel *m_model = nullptr;
     QLineEdit *m_search = nullptr;
     QTableView *m_view = nullptr;
+    QLabel *m_count = nullptr;
     int m_sortColumn = -1;
     int m_chosen = -1;
 };
