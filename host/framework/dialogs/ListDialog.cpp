@@ -40,9 +40,14 @@ public:
           m_checks(static_cast<size_t>(m_total), false)
     {
         setColumnOffset(1);
-        if (dataSet)
+        if (dataSet) {
             QObject::connect(dataSet, &TDataSet::RowsArrived, this,
                              [this](int first, int count) { arrived(first, count); });
+            QObject::connect(dataSet, &TDataSet::FetchFinished, this, [this] {
+                m_rules.clear();
+                notify();
+            });
+        }
     }
 
     std::function<void()> checksChanged;
@@ -215,8 +220,6 @@ private:
             m_shown.insert(m_shown.end(), passing.begin(), passing.end());
             endInsertRows();
         }
-        if (complete())
-            m_rules.clear();
         notify();
     }
 

@@ -124,6 +124,11 @@ SearchDialog::SearchDialog(TDataSet *dataSet, const QString &title, QWidget *par
     m_count->setObjectName(QStringLiteral("Registros"));
     if (dataSet)
         connect(dataSet, &TDataSet::RowsArrived, this, [this] { rowsArrived(); });
+    if (dataSet)
+        connect(dataSet, &TDataSet::FetchFinished, this, [this] {
+            leaveWindowWhenReached();
+            updateCount();
+        });
 
     // Row heights are set before the rows come: setting them after walks a million rows.
     m_view->verticalHeader()->hide();
