@@ -1,6 +1,7 @@
-// velmora-bench-db: the module's check queries and its supplier list on each engine, over
-// demonstration data (a million documents and a million suppliers unless told otherwise),
-// against a bare prepared QSqlQuery of the same statement as the ceiling.
+// velmora-bench-db: the module's check queries, its supplier list and the lookup dialogs over
+// it on each engine, over demonstration data (a million documents and a million suppliers
+// unless told otherwise), against a bare prepared QSqlQuery of the same statement as the
+// ceiling.
 //
 //   velmora-bench-db [--quick] [--documents N] [--suppliers N] [--iterations N]
 //                    [--engines sqlite,postgresql,firebird]
@@ -15,6 +16,8 @@
 #include "framework/ComponentRegistry.h"
 #include "framework/TApplication.h"
 #include "framework/TForm.h"
+#include "framework/dialogs/ListDialog.h"
+#include "framework/dialogs/SearchDialog.h"
 #include "rtl/Exceptions.h"
 
 #include <QApplication>
@@ -221,6 +224,75 @@ Velmora::ConnectionSettings settingsFor(const QString &engine, const QTemporaryD
     return s;
 }
 
+// The first rows a forward-only statement gives, read apart from the query under test.
+QStringList firstValues(Velmora::DBConnection *db, const QString &sql, int count)
+{
+    QSqlQuery q(db->Database());
+    q.setForwardOnly(true);
+    if (!q.exec(sql))
+        throw Exception(q.lastError().text());
+    QStringList values;
+    while (values.size() < count && q.next())
+        values << q.value(0).toString();
+    q.finish();
+    return values;
+}
+
+// What the clerk waits for on the supplier buttons: the press until a dialog shows its rows,
+// a name far down the list typed before it arrived, a hundred codes pasted.
+void benchLookupDialogs(const QString &engine, TADOIBQuery *suppliers, const Options &o)
+{
+    Velmora::DBConnection *db = suppliers->Connection();
+    const QString last =
+        firstValues(db, QStringLiteral("SELECT MAX(NMRAZSOCFORN) FROM FORNECEDOR"), 1).value(0);
+    const QStringList keys = firstValues(
+        db, QStringLiteral("SELECT NRINSJURFORN FROM FORNECEDOR ORDER BY NRINSJURFORN DESC"), 100);
+    const QString key = QStringLiteral("NRINSJURFORN");
+    const auto reopen = [&] {
+        suppliers->Close();
+        suppliers->Open();
+    };
+    const double firstPacket = medianMs(o.listRuns, reopen);
+    const double listShown = medianMs(o.listRuns, [&] {
+        reopen();
+        ListDialog dialog(suppliers, key, QStringLiteral("Fornecedores"), QString());
+        dialog.show();
+        (void)dialog.grab();
+    });
+    const double searchShown = medianMs(o.listRuns, [&] {
+        reopen();
+        SearchDialog dialog(suppliers, QStringLiteral("Fornecedores"));
+        dialog.show();
+        (void)dialog.grab();
+    });
+    std::vector<double> typed, pasted;
+    for (int i = 0; i < o.listRuns; ++i) {
+        reopen();
+        QElapsedTimer t;
+        {
+            SearchDialog dialog(suppliers, QStringLiteral("Fornecedores"));
+            t.start();
+            if (!dialog.TypeAhead(last))
+                throw Exception(QStringLiteral("A busca não achou o último nome: %1").arg(last));
+            typed.push_back(double(t.nsecsElapsed()) / 1e6);
+        }
+        reopen();
+        ListDialog dialog(suppliers, key, QStringLiteral("Fornecedores"), QString());
+        t.start();
+        if (!dialog.PasteCodes(keys.join(QLatin1Char('\n'))).isEmpty())
+            throw Exception(QStringLiteral("Códigos colados não achados."));
+        pasted.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    std::sort(typed.begin(), typed.end());
+    std::sort(pasted.begin(), pasted.end());
+    suppliers->Close();
+    figure(QStringLiteral("supplier_first_packet_%1").arg(engine), firstPacket, "ms");
+    figure(QStringLiteral("press_to_list_dialog_%1").arg(engine), listShown, "ms");
+    figure(QStringLiteral("press_to_search_dialog_%1").arg(engine), searchShown, "ms");
+    figure(QStringLiteral("typeahead_not_arrived_%1").arg(engine), typed[typed.size() / 2], "ms");
+    figure(QStringLiteral("paste_100_codes_%1").arg(engine), pasted[pasted.size() / 2], "ms");
+}
+
 void benchEngine(const QString &engine, const Options &o, TForm *form)
 {
     QTemporaryDir dir;
@@ -306,13 +378,20 @@ void benchEngine(const QString &engine, const Options &o, TForm *form)
     figure(QStringLiteral("check_p99_ratio_%1").arg(engine), worstP99 / worstBareP99, "x");
 
     TADOIBQuery *suppliers = query("qryFornecedor");
+    benchLookupDialogs(engine, suppliers, o);
     int rows = 0;
-    const double listMs = medianMs(o.listRuns, [&] {
+    const auto whole = [&] {
         suppliers->Close();
         suppliers->Open();
         rows = suppliers->RecordCount();
-    });
+    };
+    const double listMs = medianMs(o.listRuns, whole);
+    const int packet = suppliers->PacketRecords();
+    suppliers->SetPacketRecords(0);
+    const double atOnceMs = medianMs(o.listRuns, whole);
+    suppliers->SetPacketRecords(packet);
     suppliers->Close();
+    figure(QStringLiteral("supplier_list_at_once_%1").arg(engine), atOnceMs, "ms");
     Bare bareList(db->Database(), suppliers->TextFor(db->Kind()).join(QLatin1Char('\n')), {});
     const double bareMs = medianMs(o.listRuns, [&] { bareList.run(); });
     figure(QStringLiteral("supplier_list_open_%1").arg(engine), listMs, "ms");

@@ -36,6 +36,9 @@ double dateKey(const TField *field, int row)
     return TryStrToDate(v.toString(), date) ? date.value() : -HUGE_VAL;
 }
 
+// Rows looked at after where a form of a typed text would be.
+constexpr int FormScan = 200;
+
 bool byDate(const TField *field)
 {
     return field->DataKind() == TField::Kind::DateTime;
@@ -116,22 +119,62 @@ void RowOrder::reset(int count)
 {
     m_rows.clear();
     m_field = nullptr;
+    m_compare = Compare::Folded;
     m_count = count;
 }
 
-void RowOrder::adopt(const TField *field, int count)
+void RowOrder::adopt(const TField *field, int count, Compare compare)
 {
     m_rows.clear();
     m_field = field;
+    m_compare = compare;
     m_count = count;
+}
+
+int RowOrder::compare(QStringView a, QStringView b) const
+{
+    return m_compare == Compare::Folded ? compareFolded(a, b) : a.compare(b);
+}
+
+int RowOrder::lowerBound(const QString &text) const
+{
+    int low = 0, high = m_count;
+    while (low < high) {
+        const int mid = low + (high - low) / 2;
+        if (compare(m_field->TextAt(row(mid)), text) < 0)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
+}
+
+QStringList RowOrder::forms(const QString &text) const
+{
+    if (m_compare == Compare::Folded)
+        return {text};
+    // Names as clerks type them and as they are stored: capitals, each word capitalized,
+    // the first letter only, as typed, small letters.
+    QString words = text.toLower();
+    for (qsizetype i = 0; i < words.size(); ++i)
+        if (i == 0 || words.at(i - 1).isSpace())
+            words[i] = words.at(i).toUpper();
+    QString first = text;
+    if (!first.isEmpty())
+        first[0] = first.at(0).toUpper();
+    QStringList all{text.toUpper(), words, first, text, text.toLower()};
+    all.removeDuplicates();
+    std::sort(all.begin(), all.end(), [](const QString &a, const QString &b) { return a < b; });
+    return all;
 }
 
 bool RowOrder::accepts(int count) const
 {
-    return m_rows.empty() && count >= m_count && (!m_field || isSorted(m_field, count, m_count));
+    return m_rows.empty() && count >= m_count &&
+           (!m_field || isSorted(m_field, count, m_count, m_compare));
 }
 
-bool RowOrder::isSorted(const TField *field, int count, int from)
+bool RowOrder::isSorted(const TField *field, int count, int from, Compare compare)
 {
     const int start = qMax(1, from);
     if (byDate(field)) {
@@ -147,7 +190,8 @@ bool RowOrder::isSorted(const TField *field, int count, int from)
     QString previous = count > 0 ? field->TextAt(start - 1) : QString();
     for (int r = start; r < count; ++r) {
         QString current = field->TextAt(r);
-        if (compareFolded(previous, current) > 0)
+        if ((compare == Compare::Folded ? compareFolded(previous, current)
+                                        : QStringView(previous).compare(current)) > 0)
             return false;
         previous = std::move(current);
     }
@@ -157,6 +201,7 @@ bool RowOrder::isSorted(const TField *field, int count, int from)
 void RowOrder::sortBy(const TField *field, int count)
 {
     m_field = field;
+    m_compare = Compare::Folded;
     m_count = count;
     if (byDate(field)) {
         std::vector<std::pair<double, int>> keyed(count);
@@ -195,15 +240,18 @@ int RowOrder::find(const TField *field, const QString &prefix) const
     if (prefix.isEmpty())
         return 0;
     if (field == m_field && !byDate(field)) {
-        int low = 0, high = m_count;
-        while (low < high) {
-            const int mid = low + (high - low) / 2;
-            if (compareFolded(field->TextAt(row(mid)), prefix) < 0)
-                low = mid + 1;
-            else
-                high = mid;
+        if (m_compare == Compare::Folded) {
+            const int low = lowerBound(prefix);
+            return low < m_count && startsWithFolded(field->TextAt(row(low)), prefix) ? low : -1;
         }
-        return low < m_count && startsWithFolded(field->TextAt(row(low)), prefix) ? low : -1;
+        // Case apart, the rows a prefix names lie where each of its forms would.
+        for (const QString &form : forms(prefix)) {
+            const int low = lowerBound(form);
+            for (int p = low; p < m_count && p < low + FormScan; ++p)
+                if (startsWithFolded(field->TextAt(row(p)), prefix))
+                    return p;
+        }
+        return -1;
     }
     for (int p = 0; p < m_count; ++p)
         if (startsWithFolded(field->TextAt(row(p)), prefix))

@@ -203,6 +203,19 @@ bool SearchDialog::fetchAll()
     return true;
 }
 
+// Keeps the dataset's own order when it is sorted by field, as the dialog compares or as the
+// database does when it tells case apart.
+bool SearchDialog::adoptIfSorted(const TField *field, int count)
+{
+    RowOrder &order = m_model->order();
+    for (const RowOrder::Compare compare : {RowOrder::Compare::Folded, RowOrder::Compare::Exact})
+        if (RowOrder::isSorted(field, count, 0, compare)) {
+            order.adopt(field, count, compare);
+            return true;
+        }
+    return false;
+}
+
 // The first column the dataset is already ordered by, over the rows at hand; else every row
 // sorted by the first column.
 void SearchDialog::chooseOrder()
@@ -214,8 +227,7 @@ void SearchDialog::chooseOrder()
     order.reset(count);
     m_sortColumn = -1;
     for (int c = 0; c < fields.size(); ++c) {
-        if (RowOrder::isSorted(fields.at(c), count)) {
-            order.adopt(fields.at(c), count);
+        if (adoptIfSorted(fields.at(c), count)) {
             m_sortColumn = c;
             return;
         }
@@ -266,13 +278,12 @@ void SearchDialog::leaveWindowWhenReached()
     const TField *field = m_model->Fields().at(m_sortColumn);
     const QString first = m_model->windowRaw(0, m_sortColumn);
     if (!dataSet->FetchComplete() &&
-        RowOrder::compareFolded(field->TextAt(order.row(order.count() - 1)), first) < 0)
+        order.compare(field->TextAt(order.row(order.count() - 1)), first) < 0)
         return;
     const QModelIndex current = m_view->currentIndex();
     const QString at = m_model->windowRaw(current.isValid() ? current.row() : 0, m_sortColumn);
     m_model->leaveWindow();
-    const int position = order.find(field, at);
-    setCurrentPosition(qMax(0, position));
+    setCurrentPosition(qMin(order.lowerBound(at), order.count() - 1));
 }
 
 // The texts of the stored rows are in one case, and the database compares them as stored.
@@ -294,33 +305,47 @@ bool SearchDialog::seekBeyond(const TField *field, const QString &prefix)
 {
     TDataSet *dataSet = m_model->DataSet();
     const RowOrder &order = m_model->order();
-    if (!dataSet || dataSet->FetchComplete() || order.sortField() != field || order.count() == 0 ||
-        RowOrder::compareFolded(field->TextAt(order.row(order.count() - 1)), prefix) >= 0)
+    if (!dataSet || dataSet->FetchComplete() || order.sortField() != field || order.count() == 0)
         return false;
-    std::unique_ptr<TDataSet> window;
-    try {
-        window = dataSet->RowsFrom(field->FieldName(), inStoredCase(field, prefix), WindowRows);
-    } catch (const EDatabaseError &) {
-        window.reset();
+    const QString last = field->TextAt(order.row(order.count() - 1));
+    const bool exact = order.comparison() == RowOrder::Compare::Exact;
+    for (const QString &form : order.forms(exact ? prefix : inStoredCase(field, prefix))) {
+        // Where the form falls among the rows at hand, the search there has looked.
+        if (order.compare(last, form) >= 0)
+            continue;
+        std::unique_ptr<TDataSet> window;
+        try {
+            window = dataSet->RowsFrom(field->FieldName(), form, WindowRows);
+        } catch (const EDatabaseError &) {
+            window.reset();
+        }
+        if (!window)
+            return waitFor(field, prefix);
+        const TField *sorted = window->FindField(field->FieldName());
+        for (int r = 0; sorted && r < window->FetchedCount(); ++r) {
+            if (RowOrder::startsWithFolded(sorted->TextAt(r), prefix)) {
+                m_model->showWindow(std::move(window));
+                setCurrentPosition(r);
+                return true;
+            }
+        }
     }
-    if (!window) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        while (!dataSet->FetchComplete() &&
-               RowOrder::compareFolded(field->TextAt(order.row(order.count() - 1)), prefix) < 0)
-            if (!fetchMore())
-                break;
-        QApplication::restoreOverrideCursor();
-        const int position = order.find(field, prefix);
-        if (position >= 0)
-            setCurrentPosition(position);
-        return position >= 0;
-    }
-    const TField *first = window->FindField(field->FieldName());
-    if (window->IsEmpty() || !first || !RowOrder::startsWithFolded(first->TextAt(0), prefix))
-        return false;
-    m_model->showWindow(std::move(window));
-    setCurrentPosition(0);
-    return true;
+    return false;
+}
+
+bool SearchDialog::waitFor(const TField *field, const QString &prefix)
+{
+    TDataSet *dataSet = m_model->DataSet();
+    const RowOrder &order = m_model->order();
+    int position = -1;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    while ((position = order.find(field, prefix)) < 0 && !dataSet->FetchComplete())
+        if (!fetchMore())
+            break;
+    QApplication::restoreOverrideCursor();
+    if (position >= 0)
+        setCurrentPosition(position);
+    return position >= 0;
 }
 
 bool SearchDialog::fetchMore()
@@ -350,12 +375,12 @@ int SearchDialog::windowRow(int windowRow)
     bool fetched = true;
     while (fetched && !dataSet->FetchComplete() &&
            (order.count() == 0 ||
-            RowOrder::compareFolded(field->TextAt(order.row(order.count() - 1)), sorted) <= 0))
+            order.compare(field->TextAt(order.row(order.count() - 1)), sorted) <= 0))
         fetched = fetchMore();
     QApplication::restoreOverrideCursor();
-    for (int p = qMax(0, order.find(field, sorted)); fetched && p < order.count(); ++p) {
+    for (int p = order.lowerBound(sorted); fetched && p < order.count(); ++p) {
         const int row = order.row(p);
-        if (RowOrder::compareFolded(field->TextAt(row), sorted) > 0)
+        if (order.compare(field->TextAt(row), sorted) > 0)
             break;
         bool same = true;
         for (int c = 0; c < fields.size() && same; ++c)
@@ -404,9 +429,7 @@ void SearchDialog::SortByColumn(int column)
         m_model->reorder([&] {
             RowOrder &order = m_model->order();
             const int count = m_model->DataSet()->FetchedCount();
-            if (RowOrder::isSorted(fields.at(column), count)) {
-                order.adopt(fields.at(column), count);
-            } else {
+            if (!adoptIfSorted(fields.at(column), count)) {
                 // A sort of the dialog's own needs every row.
                 fetchAll();
                 order.sortBy(fields.at(column), m_model->DataSet()->FetchedCount());

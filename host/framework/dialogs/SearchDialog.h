@@ -51,7 +51,9 @@ private:
     void updateCount();
     void leaveWindowWhenReached();
     QString inStoredCase(const TField *field, const QString &text) const;
+    bool adoptIfSorted(const TField *field, int count);
     bool seekBeyond(const TField *field, const QString &prefix);
+    bool waitFor(const TField *field, const QString &prefix);
     bool fetchMore();
     int windowRow(int windowRow);
 
