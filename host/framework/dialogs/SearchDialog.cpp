@@ -2,6 +2,7 @@
 
 #include "DataSetModel.h"
 #include "DialogButtons.h"
+#include "SearchModel_p.h"
 #include "data/TDataSet.h"
 #include "framework/Services.h"
 #include "rtl/Exceptions.h"
@@ -25,89 +26,6 @@ namespace {
 constexpr int WindowRows = 200;
 } // namespace
 
-class SearchModel : public DataSetModel
-{
-public:
-    explicit SearchModel(TDataSet *dataSet, QObject *parent) : DataSetModel(dataSet, parent) {}
-
-    int rowCount(const QModelIndex &parent = {}) const override
-    {
-        if (parent.isValid())
-            return 0;
-        return m_window ? m_window->FetchedCount() : m_order.count();
-    }
-    int DataSetRow(int modelRow) const override { return m_window ? -1 : m_order.row(modelRow); }
-    QVariant data(const QModelIndex &index, int role) const override
-    {
-        if (!m_window || !index.isValid() || role != Qt::DisplayRole)
-            return DataSetModel::data(index, role);
-        return windowText(index.row(), index.column());
-    }
-
-    // Rows asked of the database past those at hand, shown instead of them until the rows
-    // arrive that far.
-    bool inWindow() const { return m_window != nullptr; }
-    void showWindow(std::unique_ptr<TDataSet> window)
-    {
-        beginResetModel();
-        m_window = std::move(window);
-        m_windowFields.clear();
-        for (const TField *field : Fields())
-            m_windowFields << m_window->FindField(field->FieldName());
-        endResetModel();
-    }
-    void leaveWindow()
-    {
-        if (!m_window)
-            return;
-        beginResetModel();
-        m_window.reset();
-        m_windowFields.clear();
-        endResetModel();
-    }
-    QString windowText(int row, int column) const
-    {
-        const TField *field = m_windowFields.value(column);
-        if (!field)
-            return {};
-        const QString text = field->TextAt(row);
-        return Mask(column).isEmpty() ? text : Mask(column).format(text);
-    }
-    QString windowRaw(int row, int column) const
-    {
-        const TField *field = m_windowFields.value(column);
-        return field ? field->TextAt(row) : QString();
-    }
-
-    RowOrder &order() { return m_order; }
-    void reorder(const std::function<void()> &change)
-    {
-        // Rows that arrive while the order is made are in it already.
-        m_reordering = true;
-        beginResetModel();
-        change();
-        endResetModel();
-        m_reordering = false;
-    }
-    bool reordering() const { return m_reordering; }
-    void extend(int count)
-    {
-        if (m_window) {
-            m_order.extend(count);
-            return;
-        }
-        beginInsertRows({}, m_order.count(), count - 1);
-        m_order.extend(count);
-        endInsertRows();
-    }
-
-private:
-    RowOrder m_order;
-    std::unique_ptr<TDataSet> m_window;
-    QList<const TField *> m_windowFields;
-    bool m_reordering = false;
-};
-
 SearchDialog::SearchDialog(TDataSet *dataSet, const QString &title, QWidget *parent)
     : QDialog(parent), m_model(new SearchModel(dataSet, this)), m_search(new QLineEdit(this)),
       m_view(new QTableView(this))
@@ -122,13 +40,13 @@ SearchDialog::SearchDialog(TDataSet *dataSet, const QString &title, QWidget *par
     const int count = m_model->order().count();
     m_count = new QLabel(this);
     m_count->setObjectName(QStringLiteral("Registros"));
-    if (dataSet)
+    if (dataSet) {
         connect(dataSet, &TDataSet::RowsArrived, this, [this] { rowsArrived(); });
-    if (dataSet)
         connect(dataSet, &TDataSet::FetchFinished, this, [this] {
             leaveWindowWhenReached();
             updateCount();
         });
+    }
 
     // Row heights are set before the rows come: setting them after walks a million rows.
     m_view->verticalHeader()->hide();
