@@ -43,11 +43,16 @@ void readRows(const std::shared_ptr<Feed> &feed, const BackgroundRead &read)
         connection.Open();
         std::unique_ptr<Statement> statement =
             Prepare(connection, read.text, read.exactDecimals, error);
+        bool cancelled = false;
         if (statement) {
-            {
-                std::lock_guard lock(feed->mutex);
+            // A cancel that came while connecting stops the read before it starts; one that
+            // comes later interrupts the statement.
+            std::lock_guard lock(feed->mutex);
+            cancelled = feed->cancelled;
+            if (!cancelled)
                 feed->running = connection.Database();
-            }
+        }
+        if (statement && !cancelled) {
             QVector<TDataSet::Column> columns;
             QVector<QVector<QVariant>> rows;
             bool done = false;

@@ -253,6 +253,13 @@ bool plainName(const QString &name)
 constexpr int KeysPerLookup = 100;
 const QString KeyMark = QStringLiteral("CHAVE_PROCURADA_");
 
+// A searched text as a value of its own width: a text wider than the column would not bind
+// on Firebird, which gives a parameter the width of what it is compared with.
+QString searched(qsizetype index)
+{
+    return QStringLiteral("CAST(:%1%2 AS VARCHAR(1000))").arg(KeyMark).arg(index);
+}
+
 } // namespace
 
 // A second reader needs its own way to the same data: not inside a transaction (it would
@@ -396,7 +403,7 @@ QSet<QString> TADOIBQuery::KeysInResult(const QString &fieldName, const QStringL
         const QStringList chunk = keys.mid(from, KeysPerLookup);
         QStringList marks;
         for (qsizetype k = 0; k < chunk.size(); ++k)
-            marks << QLatin1Char(':') + KeyMark + QString::number(k);
+            marks << searched(k);
         const QString text =
             QStringLiteral("SELECT chaves.%1 FROM %2 chaves WHERE chaves.%1 IN (%3)")
                 .arg(field->FieldName(), derived(m_plan.text), marks.join(QLatin1Char(',')));
@@ -429,9 +436,9 @@ std::unique_ptr<TDataSet> TADOIBQuery::RowsFrom(const QString &fieldName, const 
         return TDataSet::RowsFrom(fieldName, text, count);
     const bool firebird = m_statementConnection->engine() == Engine::Firebird;
     const QString sql =
-        QStringLiteral("SELECT %1* FROM %2 janela WHERE janela.%3 >= :%4 ORDER BY janela.%3%5")
+        QStringLiteral("SELECT %1* FROM %2 janela WHERE janela.%3 >= %4 ORDER BY janela.%3%5")
             .arg(firebird ? QStringLiteral("FIRST %1 ").arg(count) : QString(),
-                 derived(m_plan.text), field->FieldName(), KeyMark + QLatin1Char('0'),
+                 derived(m_plan.text), field->FieldName(), searched(0),
                  firebird ? QString() : QStringLiteral(" LIMIT %1").arg(count));
     QVector<QVector<QVariant>> rows;
     if (!readFromAnswer(sql, {text}, rows))
