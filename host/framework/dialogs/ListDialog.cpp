@@ -110,11 +110,12 @@ ListDialog::ListDialog(TDataSet *dataSet, const QString &keyField, const QString
     layout->addWidget(buttons);
     // The count's text grows as rows are checked: room for its widest form is made now, so
     // the dialog keeps the size it opens with.
-    m_count->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_count->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
     m_count->setMinimumWidth(m_count->fontMetrics().horizontalAdvance(
         m_model->complete() ? countText(m_model->total(), m_model->total(), m_model->total(), true)
                             : countText(9999999, 9999999, 9999999, false)));
-    resize(qBound(460, tableWidth + 40, 860), 460);
+    // Wide enough for the buttons and the count side by side.
+    resize(qMax(qBound(460, tableWidth + 40, 860), minimumSizeHint().width()), 460);
 
     updateCount();
     showFirstRow();

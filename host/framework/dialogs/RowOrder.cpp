@@ -149,12 +149,8 @@ int RowOrder::lowerBound(const QString &text) const
     return low;
 }
 
-QStringList RowOrder::forms(const QString &text) const
+QStringList RowOrder::caseForms(const QString &text)
 {
-    if (m_compare == Compare::Folded)
-        return {text};
-    // Names as clerks type them and as they are stored: capitals, each word capitalized,
-    // the first letter only, as typed, small letters.
     QString words = text.toLower();
     for (qsizetype i = 0; i < words.size(); ++i)
         if (i == 0 || words.at(i - 1).isSpace())
@@ -245,7 +241,7 @@ int RowOrder::find(const TField *field, const QString &prefix) const
             return low < m_count && startsWithFolded(field->TextAt(row(low)), prefix) ? low : -1;
         }
         // Case apart, the rows a prefix names lie where each of its forms would.
-        for (const QString &form : forms(prefix)) {
+        for (const QString &form : caseForms(prefix)) {
             const int low = lowerBound(form);
             for (int p = low; p < m_count && p < low + FormScan; ++p)
                 if (startsWithFolded(field->TextAt(row(p)), prefix))

@@ -39,9 +39,10 @@ public:
     int compare(QStringView a, QStringView b) const;
     // The first position whose text in the sorted field is not before text.
     int lowerBound(const QString &text) const;
-    // The forms of a typed text to look for, in order, where the order tells case apart:
-    // the text itself only where it does not.
-    QStringList forms(const QString &text) const;
+    // The forms of a typed text to look for where case counts, in the order of their
+    // characters: capitals, each word capitalized, the first letter only, as typed, small
+    // letters.
+    static QStringList caseForms(const QString &text);
     // The dataset row shown at a position, and back.
     int row(int position) const { return m_rows.empty() ? position : m_rows[position]; }
     int position(int row) const;

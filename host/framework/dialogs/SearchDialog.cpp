@@ -165,7 +165,13 @@ void SearchDialog::rowsArrived()
     if (m_model->reordering())
         return;
     const int count = m_model->DataSet()->FetchedCount();
-    if (m_model->order().accepts(count)) {
+    RowOrder &order = m_model->order();
+    // The first rows may look sorted case aside, the database's order telling case apart.
+    if (!order.accepts(count) && order.sortField() &&
+        order.comparison() == RowOrder::Compare::Folded &&
+        RowOrder::isSorted(order.sortField(), count, 0, RowOrder::Compare::Exact))
+        order.adopt(order.sortField(), order.count(), RowOrder::Compare::Exact);
+    if (order.accepts(count)) {
         m_model->extend(count);
         leaveWindowWhenReached();
     } else {
@@ -204,21 +210,10 @@ void SearchDialog::leaveWindowWhenReached()
     setCurrentPosition(qMin(order.lowerBound(at), order.count() - 1));
 }
 
-// The texts of the stored rows are in one case, and the database compares them as stored.
-QString SearchDialog::inStoredCase(const TField *field, const QString &text) const
-{
-    const RowOrder &order = m_model->order();
-    bool upper = true, lower = true;
-    for (int p = order.count() - 1; p >= 0 && p >= order.count() - 100; --p) {
-        const QString stored = field->TextAt(order.row(p));
-        upper = upper && stored == stored.toUpper();
-        lower = lower && stored == stored.toLower();
-    }
-    return upper ? text.toUpper() : lower ? text.toLower() : text;
-}
-
 // A text past the last row at hand may be in the rows still to come: the database gives the
-// first rows at or after it, or, when it cannot, the rows are waited for.
+// first rows at or after each of its case forms (it may compare case apart), and the first
+// row that starts with the text in the dialog's order is shown among them. Where the database
+// cannot be asked, the rows are waited for.
 bool SearchDialog::seekBeyond(const TField *field, const QString &prefix)
 {
     TDataSet *dataSet = m_model->DataSet();
@@ -226,8 +221,9 @@ bool SearchDialog::seekBeyond(const TField *field, const QString &prefix)
     if (!dataSet || dataSet->FetchComplete() || order.sortField() != field || order.count() == 0)
         return false;
     const QString last = field->TextAt(order.row(order.count() - 1));
-    const bool exact = order.comparison() == RowOrder::Compare::Exact;
-    for (const QString &form : order.forms(exact ? prefix : inStoredCase(field, prefix))) {
+    std::unique_ptr<TDataSet> best;
+    int bestRow = -1;
+    for (const QString &form : RowOrder::caseForms(prefix)) {
         // Where the form falls among the rows at hand, the search there has looked.
         if (order.compare(last, form) >= 0)
             continue;
@@ -241,14 +237,22 @@ bool SearchDialog::seekBeyond(const TField *field, const QString &prefix)
             return waitFor(field, prefix);
         const TField *sorted = window->FindField(field->FieldName());
         for (int r = 0; sorted && r < window->FetchedCount(); ++r) {
-            if (RowOrder::startsWithFolded(sorted->TextAt(r), prefix)) {
-                m_model->showWindow(std::move(window));
-                setCurrentPosition(r);
-                return true;
+            const QString text = sorted->TextAt(r);
+            if (!RowOrder::startsWithFolded(text, prefix))
+                continue;
+            if (!best ||
+                order.compare(text, best->FindField(field->FieldName())->TextAt(bestRow)) < 0) {
+                best = std::move(window);
+                bestRow = r;
             }
+            break;
         }
     }
-    return false;
+    if (!best)
+        return false;
+    m_model->showWindow(std::move(best));
+    setCurrentPosition(bestRow);
+    return true;
 }
 
 bool SearchDialog::waitFor(const TField *field, const QString &prefix)

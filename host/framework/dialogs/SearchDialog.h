@@ -50,7 +50,6 @@ private:
     void rowsArrived();
     void updateCount();
     void leaveWindowWhenReached();
-    QString inStoredCase(const TField *field, const QString &text) const;
     bool adoptIfSorted(const TField *field, int count);
     bool seekBeyond(const TField *field, const QString &prefix);
     bool waitFor(const TField *field, const QString &prefix);
