@@ -54,6 +54,7 @@ private slots:
 
     void rowOrderSortsLikeAWholeTextComparison();
     void rowOrderFindsTheFirstRowOfAPrefix();
+    void rowOrderKeepsADatabaseOrderWithCaseApart();
     void selectionStringFormat_data();
     void selectionStringFormat();
 
@@ -127,6 +128,38 @@ void DialogsTest::rowOrderSortsLikeAWholeTextComparison()
     for (int p = 0; p < data.RecordCount(); ++p)
         QCOMPARE(order.row(p), expected[p]);
     QVERIFY(!RowOrder::isSorted(name, data.RecordCount()));
+}
+
+void DialogsTest::rowOrderKeepsADatabaseOrderWithCaseApart()
+{
+    // As a database comparing characters as stored sorts them: capitals before small letters.
+    TestDataSet data;
+    QStringList names{"ACME LTDA", "Acme Comércio", "Atacadão da Serra",
+                      "Zeta",      "abc ltda",      "têxtil vale"};
+    std::sort(names.begin(), names.end());
+    QVector<QVector<QVariant>> rows;
+    for (const QString &n : std::as_const(names))
+        rows.append({n});
+    data.Fill({{QStringLiteral("NOME")}}, rows);
+    const TField *name = data.FieldByName(QStringLiteral("NOME"));
+    const int count = data.FetchedCount();
+    QVERIFY(!RowOrder::isSorted(name, count));
+    QVERIFY(RowOrder::isSorted(name, count, 0, RowOrder::Compare::Exact));
+    RowOrder order;
+    order.adopt(name, count, RowOrder::Compare::Exact);
+    const struct
+    {
+        const char *typed;
+        const char *found;
+    } cases[] = {
+        {"acme", "ACME LTDA"}, {"acme c", "Acme Comércio"}, {"ATACADÃO", "Atacadão da Serra"},
+        {"ABC", "abc ltda"},   {"Têxtil V", "têxtil vale"}, {"zeta", "Zeta"},
+        {"acmex", nullptr}};
+    for (const auto &c : cases) {
+        const int position = order.find(name, QString::fromUtf8(c.typed));
+        QCOMPARE(position < 0 ? QString() : name->TextAt(order.row(position)),
+                 c.found ? QString::fromUtf8(c.found) : QString());
+    }
 }
 
 void DialogsTest::rowOrderFindsTheFirstRowOfAPrefix()
