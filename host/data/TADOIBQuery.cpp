@@ -428,20 +428,27 @@ public:
 };
 } // namespace
 
-std::unique_ptr<TDataSet> TADOIBQuery::RowsFrom(const QString &fieldName, const QString &text,
-                                                int count) const
+std::unique_ptr<TDataSet> TADOIBQuery::RowsStartingWith(const QString &fieldName,
+                                                        const QString &text, int count) const
 {
     const TField *field = FieldByName(fieldName);
     if (!canAsk(field) || count <= 0)
-        return TDataSet::RowsFrom(fieldName, text, count);
+        return TDataSet::RowsStartingWith(fieldName, text, count);
+    // Bounded on both sides, so the engine reads only the rows that start with the prefix
+    // (Firebird gathers every row a one-sided range names before it gives the first).
+    QString past = text;
+    if (past.isEmpty() || past.back().unicode() == 0xFFFF)
+        return nullptr;
+    past.back() = QChar(char16_t(past.back().unicode() + 1));
     const bool firebird = m_statementConnection->engine() == Engine::Firebird;
     const QString sql =
-        QStringLiteral("SELECT %1* FROM %2 janela WHERE janela.%3 >= %4 ORDER BY janela.%3%5")
+        QStringLiteral("SELECT %1* FROM %2 janela WHERE janela.%3 >= %4 AND janela.%3 < %5 "
+                       "ORDER BY janela.%3%6")
             .arg(firebird ? QStringLiteral("FIRST %1 ").arg(count) : QString(),
-                 derived(m_plan.text), field->FieldName(), searched(0),
+                 derived(m_plan.text), field->FieldName(), searched(0), searched(1),
                  firebird ? QString() : QStringLiteral(" LIMIT %1").arg(count));
     QVector<QVector<QVariant>> rows;
-    if (!readFromAnswer(sql, {text}, rows))
+    if (!readFromAnswer(sql, {text, past}, rows))
         return nullptr;
     return std::make_unique<AnswerRows>(Columns(), std::move(rows));
 }

@@ -137,8 +137,8 @@ public:
 
     // While rows are still coming, asks the database which keys the query's answer holds.
     QSet<QString> KeysInResult(const QString &fieldName, const QStringList &keys) const override;
-    std::unique_ptr<TDataSet> RowsFrom(const QString &fieldName, const QString &text,
-                                       int count) const override;
+    std::unique_ptr<TDataSet> RowsStartingWith(const QString &fieldName, const QString &text,
+                                               int count) const override;
 
 protected:
     void DoOpen() override;

@@ -174,7 +174,7 @@ QSet<QString> TDataSet::KeysInResult(const QString &fieldName, const QStringList
     return found;
 }
 
-std::unique_ptr<TDataSet> TDataSet::RowsFrom(const QString &, const QString &, int) const
+std::unique_ptr<TDataSet> TDataSet::RowsStartingWith(const QString &, const QString &, int) const
 {
     return nullptr;
 }

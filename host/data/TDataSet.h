@@ -75,11 +75,11 @@ public:
     // Which of keys, texts as the field shows them, the whole result holds. A subclass that
     // can ask where the rows come from answers without waiting for the rows still to come.
     virtual QSet<QString> KeysInResult(const QString &fieldName, const QStringList &keys) const;
-    // Up to count rows of the whole result, from the first whose field is at or after text,
-    // in the field's order, asked where the rows come from; null when the subclass cannot
-    // ask (the rows must then be waited for).
-    virtual std::unique_ptr<TDataSet> RowsFrom(const QString &fieldName, const QString &text,
-                                               int count) const;
+    // Up to count rows of the whole result whose field starts with prefix (as stored, case
+    // apart), in the field's order, asked where the rows come from; null when the subclass
+    // cannot ask (the rows must then be waited for).
+    virtual std::unique_ptr<TDataSet> RowsStartingWith(const QString &fieldName,
+                                                       const QString &prefix, int count) const;
     // The current row, 0-based; -1 without one.
     int RecNo() const { return m_active && !m_rows.isEmpty() ? m_current : -1; }
     void MoveTo(int row);

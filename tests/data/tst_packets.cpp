@@ -85,11 +85,16 @@ TEST_P(PacketTest, TheRestArrivesYetHandlersSeeTheWholeAnswer)
               QSet<QString>({key(Suppliers - 1), key(7)}));
     EXPECT_FALSE(query.FetchComplete());
     const std::unique_ptr<TDataSet> window =
-        query.RowsFrom(QStringLiteral("NMRAZSOCFORN"), QStringLiteral("FORNECEDOR 02400"), 3);
+        query.RowsStartingWith(QStringLiteral("NMRAZSOCFORN"), QStringLiteral("FORNECEDOR 024"), 3);
     ASSERT_TRUE(window);
     ASSERT_EQ(window->FetchedCount(), 3);
     EXPECT_EQ(window->FieldByName(QStringLiteral("NRINSJURFORN"))->TextAt(0), key(2400));
     EXPECT_EQ(window->FieldByName(QStringLiteral("NMRAZSOCFORN"))->TextAt(2), name(2402));
+    EXPECT_EQ(
+        query
+            .RowsStartingWith(QStringLiteral("NMRAZSOCFORN"), QStringLiteral("FORNECEDOR 0249"), 20)
+            ->FetchedCount(),
+        10);
     EXPECT_FALSE(query.FetchComplete());
 
     EXPECT_EQ(names(), whole);

@@ -211,8 +211,8 @@ void SearchDialog::leaveWindowWhenReached()
 }
 
 // A text past the last row at hand may be in the rows still to come: the database gives the
-// first rows at or after each of its case forms (it may compare case apart), and the first
-// row that starts with the text in the dialog's order is shown among them. Where the database
+// first rows that start with each of its case forms (it may compare case apart), and the
+// first of them in the dialog's order is shown with those after it. Where the database
 // cannot be asked, the rows are waited for.
 bool SearchDialog::seekBeyond(const TField *field, const QString &prefix)
 {
@@ -229,7 +229,7 @@ bool SearchDialog::seekBeyond(const TField *field, const QString &prefix)
             continue;
         std::unique_ptr<TDataSet> window;
         try {
-            window = dataSet->RowsFrom(field->FieldName(), form, WindowRows);
+            window = dataSet->RowsStartingWith(field->FieldName(), form, WindowRows);
         } catch (const EDatabaseError &) {
             window.reset();
         }
