@@ -1,12 +1,9 @@
 // A query whose answer is larger than its first packet: Open returns with that packet and the
 // rest is read in the background, yet the handlers see one whole answer on every engine.
-#include "Fixture.h"
 #include "TestDatabases.h"
 #include "data/TADOIBQuery.h"
 #include "rtl/Exceptions.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -18,15 +15,8 @@ namespace {
 constexpr int Suppliers = 2500;
 constexpr int Packet = 100;
 
-QString key(int i)
-{
-    return QStringLiteral("%1").arg(i, 14, 10, QLatin1Char('0'));
-}
-
-QString name(int i)
-{
-    return QStringLiteral("FORNECEDOR %1").arg(i, 5, 10, QLatin1Char('0'));
-}
+const auto key = Velmora::Test::SupplierKey;
+const auto name = Velmora::Test::SupplierName;
 
 class PacketTest : public ::testing::TestWithParam<QString>
 {
@@ -34,12 +24,7 @@ protected:
     void SetUp() override
     {
         db = std::make_unique<ScratchDatabase>(GetParam());
-        QJsonArray suppliers;
-        // Inserted out of order, so the answer's order is the statement's.
-        for (int i = Suppliers - 1; i >= 0; --i)
-            suppliers.append(QJsonObject{
-                {"NRINSJURFORN", key(i)}, {"NMRAZSOCFORN", name(i)}, {"IDTPIJURFORN", "J"}});
-        Velmora::Db::LoadFixture(db->Connection(), QJsonObject{{"FORNECEDOR", suppliers}});
+        Velmora::Test::LoadSuppliers(db->Connection(), Suppliers, key, name);
         query.setObjectName(QStringLiteral("qryTeste"));
         query.SetConnection(&db->Connection());
         query.SetSQL(

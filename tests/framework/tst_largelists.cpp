@@ -1,14 +1,11 @@
 // The search and list dialogs over a query larger than its first packet, on every engine:
 // what the clerk does before the last row arrives gives what it gives over a whole answer.
-#include "Fixture.h"
 #include "RecordingServices.h"
 #include "TestDatabases.h"
 #include "data/TADOIBQuery.h"
 #include "framework/dialogs/ListDialog.h"
 #include "framework/dialogs/SearchDialog.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QLabel>
 #include <gtest/gtest.h>
 
@@ -22,14 +19,13 @@ namespace {
 constexpr int Suppliers = 3000;
 constexpr int Packet = 100;
 
-QString key(int i)
-{
-    return QStringLiteral("%1").arg(i, 14, 10, QLatin1Char('0'));
-}
+const auto key = Velmora::Test::SupplierKey;
 
+// Odd names are in small letters, which a database comparing case apart puts after all
+// capitals.
 QString name(int i)
 {
-    const QString text = QStringLiteral("FORNECEDOR %1").arg(i, 5, 10, QLatin1Char('0'));
+    const QString text = Velmora::Test::SupplierName(i);
     return i % 2 ? text.toLower() : text;
 }
 
@@ -39,14 +35,9 @@ protected:
     void SetUp() override
     {
         db = std::make_unique<ScratchDatabase>(GetParam());
-        QJsonArray suppliers;
-        // The keys run against the names, so the dialog sorts by the names; odd names are
-        // in small letters, which a database comparing case apart puts after all capitals.
-        for (int i = Suppliers - 1; i >= 0; --i)
-            suppliers.append(QJsonObject{{"NRINSJURFORN", key(Suppliers - 1 - i)},
-                                         {"NMRAZSOCFORN", name(i)},
-                                         {"IDTPIJURFORN", "J"}});
-        Velmora::Db::LoadFixture(db->Connection(), QJsonObject{{"FORNECEDOR", suppliers}});
+        // The keys run against the names, so the dialog sorts by the names.
+        Velmora::Test::LoadSuppliers(
+            db->Connection(), Suppliers, [](int i) { return key(Suppliers - 1 - i); }, name);
         query.setObjectName(QStringLiteral("qryFornecedor"));
         query.SetConnection(&db->Connection());
         query.SetSQL(

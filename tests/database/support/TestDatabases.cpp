@@ -1,11 +1,14 @@
 #include "TestDatabases.h"
 
 #include "Databases.h"
+#include "Fixture.h"
 #include "Schema.h"
 #include "rtl/Exceptions.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -181,6 +184,26 @@ QString Raised(const std::function<void()> &call)
         return e.Message();
     }
     return QStringLiteral("<nada>");
+}
+
+QString SupplierKey(int n)
+{
+    return QStringLiteral("%1").arg(n, 14, 10, QLatin1Char('0'));
+}
+
+QString SupplierName(int n)
+{
+    return QStringLiteral("FORNECEDOR %1").arg(n, 5, 10, QLatin1Char('0'));
+}
+
+void LoadSuppliers(DBConnection &db, int count, const std::function<QString(int)> &key,
+                   const std::function<QString(int)> &name)
+{
+    QJsonArray suppliers;
+    for (int i = count - 1; i >= 0; --i)
+        suppliers.append(QJsonObject{
+            {"NRINSJURFORN", key(i)}, {"NMRAZSOCFORN", name(i)}, {"IDTPIJURFORN", "J"}});
+    Velmora::Db::LoadFixture(db, QJsonObject{{"FORNECEDOR", suppliers}});
 }
 
 QList<QStringList> Rows(DBConnection &db, const QString &sql)

@@ -49,4 +49,12 @@ QString Raised(const std::function<void()> &call);
 // Runs a statement and gives the rows as texts (null as "<null>"), for comparisons.
 QList<QStringList> Rows(DBConnection &db, const QString &sql);
 
+// A 14-digit registration for n, and "FORNECEDOR nnnnn".
+QString SupplierKey(int n);
+QString SupplierName(int n);
+// Loads count suppliers (companies), the last first, so an answer's order is its statement's:
+// supplier i has the key and the name the functions give for i.
+void LoadSuppliers(DBConnection &db, int count, const std::function<QString(int)> &key,
+                   const std::function<QString(int)> &name);
+
 } // namespace Velmora::Test
